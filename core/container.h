@@ -1,0 +1,51 @@
+// Opening a help file: the container header, the directory B-tree and the internal-file table.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/help_file.h"
+
+namespace quorvex {
+
+/// Opens the help file at `path`: reads it into memory, checks the magic number, reads the
+/// directory into the internal-file table, reads and checks the |SYSTEM header and, unless
+/// `options` has kProbeOnly, loads the phrase tables.
+/// Returns nullptr when the file cannot be read, or (with kProbeOnly) when it is not a help
+/// file. A wrong magic number without kProbeOnly, an unsupported compiler version and a
+/// directory that cannot be read are fatal (FatalException).
+std::unique_ptr<HelpFile> OpenHelpFile(const std::string& path, ConversionOptions options,
+                                       ConversionSession& session);
+
+/// As OpenHelpFile, for a help file already in memory (tests, fuzzing).
+std::unique_ptr<HelpFile> OpenHelpFileFromBytes(std::vector<uint8_t> bytes, std::string path,
+                                                ConversionOptions options,
+                                                ConversionSession& session);
+
+/// Releases the help file. With kBmpInRtf, deletes the picture files recorded in the
+/// extracted-picture list from the output folder first.
+void CloseHelpFile(std::unique_ptr<HelpFile> hf);
+
+/// Reads the B-tree header at the reader's position (38 bytes).
+BTreeHeader ReadBTreeHeader(ByteReader& r);
+
+/// The page number of the first leaf of a B-tree: follows the first-child links from the root.
+/// `file` reads the whole help file; page p lies at page0_offset + p * page_size. A descent that
+/// loops or leaves the file is fatal.
+int16_t DescendToFirstLeaf(const ByteReader& file, uint32_t page0_offset, const BTreeHeader& h);
+
+/// Walks the leaf chain of a B-tree from its first leaf, calling `visit` with a reader over each
+/// leaf page (positioned after the 8-byte page header) and the page's entry count, until
+/// `visit` returns false or the chain ends. A chain that loops, leaves the file or names a page
+/// beyond the tree is fatal with a message naming `what`.
+void ForEachLeafPage(const ByteReader& file, uint32_t page0_offset, const BTreeHeader& h,
+                     const char* what,
+                     const std::function<bool(ByteReader& page, int entries)>& visit);
+
+/// Directory entry `n` (0-based, below the total entries).
+InternalFile ReadInternalFileEntry(const HelpFile& hf, int32_t n);
+
+}  // namespace quorvex

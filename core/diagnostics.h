@@ -1,0 +1,113 @@
+// The conversion's only channel to the user: fatal errors, warnings and progress.
+//
+// A fatal error throws FatalException; nothing inside the library catches it, the entry point
+// shows it and ends the process with status 1. Warnings and progress go to a Diagnostics object
+// that the driver receives with the job: the terminal display, the GUI progress window, or a
+// recording one in tests.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "core/format.h"
+#include "core/strings.h"
+
+namespace quorvex {
+
+/// Thrown by FatalError; carries the formatted message.
+class FatalException : public std::runtime_error {
+ public:
+  explicit FatalException(const std::string& text) : std::runtime_error(text) {}
+};
+
+/// Thrown out of Progress when the user cancels the conversion.
+class ConversionCancelled : public std::exception {
+ public:
+  const char* what() const noexcept override { return "conversion cancelled"; }
+};
+
+/// Formats `format` with `args` and throws a FatalException with the text. Never returns.
+template <typename... A>
+[[noreturn]] void FatalError(std::string_view format, const A&... args) {
+  throw FatalException(FormatText(format, {FormatArg(args)...}));
+}
+
+/// Receiver of warnings and progress reports.
+class Diagnostics {
+ public:
+  virtual ~Diagnostics() = default;
+
+  /// Formats the string-table text of `id` with `args`, cuts it at its first line feed and
+  /// reports it.
+  template <typename... A>
+  void Warning(int id, const A&... args) {
+    std::string text = FormatText(LoadText(id), {FormatArg(args)...});
+    if (size_t lf = text.find('\n'); lf != std::string::npos) text.resize(lf);
+    OnWarning(id, text);
+  }
+  /// `percent` 0 leaves the bar unchanged; `phase` 0 (a string id) leaves the phase unchanged.
+  /// May throw ConversionCancelled.
+  void Progress(int percent, int phase) { OnProgress(percent, phase); }
+
+ protected:
+  virtual void OnWarning(int id, const std::string& text) = 0;
+  virtual void OnProgress(int percent, int phase) = 0;
+};
+
+/// Drops everything; used where nothing may be shown (probing a file for its title).
+class NullDiagnostics : public Diagnostics {
+ protected:
+  void OnWarning(int, const std::string&) override {}
+  void OnProgress(int, int) override {}
+};
+
+/// Keeps every report, for tests.
+class RecordingDiagnostics : public Diagnostics {
+ public:
+  struct WarningRecord {
+    int id;
+    std::string text;
+  };
+  std::vector<WarningRecord> warnings;
+  std::vector<std::pair<int, int>> progress;  // (percent, phase)
+
+  /// Number of warnings with string id `id`.
+  size_t Count(int id) const;
+  /// True when some warning text contains `part`.
+  bool Saw(std::string_view part) const;
+
+ protected:
+  void OnWarning(int id, const std::string& text) override { warnings.push_back({id, text}); }
+  void OnProgress(int percent, int phase) override { progress.emplace_back(percent, phase); }
+};
+
+/// The terminal display: on a terminal a live progress bar with the phase name on stderr,
+/// otherwise one plain line per phase. Warnings are listed as they come.
+class TerminalDiagnostics : public Diagnostics {
+ public:
+  /// `interactive`: draw the live bar (stderr is a terminal).
+  explicit TerminalDiagnostics(bool interactive);
+  ~TerminalDiagnostics() override;
+  /// Ends the live bar line, if one is shown.
+  void Finish();
+  size_t warning_count() const { return warnings_; }
+
+ protected:
+  void OnWarning(int id, const std::string& text) override;
+  void OnProgress(int percent, int phase) override;
+
+ private:
+  void Draw();
+  void ClearLine();
+  bool interactive_;
+  bool bar_shown_ = false;
+  int phase_ = 0;
+  int percent_ = 0;
+  int drawn_percent_ = -1;
+  size_t warnings_ = 0;
+};
+
+}  // namespace quorvex

@@ -1,0 +1,67 @@
+#include "core/driver.h"
+
+#include "core/container.h"
+
+namespace quorvex {
+
+namespace {
+
+/// With SplitRtf the base name leaves room for the sequence number the topic walk appends.
+constexpr size_t kSplitBaseNameLength = 6;
+
+}  // namespace
+
+OutputNames DeriveOutputNames(const ConversionJob& job) {
+  OutputNames n;
+  n.help_path = job.path;
+  size_t sep = n.help_path.find_last_of("/\\");
+  std::string_view file_part =
+      sep == std::string::npos ? std::string_view(n.help_path)
+                               : std::string_view(n.help_path).substr(sep + 1);
+  if (file_part.find('.') == std::string_view::npos) n.help_path += ".HLP";
+
+  sep = n.help_path.find_last_of("/\\");
+  n.file_name = sep == std::string::npos ? n.help_path : n.help_path.substr(sep + 1);
+
+  size_t dot = n.file_name.rfind('.');
+  std::string stem = dot == std::string::npos ? n.file_name : n.file_name.substr(0, dot);
+  n.project_name = (job.options & kForPrint) ? "NUL" : stem + ".HPJ";
+  n.base_name = stem;
+  if (job.options & kSplitRtf) n.base_name = n.base_name.substr(0, kSplitBaseNameLength);
+  return n;
+}
+
+OutputNames ConvertHelpFile(const ConversionJob& job, ConversionSession& session,
+                            ConversionPhases& phases) {
+  const ConversionOptions options = job.options;
+  OutputNames names = DeriveOutputNames(job);
+
+  std::unique_ptr<HelpFile> hf = OpenHelpFile(names.help_path, options, session);
+  // The project file is created only for a help file that opened, so that a mistyped path
+  // leaves no empty project file behind.
+  std::unique_ptr<OutputSink> project;
+  if (hf) project = session.output.CreateText(names.project_name);
+  if (!hf || !project) FatalError("Can't open File %s", names.help_path);
+
+  const bool for_print = (options & kForPrint) != 0;
+  if (!for_print || (options & kPageLinks)) phases.LoadContextMap(*hf);
+  phases.WriteSystemSections(*hf, *project);
+  phases.WriteBitmapsSection(*hf, *project);
+  if (!for_print) {
+    phases.ExtractBaggage(*hf, *project);
+    phases.WriteMapSection(*hf, *project);
+  }
+  if (!for_print || (options & kIndex)) phases.LoadKeywordTables(*hf);
+  phases.BuildFontStyleTable(*hf);
+  if (options & kBrowseSeq) {
+    std::unique_ptr<OutputSink> null_sink = OutputSink::Null();
+    phases.ConvertTopics(*hf, "dummy", *null_sink, false);
+  }
+  phases.ConvertTopics(*hf, names.base_name, *project, true);
+
+  CloseHelpFile(std::move(hf));
+  project->Close();
+  return names;
+}
+
+}  // namespace quorvex

@@ -1,0 +1,157 @@
+// The state of one open help file and of the conversion running on it.
+//
+// A help file is a container: a 16-byte file header, internal files each behind a 9-byte header,
+// and a directory B-tree that maps internal-file names to their positions. The whole file is
+// held in memory; every reader works on a ByteReader over it.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "core/byte_reader.h"
+#include "core/diagnostics.h"
+#include "core/options.h"
+#include "core/output.h"
+#include "core/phrases.h"
+#include "core/topic_stream.h"
+
+namespace quorvex {
+
+/// What every conversion of one process shares: where messages and files go, and the running
+/// character count of the RTF writer (which spans all files of a process).
+struct ConversionSession {
+  ConversionSession(Diagnostics& d, OutputDir& o) : diagnostics(d), output(o) {}
+  Diagnostics& diagnostics;
+  OutputDir& output;
+  uint64_t rtf_char_count = 0;
+};
+
+inline constexpr uint32_t kHelpFileMagic = 0x00035F3F;
+inline constexpr size_t kFileHeaderSize = 16;
+inline constexpr size_t kInternalFileHeaderSize = 9;
+inline constexpr size_t kBTreeHeaderSize = 38;
+inline constexpr size_t kBTreePageHeaderSize = 8;
+inline constexpr size_t kSystemHeaderSize = 12;
+/// Directory names of 59 characters or more are a format error.
+inline constexpr size_t kMaxInternalNameLength = 58;
+
+struct FileHeader {
+  uint32_t magic = 0;
+  int32_t directory_start = 0;
+  int32_t first_free_block = 0;
+  int32_t file_size = 0;
+};
+
+struct BTreeHeader {
+  uint16_t magic = 0;
+  uint16_t flags = 0;
+  uint16_t page_size = 0;
+  std::string structure;  // up to 16 characters describing the key and value layout
+  int16_t root_page = 0;
+  uint16_t total_pages = 0;
+  uint16_t levels = 0;
+  int32_t total_entries = 0;
+};
+
+struct SystemHeader {
+  uint16_t magic = 0;
+  uint16_t minor = 0;
+  uint16_t major = 0;
+  uint32_t generation_date = 0;
+  uint16_t flags = 0;
+};
+
+/// One entry of the internal directory.
+struct InternalFile {
+  int32_t data_offset = 0;  // file offset of the data: header offset + 9
+  int32_t size = 0;         // used space from the internal file's header
+  std::string name;
+};
+
+/// The well-known internal files, in slot order.
+enum class Slot : int {
+  kPhrases,   // "|Phrases"
+  kPhrImage,  // "|PhrImage"
+  kPhrIndex,  // "|PhrIndex"
+  kSystem,    // "|SYSTEM"
+  kFont,      // "|FONT"
+  kTopic,     // "|TOPIC"
+  kToMap,     // "|TOMAP"
+  kContext,   // "|CONTEXT"
+  kKwBtree,   // "|KWBTREE" or "|0KWBTREE"
+  kKwData,    // "|KWDATA" or "|0KWDATA"
+  kAwBtree,   // "|AWBTREE"
+  kAwData,    // "|AWDATA"
+  kCtxOMap,   // "|CTXOMAP"
+  kCount
+};
+
+struct SlotEntry {
+  int32_t data_offset = 0;  // 0: the internal file is absent
+  int32_t size = 0;
+  bool present() const { return data_offset != 0; }
+};
+
+/// The RTF character-format string of each font descriptor ("\f0\cf0\fs20\b0\i0\ul0").
+using FontStyleTable = std::vector<std::string>;
+
+/// A context string that the help file spells out, with its hash.
+struct KnownContextName {
+  uint32_t hash = 0;
+  std::string name;
+};
+
+struct HelpFile {
+  ConversionOptions options = 0;
+  bool compressed = false;  // topic blocks are LZ77-compressed
+  std::string path;
+  std::vector<uint8_t> bytes;  // the whole help file
+
+  FileHeader file_header;
+  BTreeHeader directory_header;
+  SystemHeader system_header;
+  bool is_hc30 = false;
+  bool is_hcrtf = false;
+  bool is_media_viewer = false;
+  bool new_font_descriptors = false;  // |FONT uses 42-byte descriptors
+  int16_t first_leaf = 0;             // page number of the directory's first leaf
+  uint32_t page0_offset = 0;          // file offset of the directory's page 0
+  std::array<SlotEntry, static_cast<size_t>(Slot::kCount)> slots{};
+  std::vector<InternalFile> internal_files;
+
+  std::vector<KnownContextName> known_context_names;
+  FontStyleTable font_styles;
+  bool font_styles_built = false;
+  std::vector<std::string> extracted_pictures;  // one name per picture number; may be empty
+  std::vector<std::string> window_names;        // secondary windows, at most 60
+  PhraseTables phrases;
+
+  bool main_pass = false;  // true during the main topic pass, false during the pre-pass
+  TopicStream topic_stream;
+
+  ConversionSession* session = nullptr;
+
+  bool option(ConversionOptions bit) const { return (options & bit) != 0; }
+  Diagnostics& diagnostics() const { return session->diagnostics; }
+  const SlotEntry& slot(Slot s) const { return slots[static_cast<size_t>(s)]; }
+  SlotEntry& slot(Slot s) { return slots[static_cast<size_t>(s)]; }
+
+  /// A reader over the whole file.
+  ByteReader reader() const { return ByteReader(Bytes(bytes.data(), bytes.size())); }
+  /// A reader over the data of a well-known internal file: empty when the file is absent, cut
+  /// to the bytes the help file really holds.
+  ByteReader InternalData(Slot s) const {
+    const SlotEntry& e = slot(s);
+    if (!e.present()) return ByteReader();
+    return reader().sub(static_cast<uint32_t>(e.data_offset), static_cast<uint32_t>(e.size));
+  }
+  ByteReader InternalData(const InternalFile& f) const {
+    return reader().sub(static_cast<uint32_t>(f.data_offset), static_cast<uint32_t>(f.size));
+  }
+};
+
+}  // namespace quorvex

@@ -1,0 +1,43 @@
+// Phrase tables: the frequent phrases that help compilers replace by phrase numbers in topic text.
+//
+// HC30 and HC31 files (and Media Viewer titles) keep 16-bit offsets and the text in "|Phrases";
+// HCRTF files keep bit-packed phrase lengths in "|PhrIndex" and the text in "|PhrImage".
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/byte_reader.h"
+
+namespace quorvex {
+
+struct HelpFile;
+
+/// A loaded phrase table: phrase i is text[offsets[i], offsets[i + 1]).
+struct PhraseTables {
+  enum class Kind { kNone, kOld, kRtf };
+  Kind kind = Kind::kNone;
+  std::string text;
+  std::vector<uint32_t> offsets;  // count() + 1 entries
+
+  bool loaded() const { return kind != Kind::kNone; }
+  size_t count() const { return offsets.empty() ? 0 : offsets.size() - 1; }
+};
+
+/// Builds the HC30/HC31 phrase table from "|Phrases" (the slot must be present).
+void LoadPhrases(HelpFile& hf);
+/// Builds the HCRTF tables from "|PhrIndex" and "|PhrImage"; does nothing unless both are
+/// present. Warning 21 when "|PhrImage" decompresses to more than 10 bytes more or less than
+/// its header announces.
+void LoadRtfPhrases(HelpFile& hf);
+/// Decodes `n` bit-packed phrase lengths with bit count `k` into n + 1 running offsets.
+/// Bits beyond the end of `bits` read as 0.
+std::vector<uint32_t> DecodePhraseIndex(uint32_t n, unsigned k, Bytes bits);
+/// Phrase number `i`, or nothing when `i` is beyond the table or its offsets are out of order
+/// or outside the text.
+std::optional<std::string_view> GetPhrase(const HelpFile& hf, size_t i);
+
+}  // namespace quorvex

@@ -1,0 +1,130 @@
+#include "core/strings.h"
+
+#include <map>
+#include <mutex>
+
+namespace quorvex {
+
+namespace {
+
+struct Entry {
+  int id;
+  const char* text;
+};
+
+// English at the id, German at id + 512. Texts are UTF-8.
+constexpr Entry kTexts[] = {
+    {1, "Scanning Keywords"},
+    {2, "Converting Bitmaps"},
+    {3, "Extracting Baggage"},
+    {4, "Reading Context File"},
+    {5, "Creating [MAP]"},
+    {6, "Scanning Browse Sequences"},
+    {7, "Reading Topics"},
+    {8, "Loading System File"},
+    {10, "Lookup for Topicoffset 0x%08lX for MAP failed"},
+    {11, "Illegal Hotspot Data"},
+    {12, "Illegal Secondary Window Number Reference 0x%02x"},
+    {13, "Illegal Font Selection"},
+    {14, "Illegal Macro Hotspot"},
+    {15, "Hotspotend without Hotspotstart"},
+    {16, "Illegal Bitmap Reference 0x%04x"},
+    {17, "Table Format not Supported"},
+    {19, "Topic #%ld does not have a Context Id"},
+    {20, "Unknown TopicLink-Record Type %d"},
+    {21, "Phrases Header: Expected Size 0x%08lX, found 0x%08lX"},
+    {31,
+     "Can't Create %s.\n\nThis file may be in use by another application. If not, you may have "
+     "tried to write to a CD-ROM or a write-protected area, or your TEMP environment variable "
+     "does not point to a valid directory."},
+    {32, "Invalid .SHG or .MRB file! Type: %c%c"},
+    {33, "Unknown sfImageType value 0x%x in file %s.SHG."},
+    {34, "File Created by %s. handling Incomplete"},
+    {36, "Page {\\field{\\*\\fldinst page }} of {\\field{\\*\\fldinst numpages }}"},
+    {37, "\\paperw11906"},
+    {38, "Contents"},
+    {39, "Index"},
+    {40, "Page"},
+    {61, "Abort the conversion?"},
+    {62, "Quorvex Severe Problem"},
+    {90, "Warning:"},
+    {100, "Internal file %s (entry %ld) lies outside the help file and is ignored"},
+    {101, "Internal file %s is cut short: %ld of %ld bytes are in the help file"},
+
+    {512 + 1, "Sammelt Suchbegriffe"},
+    {512 + 2, "Konvertiert Grafiken"},
+    {512 + 3, "Entnimmt Gepäck"},
+    {512 + 4, "Bearbeitet Kontext-Datei"},
+    {512 + 5, "Erzeugt [MAP] Eintragungen"},
+    {512 + 6, "Bestimmt Verknüpfungs-Reihenfolge"},
+    {512 + 7, "Erzeugt Themen-Dateien"},
+    {512 + 8, "Lade Verwaltungseintrag"},
+    {512 + 10, "Suche nach Themenposition 0x%08lX für [MAP] fehlgeschlagen"},
+    {512 + 11, "Ungültige Hotspot-Daten"},
+    {512 + 12, "Ungültiger Verweis auf Nebenfenster Nummer 0x%02x"},
+    {512 + 13, "Ungültige Schriftauswahl"},
+    {512 + 14, "Ungültiger Makro-Hotspot"},
+    {512 + 15, "Hotspot-Ende ohne Hotspot-Anfang"},
+    {512 + 16, "Ungültiger Grafikverweis 0x%04x"},
+    {512 + 17, "Tabellenformat wird nicht unterstützt"},
+    {512 + 19, "Thema #%ld hat keine Kontext-Kennung"},
+    {512 + 20, "Unbekannter TopicLink-Satztyp %d"},
+    {512 + 21, "Phrasen-Kompression: Erwartete Größe 0x%08lX, vorgefunden 0x%08lX"},
+    {512 + 31,
+     "Kann %s nicht erzeugen.\n\nDie Datei wird vielleicht von einem anderen Programm benutzt. "
+     "Falls nicht, haben Sie womöglich versucht, auf eine CD-ROM oder in einen schreibgeschützten "
+     "Bereich zu schreiben, oder Ihre TEMP-Umgebungsvariable zeigt nicht auf ein gültiges "
+     "Verzeichnis."},
+    {512 + 32, "Ungültige .SHG- oder .MRB-Datei! Typ: %c%c"},
+    {512 + 33, "Unbekannter sfImageType-Wert 0x%x in Datei %s.SHG."},
+    {512 + 34, "Datei erzeugt von %s. Einige Angaben in der Datei werden ignoriert"},
+    {512 + 36, "Seite {\\field{\\*\\fldinst page }} von {\\field{\\*\\fldinst numpages }}"},
+    {512 + 37, "\\paperw11906\\paperh16838"},
+    {512 + 38, "Inhalt"},
+    {512 + 39, "Stichwortverzeichnis"},
+    {512 + 40, "Seite"},
+    {512 + 61, "Möchten Sie die Konvertierung wirklich abbrechen"},
+    {512 + 62, "Quorvex Verarbeitungsfehler"},
+    {512 + 90, "Warnung:"},
+    {512 + 100, "Die interne Datei %s (Eintrag %ld) liegt außerhalb der Hilfedatei und wird übergangen"},
+    {512 + 101, "Die interne Datei %s ist verkürzt: %ld von %ld Bytes liegen in der Hilfedatei"},
+};
+
+struct Table {
+  std::mutex mutex;
+  std::map<int, std::string> texts;
+  Table() {
+    for (const Entry& e : kTexts) texts.emplace(e.id, e.text);
+  }
+};
+
+Table& TheTable() {
+  static Table table;
+  return table;
+}
+
+int g_language_offset = 0;
+
+}  // namespace
+
+void SetLanguageOffset(int offset) { g_language_offset = offset; }
+
+int LanguageOffset() { return g_language_offset; }
+
+const std::string& LoadText(int id) {
+  static const std::string kNotFound = "String Id not found";
+  Table& t = TheTable();
+  std::lock_guard lock(t.mutex);
+  auto it = t.texts.find(id + g_language_offset);
+  return it != t.texts.end() ? it->second : kNotFound;
+}
+
+void RegisterText(int id, std::string_view text) {
+  Table& t = TheTable();
+  std::lock_guard lock(t.mutex);
+  // std::map never moves its nodes, so references handed out earlier for other ids stay valid.
+  // Replacing an id's text is only done at start-up, before any reference to it is held.
+  t.texts[id] = std::string(text);
+}
+
+}  // namespace quorvex

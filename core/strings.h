@@ -1,0 +1,67 @@
+// The string table: every text the conversion shows, in English and German.
+//
+// A text is looked up by its number. German texts sit 512 above the English ones; the language
+// is chosen once at start-up by setting the language offset.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace quorvex {
+
+/// Offset of the German texts above the English ones.
+inline constexpr int kGermanOffset = 512;
+
+// Progress phases (string ids whose text is the phase name).
+inline constexpr int kPhaseScanningKeywords = 1;
+inline constexpr int kPhaseConvertingBitmaps = 2;
+inline constexpr int kPhaseExtractingBaggage = 3;
+inline constexpr int kPhaseReadingContext = 4;
+inline constexpr int kPhaseCreatingMap = 5;
+inline constexpr int kPhaseScanningBrowse = 6;
+inline constexpr int kPhaseReadingTopics = 7;
+inline constexpr int kPhaseLoadingSystem = 8;
+
+// Warnings and resource strings of the conversion.
+inline constexpr int kWarnMapLookup = 10;
+inline constexpr int kWarnIllegalHotspot = 11;
+inline constexpr int kWarnIllegalWindow = 12;
+inline constexpr int kWarnIllegalFont = 13;
+inline constexpr int kWarnIllegalMacro = 14;
+inline constexpr int kWarnHotspotEnd = 15;
+inline constexpr int kWarnIllegalBitmap = 16;
+inline constexpr int kWarnTableFormat = 17;
+inline constexpr int kWarnNoContextId = 19;
+inline constexpr int kWarnUnknownRecord = 20;
+inline constexpr int kWarnPhraseSize = 21;
+inline constexpr int kTextCantCreate = 31;
+inline constexpr int kWarnInvalidShg = 32;
+inline constexpr int kWarnUnknownImageType = 33;
+inline constexpr int kWarnCompiledBy = 34;
+inline constexpr int kTextPageOf = 36;
+inline constexpr int kTextPaperSize = 37;
+inline constexpr int kTextContents = 38;
+inline constexpr int kTextIndex = 39;
+inline constexpr int kTextPage = 40;
+inline constexpr int kTextAbortQuestion = 61;
+inline constexpr int kTextSevereProblem = 62;
+
+// Texts of this program that the original string table did not have.
+inline constexpr int kTextWarningPrefix = 90;
+// Warnings about damaged help files. Range 100 to 199.
+inline constexpr int kWarnFileOutside = 100;
+inline constexpr int kWarnFileTruncated = 101;
+
+/// Sets the language: 0 English, kGermanOffset German. Set once at start-up.
+void SetLanguageOffset(int offset);
+int LanguageOffset();
+
+/// The text of string `id` in the current language (id + language offset), or
+/// "String Id not found". The reference stays valid for the life of the process.
+const std::string& LoadText(int id);
+
+/// Adds or replaces the text of string `id` (the full id, language offset included). The
+/// front-end registers its dialog texts this way at start-up.
+void RegisterText(int id, std::string_view text);
+
+}  // namespace quorvex

@@ -1,0 +1,29 @@
+// Decoding of TopicLink records into the plain structures of topic_model.h.
+#pragma once
+
+#include "core/byte_reader.h"
+#include "rtf/topic_model.h"
+
+namespace quorvex {
+
+/// The 21-byte record header.
+TopicLinkHeader DecodeTopicLinkHeader(Bytes header);
+
+/// A topic header's FormatPart (fields beyond the data read as 0, as in a zero-filled buffer)
+/// and its expanded text.
+TopicHeaderRecord DecodeTopicHeader(Bytes format_part, std::string_view text);
+
+/// A paragraph at `format` (after the numbers that the record type puts in front of it),
+/// taking its text strings from `text`. Leaves `format` after the paragraph's 0xFF.
+/// Adds the character counts of its objects to `position_adjustment`.
+Paragraph DecodeParagraph(ByteReader& format, TextCursor& text, int32_t& position_adjustment);
+
+/// A table row at `format` (after the two numbers in front of it).
+TableRow DecodeTableRow(ByteReader& format, TextCursor& text, int32_t& position_adjustment);
+
+// The compressed number forms of topic records. Each advances the reader.
+int ReadCompressedSignedShort(ByteReader& r);
+int32_t ReadCompressedSignedLong(ByteReader& r);
+unsigned ReadCompressedUnsignedShort(ByteReader& r);
+
+}  // namespace quorvex
