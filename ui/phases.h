@@ -1,0 +1,14 @@
+// The conversion phases of the real program: the driver's steps bound to the folders that
+// implement them.
+#pragma once
+
+#include "core/driver.h"
+
+namespace quorvex {
+
+/// The phases every conversion of the program runs.
+class StandardPhases : public ConversionPhases {
+ public:
+};
+
+}  // namespace quorvex
