@@ -51,6 +51,11 @@ constexpr Entry kTexts[] = {
     {100, "Internal file %s (entry %ld) lies outside the help file and is ignored"},
     {101, "Internal file %s is cut short: %ld of %ld bytes are in the help file"},
 
+    {170, "The topic data ends inside a record after topic #%ld; the topics after it are lost"},
+    {171, "A topic record after topic #%ld is damaged (its sizes do not fit); the topics after it "
+          "are skipped"},
+    {172, "The help file holds no topics"},
+
     {512 + 1, "Sammelt Suchbegriffe"},
     {512 + 2, "Konvertiert Grafiken"},
     {512 + 3, "Entnimmt Gepäck"},
@@ -88,6 +93,11 @@ constexpr Entry kTexts[] = {
     {512 + 90, "Warnung:"},
     {512 + 100, "Die interne Datei %s (Eintrag %ld) liegt außerhalb der Hilfedatei und wird übergangen"},
     {512 + 101, "Die interne Datei %s ist verkürzt: %ld von %ld Bytes liegen in der Hilfedatei"},
+    {512 + 170, "Die Themendaten enden mitten in einem Satz nach Thema #%ld; die folgenden Themen "
+                "gehen verloren"},
+    {512 + 171, "Ein Thema-Satz nach Thema #%ld ist beschädigt (seine Größen passen nicht); die "
+                "folgenden Themen werden übergangen"},
+    {512 + 172, "Die Hilfedatei enthält keine Themen"},
 };
 
 struct Table {

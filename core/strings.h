@@ -51,6 +51,10 @@ inline constexpr int kTextWarningPrefix = 90;
 // Warnings about damaged help files. Range 100 to 199.
 inline constexpr int kWarnFileOutside = 100;
 inline constexpr int kWarnFileTruncated = 101;
+// Warnings of the topic walk. Range 170 to 179.
+inline constexpr int kWarnTopicStreamEnds = 170;
+inline constexpr int kWarnTopicRecordDamaged = 171;
+inline constexpr int kWarnNoTopics = 172;
 
 /// Sets the language: 0 English, kGermanOffset German. Set once at start-up.
 void SetLanguageOffset(int offset);
