@@ -100,19 +100,20 @@ std::string FormatText(std::string_view format, std::initializer_list<FormatArg>
     if (i >= format.size()) break;
     char conv = format[i];
     const FormatArg* a = take();
+    if (!a) continue;  // a missing argument prints nothing
     if (conv == 's') {
-      std::string_view t = a && a->is_text() ? a->text() : std::string_view("(?)");
+      std::string_view t = a->is_text() ? a->text() : std::string_view("(?)");
       if (s.precision >= 0 && t.size() > static_cast<size_t>(s.precision))
         t = t.substr(0, s.precision);
       Pad(out, t, s, false);
       continue;
     }
     if (conv == 'c') {
-      char ch = a && !a->is_text() ? static_cast<char>(a->number()) : '?';
+      char ch = !a->is_text() ? static_cast<char>(a->number()) : '?';
       Pad(out, std::string_view(&ch, 1), s, false);
       continue;
     }
-    if (!a || a->is_text()) {
+    if (a->is_text()) {
       Pad(out, "(?)", s, false);
       continue;
     }
