@@ -51,6 +51,10 @@ constexpr Entry kTexts[] = {
     {100, "Internal file %s (entry %ld) lies outside the help file and is ignored"},
     {101, "Internal file %s is cut short: %ld of %ld bytes are in the help file"},
 
+    {120, "Phrase table %s announces %ld phrases but holds data for only %ld"},
+    {121, "The compressed text of phrase table %s is damaged after 0x%08lX bytes"},
+    {122, "Phrase table %s is too short for its header (%ld bytes); it holds no phrases"},
+    {123, "The text of phrase table %s exceeds the 0x%08lX bytes it can hold and is cut there"},
     {170, "The topic data ends inside a record after topic #%ld; the topics after it are lost"},
     {171, "A topic record after topic #%ld is damaged (its sizes do not fit); the topics after it "
           "are skipped"},
@@ -93,6 +97,13 @@ constexpr Entry kTexts[] = {
     {512 + 90, "Warnung:"},
     {512 + 100, "Die interne Datei %s (Eintrag %ld) liegt außerhalb der Hilfedatei und wird übergangen"},
     {512 + 101, "Die interne Datei %s ist verkürzt: %ld von %ld Bytes liegen in der Hilfedatei"},
+    {512 + 120, "Phrasentabelle %s kündigt %ld Phrasen an, enthält aber Daten für nur %ld"},
+    {512 + 121, "Der komprimierte Text der Phrasentabelle %s ist nach 0x%08lX Bytes beschädigt"},
+    {512 + 122,
+     "Phrasentabelle %s ist zu kurz für ihren Kopf (%ld Bytes); sie enthält keine Phrasen"},
+    {512 + 123,
+     "Der Text der Phrasentabelle %s überschreitet die 0x%08lX Bytes, die sie fassen kann, und "
+     "wird dort abgeschnitten"},
     {512 + 170, "Die Themendaten enden mitten in einem Satz nach Thema #%ld; die folgenden Themen "
                 "gehen verloren"},
     {512 + 171, "Ein Thema-Satz nach Thema #%ld ist beschädigt (seine Größen passen nicht); die "

@@ -51,6 +51,11 @@ inline constexpr int kTextWarningPrefix = 90;
 // Warnings about damaged help files. Range 100 to 199.
 inline constexpr int kWarnFileOutside = 100;
 inline constexpr int kWarnFileTruncated = 101;
+// Warnings of the phrase tables. Range 120 to 129.
+inline constexpr int kWarnPhraseCount = 120;
+inline constexpr int kWarnPhraseDamaged = 121;
+inline constexpr int kWarnPhraseHeader = 122;
+inline constexpr int kWarnPhraseTextCut = 123;
 // Warnings of the topic walk. Range 170 to 179.
 inline constexpr int kWarnTopicStreamEnds = 170;
 inline constexpr int kWarnTopicRecordDamaged = 171;
