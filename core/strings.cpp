@@ -55,6 +55,15 @@ constexpr Entry kTexts[] = {
     {121, "The compressed text of phrase table %s is damaged after 0x%08lX bytes"},
     {122, "Phrase table %s is too short for its header (%ld bytes); it holds no phrases"},
     {123, "The text of phrase table %s exceeds the 0x%08lX bytes it can hold and is cut there"},
+    {130, "The text of a topic record expands beyond %ld bytes and is cut there"},
+    {131, "Topic text refers to phrase %ld, which the phrase table does not hold"},
+    {132, "The text of a topic record ends inside a phrase code"},
+    {133, "Topic block %ld expands beyond %ld bytes and is cut there"},
+    {134, "The compressed data of topic block %ld is damaged"},
+    {135, "The formatting data of a paragraph ends without its end mark"},
+    {136, "A paragraph command runs past the formatting data; the paragraph is cut there"},
+    {137, "Object type %d in topic text is not known; its %ld bytes are skipped"},
+    {138, "The layout of a table row runs past its formatting data"},
     {170, "The topic data ends inside a record after topic #%ld; the topics after it are lost"},
     {171, "A topic record after topic #%ld is damaged (its sizes do not fit); the topics after it "
           "are skipped"},
@@ -104,6 +113,16 @@ constexpr Entry kTexts[] = {
     {512 + 123,
      "Der Text der Phrasentabelle %s überschreitet die 0x%08lX Bytes, die sie fassen kann, und "
      "wird dort abgeschnitten"},
+    {512 + 130, "Der Text eines Thema-Satzes ist länger als %ld Bytes und wird dort abgeschnitten"},
+    {512 + 131, "Thementext verweist auf Phrase %ld, die in der Phrasentabelle fehlt"},
+    {512 + 132, "Der Text eines Thema-Satzes endet mitten in einem Phrasen-Code"},
+    {512 + 133, "Themenblock %ld wird größer als %ld Bytes und wird dort abgeschnitten"},
+    {512 + 134, "Die komprimierten Daten des Themenblocks %ld sind beschädigt"},
+    {512 + 135, "Die Formatdaten eines Absatzes enden ohne Endemarke"},
+    {512 + 136,
+     "Ein Absatzbefehl reicht über die Formatdaten hinaus; der Absatz wird dort abgeschnitten"},
+    {512 + 137, "Objekttyp %d im Thementext ist unbekannt; seine %ld Bytes werden übergangen"},
+    {512 + 138, "Das Layout einer Tabellenzeile reicht über ihre Formatdaten hinaus"},
     {512 + 170, "Die Themendaten enden mitten in einem Satz nach Thema #%ld; die folgenden Themen "
                 "gehen verloren"},
     {512 + 171, "Ein Thema-Satz nach Thema #%ld ist beschädigt (seine Größen passen nicht); die "

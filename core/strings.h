@@ -56,6 +56,16 @@ inline constexpr int kWarnPhraseCount = 120;
 inline constexpr int kWarnPhraseDamaged = 121;
 inline constexpr int kWarnPhraseHeader = 122;
 inline constexpr int kWarnPhraseTextCut = 123;
+// Warnings of the topic stream, text expansion and record decoding. Range 130 to 149.
+inline constexpr int kWarnTopicTextCut = 130;
+inline constexpr int kWarnTopicTextPhrase = 131;
+inline constexpr int kWarnTopicTextCode = 132;
+inline constexpr int kWarnTopicBlockOverflow = 133;
+inline constexpr int kWarnTopicBlockDamaged = 134;
+inline constexpr int kWarnParagraphNoEnd = 135;
+inline constexpr int kWarnParagraphCut = 136;
+inline constexpr int kWarnUnknownObject = 137;
+inline constexpr int kWarnTableLayoutCut = 138;
 // Warnings of the topic walk. Range 170 to 179.
 inline constexpr int kWarnTopicStreamEnds = 170;
 inline constexpr int kWarnTopicRecordDamaged = 171;
