@@ -51,6 +51,9 @@ inline constexpr int kTextWarningPrefix = 90;
 // Warnings about damaged help files. Range 100 to 199.
 inline constexpr int kWarnFileOutside = 100;
 inline constexpr int kWarnFileTruncated = 101;
+inline constexpr int kWarnFileBadSize = 102;
+inline constexpr int kWarnDirectoryShort = 103;
+inline constexpr int kWarnSystemRecordCut = 104;
 // Warnings of the phrase tables. Range 120 to 129.
 inline constexpr int kWarnPhraseCount = 120;
 inline constexpr int kWarnPhraseDamaged = 121;
