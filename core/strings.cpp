@@ -67,6 +67,10 @@ constexpr Entry kTexts[] = {
     {136, "A paragraph command runs past the formatting data; the paragraph is cut there"},
     {137, "Object type %d in topic text is not known; its %ld bytes are skipped"},
     {138, "The layout of a table row runs past its formatting data"},
+    {150, "The help file has no usable |FONT; the RTF uses a default font"},
+    {151, "|FONT holds no font descriptors; the RTF uses a default font"},
+    {152, "Font %d names face %d, which |FONT does not hold (%d face names); Arial is used"},
+    {153, "|FONT is cut short: %d of %d font descriptors are in it"},
     {170, "The topic data ends inside a record after topic #%ld; the topics after it are lost"},
     {171, "A topic record after topic #%ld is damaged (its sizes do not fit); the topics after it "
           "are skipped"},
@@ -129,6 +133,11 @@ constexpr Entry kTexts[] = {
      "Ein Absatzbefehl reicht über die Formatdaten hinaus; der Absatz wird dort abgeschnitten"},
     {512 + 137, "Objekttyp %d im Thementext ist unbekannt; seine %ld Bytes werden übergangen"},
     {512 + 138, "Das Layout einer Tabellenzeile reicht über ihre Formatdaten hinaus"},
+    {512 + 150, "Die Hilfedatei hat kein brauchbares |FONT; das RTF nutzt eine Standardschrift"},
+    {512 + 151, "|FONT enthält keine Schriftbeschreibungen; das RTF nutzt eine Standardschrift"},
+    {512 + 152, "Schrift %d verweist auf Schriftname %d, den |FONT nicht enthält (%d Namen); Arial "
+                "wird verwendet"},
+    {512 + 153, "|FONT ist verkürzt: %d von %d Schriftbeschreibungen sind vorhanden"},
     {512 + 170, "Die Themendaten enden mitten in einem Satz nach Thema #%ld; die folgenden Themen "
                 "gehen verloren"},
     {512 + 171, "Ein Thema-Satz nach Thema #%ld ist beschädigt (seine Größen passen nicht); die "

@@ -69,6 +69,11 @@ inline constexpr int kWarnParagraphNoEnd = 135;
 inline constexpr int kWarnParagraphCut = 136;
 inline constexpr int kWarnUnknownObject = 137;
 inline constexpr int kWarnTableLayoutCut = 138;
+// Warnings of the RTF writers (font table). Range 150 to 169.
+inline constexpr int kWarnFontMissing = 150;
+inline constexpr int kWarnFontNoDescriptors = 151;
+inline constexpr int kWarnFontFaceMissing = 152;
+inline constexpr int kWarnFontCut = 153;
 // Warnings of the topic walk. Range 170 to 179.
 inline constexpr int kWarnTopicStreamEnds = 170;
 inline constexpr int kWarnTopicRecordDamaged = 171;
