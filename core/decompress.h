@@ -28,7 +28,9 @@ inline constexpr size_t kLz77MaxExpansion = 9;
 /// Outcome of one LZ77 decoding.
 struct Lz77Result {
   size_t produced = 0;  // bytes written to the output
-  size_t consumed = 0;  // input bytes used
+  /// Input bytes used: all of them after a complete decoding; otherwise the bytes of the items
+  /// decoded before the stop (a back-reference cut short by the capacity counts as decoded).
+  size_t consumed = 0;
   /// The input was malformed: a back-reference reached before the start of the output, or the
   /// input ended inside a back-reference. Decoding stopped there.
   bool damaged = false;
@@ -36,19 +38,27 @@ struct Lz77Result {
   bool overflow = false;
 };
 
-/// Decodes LZ77 `in` into `out`, stopping when `out` is full. Never writes beyond `out`.
+/// Decodes LZ77 `in` into `out`, stopping when `out` is full. Never writes beyond `out`. Input
+/// that ends inside a group yields the items whose bytes are present.
 Lz77Result DecompressLz77(Bytes in, std::span<uint8_t> out);
 
-/// Decodes LZ77 `in` into a new buffer (at most kLz77MaxExpansion bytes per input byte).
-std::vector<uint8_t> DecompressLz77ToVector(Bytes in);
+/// The number of bytes DecompressLz77 produces from `in` with unlimited capacity (it stops where
+/// the decoder stops at damage). Reads the input once without decoding it.
+size_t Lz77DecodedSize(Bytes in);
 
-/// Decodes run-length `in` into a new buffer. Decoding stops when fewer than two input bytes
-/// are left: a single trailing byte is never read.
-std::vector<uint8_t> DecodeRleToVector(Bytes in);
+/// Decodes LZ77 `in` into a new buffer of exactly the decoded size (at most kLz77MaxExpansion
+/// bytes per input byte). `damaged`, when given, is set as in Lz77Result.
+std::vector<uint8_t> DecompressLz77ToVector(Bytes in, bool* damaged = nullptr);
 
-/// LZ77 into `out`; returns the number of bytes written.
+/// Decodes run-length `in` into a new buffer of at most `limit` bytes (decoding stops there).
+/// A count of consumed input that starts at 1 ends the decoding as soon as fewer than two input
+/// bytes are left: a single trailing byte is never read. A copy run that runs past the input
+/// copies what is there.
+std::vector<uint8_t> DecodeRleToVector(Bytes in, size_t limit = SIZE_MAX);
+
+/// LZ77 into `out` with one write; returns the number of bytes written.
 size_t DecompressLz77ToStream(Bytes in, OutputSink& out);
-/// Run-length into `out`; returns the number of bytes written.
+/// Run-length into `out` (written in large chunks); returns the number of bytes written.
 size_t DecodeRle(Bytes in, OutputSink& out);
 /// LZ77 followed by run-length, in memory; returns the number of bytes written.
 size_t DecompressLz77Rle(Bytes in, OutputSink& out);
