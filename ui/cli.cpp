@@ -1,0 +1,259 @@
+#include "ui/cli.h"
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <exception>
+#include <iostream>
+#include <new>
+#include <system_error>
+
+#include "core/diagnostics.h"
+#include "core/driver.h"
+#include "core/format.h"
+#include "core/help_file.h"
+#include "core/output.h"
+#include "core/strings.h"
+#include "ui/phases.h"
+#include "ui/ui_strings.h"
+
+#ifndef QUORVEX_VERSION
+#define QUORVEX_VERSION "0.0.0"
+#endif
+
+namespace quorvex {
+
+namespace {
+
+std::string Text(int id, std::string_view arg = {}) {
+  return FormatText(LoadText(id), {FormatArg(arg)});
+}
+
+std::string UsageText(const std::filesystem::path& ini) {
+  std::string where =
+      ini.empty() ? std::string("~/.config/quorvex/") + kSettingsFileName : ini.string();
+  return Text(kTextUsage, where);
+}
+
+/// Shows a fatal message as the terminal's counterpart of the message box: the caption, then
+/// the message ending in exactly one line feed.
+void ReportFatal(std::ostream& err, std::string_view message) {
+  while (!message.empty() && message.back() == '\n') message.remove_suffix(1);
+  err << LoadText(kTextSevereProblem) << ": " << message << '\n';
+  err.flush();
+}
+
+/// Opens the RTF of a finished -v conversion, or says where it is.
+void ViewResult(const CommandLineContext& context, const OutputDir& output,
+                std::string_view help_path) {
+  std::error_code ec;
+  std::filesystem::path rtf = output.PathOf(ViewResultName(help_path));
+  std::filesystem::path absolute = std::filesystem::absolute(rtf, ec);
+  if (!ec) rtf = absolute;
+  if (context.open_document && context.open_document(rtf)) return;
+  context.err << Text(kTextResultIn, rtf.string()) << '\n';
+}
+
+int Convert(const CommandLine& line, const std::filesystem::path& ini,
+            const CommandLineContext& context) {
+  ConversionJob job;
+  job.options = CommandLineOptions(ReadSettings(ini), line.view);
+  job.path = *line.path;
+
+  std::filesystem::path folder = line.output_dir ? std::filesystem::path(*line.output_dir) : ".";
+  std::error_code ec;
+  std::filesystem::create_directories(folder, ec);
+  if (!std::filesystem::is_directory(folder, ec))
+    FatalError(LoadText(kTextCantCreateFolder), folder.string());
+  OutputDir output(folder);
+
+  {
+    TerminalDiagnostics diagnostics(context.terminal);
+    ConversionSession session(diagnostics, output);
+    StandardPhases phases;
+    ConvertHelpFile(job, session, phases);
+    diagnostics.Finish();
+  }
+  if (line.view) ViewResult(context, output, job.path);
+  return kExitNormal;
+}
+
+}  // namespace
+
+CommandLine ParseCommandLine(const std::vector<std::string>& args) {
+  CommandLine line;
+  bool options_end = false;
+  auto set_path = [&line](const std::string& arg) {
+    if (line.path) {
+      if (!line.error_id) {
+        line.error_id = kTextExtraArgument;
+        line.error_arg = arg;
+      }
+    } else {
+      line.path = arg;
+    }
+  };
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (options_end) {
+      set_path(arg);
+    } else if (arg == "--") {
+      options_end = true;
+    } else if (arg == "--help") {
+      line.help = true;
+    } else if (arg == "--version") {
+      line.version = true;
+    } else if (arg == "-v") {
+      line.view = true;
+    } else if (arg == "-o" || arg == "--output") {
+      if (i + 1 >= args.size() || args[i + 1].empty()) {
+        if (!line.error_id) {
+          line.error_id = kTextNeedsFolder;
+          line.error_arg = arg;
+        }
+        ++i;
+      } else {
+        line.output_dir = args[++i];
+      }
+    } else if (arg.starts_with("--output=")) {
+      std::string dir = arg.substr(9);
+      if (dir.empty()) {
+        if (!line.error_id) {
+          line.error_id = kTextNeedsFolder;
+          line.error_arg = "--output";
+        }
+      } else {
+        line.output_dir = dir;
+      }
+    } else {
+      set_path(arg);
+    }
+  }
+  if (line.view && !line.path && !line.error_id) line.error_id = kTextViewNeedsFile;
+  return line;
+}
+
+ConversionOptions CommandLineOptions(ConversionOptions stored, bool view) {
+  ConversionOptions options = view ? kViewPreset : ApplyCanonicalOptions(stored);
+  return options | kProgressWindow;
+}
+
+std::string ViewResultName(std::string_view help_path) {
+  size_t sep = help_path.find_last_of("/\\");
+  std::string_view name = sep == std::string_view::npos ? help_path : help_path.substr(sep + 1);
+  size_t dot = name.rfind('.');
+  if (dot != std::string_view::npos) name = name.substr(0, dot);
+  return std::string(name) + ".RTF";
+}
+
+int RunCommandLine(const std::vector<std::string>& args, const CommandLineContext& context) {
+  RegisterUiTexts();
+  try {
+    std::filesystem::path ini = SettingsFilePath(context.env);
+    SelectLanguage(ini, context.env);
+    CommandLine line = ParseCommandLine(args);
+
+    if (line.help) {
+      context.out << UsageText(ini);
+      context.out.flush();
+      return kExitInfo;
+    }
+    if (line.version) {
+      context.out << Text(kTextVersion, QUORVEX_VERSION) << '\n';
+      context.out.flush();
+      return kExitInfo;
+    }
+    if (line.error_id) {
+      context.err << Text(line.error_id, line.error_arg) << '\n' << LoadText(kTextTryHelp) << '\n';
+      return kExitFatal;
+    }
+    if (!line.path) {
+      if (context.run_wizard) {
+        return context.run_wizard(ApplyCanonicalOptions(ReadSettings(ini)));
+      }
+      context.err << UsageText(ini);
+      return kExitNormal;
+    }
+    return Convert(line, ini, context);
+  } catch (const FatalException& e) {
+    ReportFatal(context.err, e.what());
+  } catch (const ConversionCancelled&) {
+    // The user chose to stop; nothing more to say.
+  } catch (const std::bad_alloc&) {
+    ReportFatal(context.err, "Not enough Memory\n");
+  } catch (const std::exception& e) {
+    // Not expected from the conversion; still an orderly end rather than an abort.
+    ReportFatal(context.err, e.what());
+  }
+  return kExitFatal;
+}
+
+int RunCommandLine(int argc, char** argv) {
+  std::vector<std::string> args;
+  for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
+  EnvironmentLookup env = ProcessEnvironment();
+  std::optional<std::filesystem::path> opener = FindDesktopOpener(env);
+  CommandLineContext context{
+      .out = std::cout,
+      .err = std::cerr,
+      .env = env,
+      .terminal = ::isatty(STDERR_FILENO) != 0,
+      .open_document =
+          [opener](const std::filesystem::path& document) {
+            return opener && OpenWithDesktop(*opener, document);
+          },
+      .run_wizard = {},
+  };
+  return RunCommandLine(args, context);
+}
+
+std::optional<std::filesystem::path> FindDesktopOpener(const EnvironmentLookup& env) {
+  auto get = [&env](const char* name) -> std::string_view {
+    const char* v = env ? env(name) : nullptr;
+    return v ? std::string_view(v) : std::string_view();
+  };
+  std::string_view no_open = get("QUORVEX_NO_OPEN");
+  if (!no_open.empty() && no_open != "0") return std::nullopt;
+  if (get("DISPLAY").empty() && get("WAYLAND_DISPLAY").empty()) return std::nullopt;
+
+  std::string_view search = get("PATH");
+  while (!search.empty()) {
+    size_t colon = search.find(':');
+    std::string_view folder = search.substr(0, colon);
+    search = colon == std::string_view::npos ? std::string_view() : search.substr(colon + 1);
+    if (folder.empty()) continue;  // an empty entry would mean the current directory: skip it
+    std::filesystem::path candidate = std::filesystem::path(folder) / "xdg-open";
+    std::error_code ec;
+    if (std::filesystem::is_regular_file(candidate, ec) && ::access(candidate.c_str(), X_OK) == 0)
+      return candidate;
+  }
+  return std::nullopt;
+}
+
+bool OpenWithDesktop(const std::filesystem::path& opener, const std::filesystem::path& document) {
+  // Everything the child needs is prepared before fork: after it only async-signal-safe calls.
+  std::string program = opener.string();
+  std::string file = document.string();
+  char* const argv[] = {program.data(), file.data(), nullptr};
+  pid_t child = ::fork();
+  if (child < 0) return false;
+  if (child == 0) {
+    // The opener runs in a grandchild of its own session, so it neither waits for this process
+    // nor is left behind as a zombie of it.
+    ::setsid();
+    pid_t grandchild = ::fork();
+    if (grandchild == 0) {
+      ::execv(argv[0], argv);
+      ::_exit(127);
+    }
+    ::_exit(grandchild < 0 ? 1 : 0);
+  }
+  int status = 0;
+  while (::waitpid(child, &status, 0) < 0) {
+    if (errno != EINTR) return false;
+  }
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+}  // namespace quorvex

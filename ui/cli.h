@@ -1,0 +1,80 @@
+// The command-line entry: "quorvex [-o DIR] [-v] HELPFILE".
+//
+// Chooses the language, reads the stored options, converts the one help file named and, with
+// -v, opens the resulting RTF on the desktop. Progress and warnings go to the terminal. The
+// exit status is 2 after a normal run and 1 after a fatal error; --help and --version exit 0.
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/options.h"
+#include "ui/settings.h"
+
+namespace quorvex {
+
+/// Exit status after a normal run (the program has always ended this way).
+inline constexpr int kExitNormal = 2;
+/// Exit status after a fatal error, a cancelled conversion or a wrong command line.
+inline constexpr int kExitFatal = 1;
+/// Exit status of --help and --version.
+inline constexpr int kExitInfo = 0;
+
+/// What a command line asks for.
+struct CommandLine {
+  bool help = false;
+  bool version = false;
+  bool view = false;                      // -v: the printing preset, then open the result
+  std::optional<std::string> output_dir;  // -o DIR, --output DIR, --output=DIR
+  std::optional<std::string> path;        // the help file, exactly as given
+  int error_id = 0;                       // a string id when the command line is wrong
+  std::string error_arg;                  // its argument
+};
+
+/// Splits the arguments (without the program name). Only "--help", "--version", "-v", "-o",
+/// "--output[=DIR]" and "--" are options; every other argument is the help file's path, so
+/// "-vC:\X.HLP" is a path. More than one path, or -o without a folder, is an error.
+CommandLine ParseCommandLine(const std::vector<std::string>& args);
+
+/// Where the command-line entry reads and writes, so tests can run it in-process.
+struct CommandLineContext {
+  std::ostream& out;  // --help, --version
+  std::ostream& err;  // usage errors and fatal errors
+  EnvironmentLookup env;
+  /// Draw the live progress bar (stderr is a terminal).
+  bool terminal = false;
+  /// Opens a finished RTF on the desktop; returns false when it cannot. Empty: never opens.
+  std::function<bool(const std::filesystem::path&)> open_document;
+  /// Runs the desktop wizard with the adjusted options and returns the exit status. Empty:
+  /// without a help file the usage goes to `err` and the exit status is 2.
+  std::function<int(ConversionOptions)> run_wizard;
+};
+
+/// The command-line entry over `args` (without the program name). Returns the exit status.
+int RunCommandLine(const std::vector<std::string>& args, const CommandLineContext& context);
+
+/// The command-line entry of the process: the real environment, stdout, stderr and the
+/// desktop's opener.
+int RunCommandLine(int argc, char** argv);
+
+/// The options a command-line conversion runs with: the stored options in their canonical set,
+/// or exactly the printing preset with -v; ProgressWindow added either way.
+ConversionOptions CommandLineOptions(ConversionOptions stored, bool view);
+
+/// The name of the RTF a conversion of `help_path` writes: the file-name part (after the last
+/// "/" or "\") cut at its last "." (whole when it has none), with ".RTF" appended.
+std::string ViewResultName(std::string_view help_path);
+
+/// The desktop's opener (xdg-open on PATH) when one may be used: a display (DISPLAY or
+/// WAYLAND_DISPLAY) is set and QUORVEX_NO_OPEN is unset, empty or "0".
+std::optional<std::filesystem::path> FindDesktopOpener(const EnvironmentLookup& env);
+
+/// Starts `opener` on `document` without waiting for it. Returns false when it cannot start.
+bool OpenWithDesktop(const std::filesystem::path& opener, const std::filesystem::path& document);
+
+}  // namespace quorvex
