@@ -5,6 +5,7 @@
 // run on into the next block; each names the TopicPosition of the next one.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -34,6 +35,10 @@ struct TopicStream {
   int32_t block = -1;            // block in the buffer; -1 before the first load
   uint32_t next_position = 12;   // TopicPosition of the record to be entered next
   uint32_t bytes_left = 0;       // bytes of the current record not yet delivered
+  // A record's size and next-record fields are taken from its first 16 bytes as they are
+  // delivered, so that a record header may straddle a block boundary.
+  uint32_t header_collected = 0;           // bytes of the open record's header seen so far
+  std::array<uint8_t, 16> header_bytes{};  // the record's first 16 bytes
 };
 
 /// Delivers the next out.size() bytes of the record stream. At every block change it sets
