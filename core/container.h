@@ -33,9 +33,11 @@ void CloseHelpFile(std::unique_ptr<HelpFile> hf);
 BTreeHeader ReadBTreeHeader(ByteReader& r);
 
 /// The page number of the first leaf of a B-tree: follows the first-child links from the root.
-/// `file` reads the whole help file; page p lies at page0_offset + p * page_size. A descent that
-/// loops or leaves the file is fatal.
-int16_t DescendToFirstLeaf(const ByteReader& file, uint32_t page0_offset, const BTreeHeader& h);
+/// `file` reads the whole help file; page p lies at page0_offset + p * page_size. A page size
+/// smaller than a page header, a descent that loops or a page outside `file` is fatal, with a
+/// message naming `what` ("directory", "|CONTEXT B-tree").
+int16_t DescendToFirstLeaf(const ByteReader& file, uint32_t page0_offset, const BTreeHeader& h,
+                           const char* what = "B-tree");
 
 /// Walks the leaf chain of a B-tree from its first leaf, calling `visit` with a reader over each
 /// leaf page (positioned after the 8-byte page header) and the page's entry count, until
@@ -45,7 +47,10 @@ void ForEachLeafPage(const ByteReader& file, uint32_t page0_offset, const BTreeH
                      const char* what,
                      const std::function<bool(ByteReader& page, int entries)>& visit);
 
-/// Directory entry `n` (0-based, below the total entries).
+/// Directory entry `n` (0-based, below the total entries), found by scanning the leaf chain
+/// from the first leaf. Gives the same entry as hf.internal_files[n], without reporting
+/// anything: a header outside the file gives size 0, data cut by the end of the file the size
+/// that is there. An entry number the directory does not hold is fatal.
 InternalFile ReadInternalFileEntry(const HelpFile& hf, int32_t n);
 
 }  // namespace quorvex
