@@ -24,7 +24,8 @@ failed=0
 
 # junit_count FILE ATTRIBUTE: an attribute of the <testsuite> element that ctest writes.
 junit_count() {
-  sed -n "s/.*<testsuite [^>]*\b$2=\"\([0-9]*\)\".*/\1/p" "$1" | head -n 1
+  # Its attributes come first in the file, one per line.
+  tr '\n\t' '  ' <"$1" | sed -n "s/^[^>]*>[^<]*<testsuite [^>]*[[:space:]]$2=\"\([0-9]*\)\".*/\1/p"
 }
 
 # run_tree LABEL DIR CMAKE-ARG...: configure, build and test one tree; adds a summary line.
@@ -73,6 +74,12 @@ run_tree() {
   summary+=("$(printf '  %-40s %-40s %s' "$label ($dir/)" "$result" "$(format_seconds $(($(date +%s) - t0)))")")
   [ "$result" != "build failed" ] && [ "$result" != "configuration failed" ]
 }
+
+corpus="${QUORVEX_CORPUS_DIR:-$QUORVEX_ROOT/../shared/corpus}"
+if [ ! -d "$corpus" ]; then
+  say "note: no corpus folder at $corpus: the corpus tests will be skipped" \
+    "(set QUORVEX_CORPUS_DIR to run them)"
+fi
 
 main_built=1
 run_tree "RelWithDebInfo" build "${MAIN_TREE_ARGS[@]}" || main_built=0
