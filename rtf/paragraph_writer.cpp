@@ -1,0 +1,209 @@
+#include "rtf/paragraph_writer.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "rtf/media.h"
+#include "rtf/rtf_text.h"
+
+namespace quorvex {
+
+namespace {
+
+// Object types of the object commands 0x86, 0x87 and 0x88.
+constexpr uint8_t kObjectPicture = 3;
+constexpr uint8_t kObjectStoredPicture = 0x22;
+constexpr uint8_t kObjectEmbedded = 5;
+
+// Border flags of a paragraph, in the order their control words are written.
+struct BorderWord {
+  uint8_t flag;
+  std::string_view word;
+};
+constexpr BorderWord kBorderWords[] = {
+    {0x80, "\\brdrl"},   {0x10, "\\brdrr"}, {0x08, "\\brdrb"},
+    {0x04, "\\brdrbar"}, {0x02, "\\brdrt"}, {0x01, "\\box"},
+};
+constexpr uint8_t kBorderThick = 0x20;
+constexpr uint16_t kTabPositionMask = 0x3FFF;
+
+/// Paragraph measures are twips in files with 42-byte font descriptors and tenths of that
+/// (written times 10) in the older ones.
+long long MeasureScale(const HelpFile& hf) {
+  return hf.new_font_descriptors ? 1 : 10;
+}
+
+/// The hotspot that is open: its hidden text is written at the hotspot end.
+struct PendingHotspot {
+  std::string hidden_text;
+  /// Interim: a jump or popup hotspot whose target is not written yet. Its end writes nothing.
+  bool silent = false;
+};
+
+/// Interim handling of a jump or popup hotspot start (0xE0 to 0xEF) until targets are written:
+/// nothing is written, and the hotspot is opened silently so that its end matches it. A target
+/// that did not fit in the formatting data opens no hotspot.
+std::optional<PendingHotspot> OpenJumpHotspotPlaceholder(HelpFile& hf, OutputSink& /*out*/,
+                                                         const ParagraphCommand& command) {
+  if (!command.hotspot.valid) {
+    hf.diagnostics().Warning(kWarnIllegalHotspot);
+    return std::nullopt;
+  }
+  return PendingHotspot{std::string(), true};
+}
+
+/// Interim handling of a picture object (types 3 and 0x22) until pictures are written: nothing
+/// is written and nothing is reported.
+void WritePictureObjectPlaceholder(HelpFile& /*hf*/, OutputSink& /*out*/,
+                                   const ObjectData& /*object*/, char /*alignment*/) {}
+
+void WriteParagraphProperties(HelpFile& hf, OutputSink& out, const ParagraphProperties& p,
+                              bool non_scrolling, bool in_table) {
+  out.Write(non_scrolling ? "\\pard\\keepn\\s1" : "\\pard\\s0");
+  if (in_table) out.Write("\\intbl");
+  if (p.bits & kParaKeep) out.Write("\\keep");
+  if (p.bits & kParaCenter) {
+    out.Write("\\qc");
+  } else if (p.bits & kParaRightAlign) {
+    out.Write("\\qr");
+  } else {
+    out.Write("\\ql");
+  }
+
+  const long long scale = MeasureScale(hf);
+  if (p.bits & kParaSpaceBefore) WriteControlWord(out, "\\sb", p.space_before * scale);
+  if (p.bits & kParaSpaceAfter) WriteControlWord(out, "\\sa", p.space_after * scale);
+  if (p.bits & kParaLineSpacing) {
+    long long spacing = p.line_spacing * scale;
+    // Embedded pictures can be taller than an exact line height; a minimum height lets them show.
+    if (hf.option(kBmpInRtf) && spacing < 0) spacing = -spacing;
+    WriteControlWord(out, "\\sl", spacing);
+  }
+  if (p.bits & kParaLeftIndent) WriteControlWord(out, "\\li", p.left_indent * scale);
+  if (p.bits & kParaRightIndent) WriteControlWord(out, "\\ri", p.right_indent * scale);
+  if (p.bits & kParaFirstIndent) WriteControlWord(out, "\\fi", p.first_indent * scale);
+
+  if (p.bits & kParaBorder) {
+    for (const BorderWord& b : kBorderWords) {
+      if (p.border_flags & b.flag) out.Write(b.word);
+    }
+    out.Write((p.border_flags & kBorderThick) ? "\\brdrth" : "\\brdrs");
+  }
+  if (p.bits & kParaTabs) {
+    for (const TabStop& tab : p.tabs) {
+      if (tab.kind == TabStop::Kind::kRight) out.Write("\\tqr");
+      if (tab.kind == TabStop::Kind::kCenter) out.Write("\\tqc");
+      // Tab positions are always tenths: the trailing "0" multiplies by 10 whatever the scale.
+      WriteControlWord(out, "\\tx", tab.position & kTabPositionMask);
+      out.Write("0");
+    }
+  }
+  out.Write(" ");
+}
+
+/// An object placed in the text (commands 0x86, 0x87, 0x88) with alignment letter `alignment`.
+void WriteObject(HelpFile& hf, OutputSink& out, const ObjectData& object, char alignment) {
+  if (object.type == kObjectPicture || object.type == kObjectStoredPicture) {
+    WritePictureObjectPlaceholder(hf, out, object, alignment);
+    return;
+  }
+  if (object.type != kObjectEmbedded) return;
+  std::string_view text = object.text;
+  if (!text.empty() && text.front() == '!') {
+    out.Write("\\{button ");
+    WriteTextString(hf, out, text.substr(1), kCategoryVerbatim);
+    out.Write("\\}");
+  } else if (!text.empty() && text.front() == '*') {
+    WriteMciObject(hf, out, text.substr(1));
+  } else {
+    const char head[] = {'\\', '{', 'e', 'w', alignment, ' '};
+    out.Write(std::string_view(head, sizeof(head)));
+    WriteTextString(hf, out, text, kCategoryVerbatim);
+    out.Write("\\}");
+  }
+}
+
+std::string_view TextAt(const Paragraph& p, size_t i) {
+  return i < p.texts.size() ? std::string_view(p.texts[i]) : std::string_view();
+}
+
+}  // namespace
+
+void WriteParagraph(HelpFile& hf, OutputSink& out, const Paragraph& paragraph, bool non_scrolling,
+                    bool in_table, bool last_in_cell) {
+  WriteParagraphProperties(hf, out, paragraph.properties, non_scrolling, in_table);
+
+  std::optional<PendingHotspot> pending;
+  for (size_t i = 0; i < paragraph.commands.size(); ++i) {
+    WriteTextString(hf, out, TextAt(paragraph, i), kCategoryTopicText);
+    const ParagraphCommand& command = paragraph.commands[i];
+    switch (command.code) {
+      case kCmdFont:
+        if (command.font < hf.font_styles.size()) {
+          std::string_view style = hf.font_styles[command.font];
+          // Inside a hotspot the font change must not switch the hotspot's underline off.
+          if (pending) style = style.substr(0, style.find("\\ul"));
+          out.Write(style);
+          out.Write(" ");
+        } else {
+          hf.diagnostics().Warning(kWarnIllegalFont);
+        }
+        break;
+      case kCmdLineBreak:
+        out.Write("\\line\n");
+        break;
+      case kCmdParagraphEnd:
+        // Every paragraph of a cell ends with 0x82 0xFF; only the cell's last one is ended by
+        // the cell mark, the others need their "\par" or the cell's paragraphs run together.
+        if (in_table && command.before_end && last_in_cell) break;
+        out.Write("\\par\n");
+        // The localization file gets its paragraph end here once it is written.
+        break;
+      case kCmdTab:
+        out.Write("\\tab ");
+        break;
+      case kCmdObjectInLine:
+        WriteObject(hf, out, command.object, 'c');
+        break;
+      case kCmdObjectLeft:
+        WriteObject(hf, out, command.object, 'l');
+        break;
+      case kCmdObjectRight:
+        WriteObject(hf, out, command.object, 'r');
+        break;
+      case kCmdHotspotEnd:
+        if (!pending) {
+          hf.diagnostics().Warning(kWarnHotspotEnd);
+        } else {
+          if (!pending->silent) {
+            out.Write("\\strike0\\ul0{\\v ");
+            out.Write(pending->hidden_text);
+            out.Write("}");
+          }
+          pending.reset();
+        }
+        break;
+      case kCmdMacro:
+      case kCmdMacroNoFont:
+        if (command.macro_length <= 0) {
+          hf.diagnostics().Warning(kWarnIllegalMacro);
+          break;
+        }
+        // The macro goes into a hidden group as it stands; a brace or backslash in it would
+        // otherwise break the group (and the compiler reads "\\" back as "\").
+        pending = PendingHotspot{
+            (command.code == kCmdMacro ? "!" : "%!") + RtfProtected(command.macro), false};
+        if (hf.option(kJumps)) out.Write("\\strike ");
+        break;
+      default:
+        if (IsHotspotStart(command.code)) pending = OpenJumpHotspotPlaceholder(hf, out, command);
+        // Any other command byte is ignored.
+        break;
+    }
+  }
+  WriteTextString(hf, out, TextAt(paragraph, paragraph.commands.size()), kCategoryTopicText);
+  // A hotspot still open here is dropped: its hidden text is never written.
+}
+
+}  // namespace quorvex

@@ -1,0 +1,19 @@
+// The paragraph writer: one decoded paragraph (topic_model.h) as RTF.
+#pragma once
+
+#include "core/help_file.h"
+#include "core/output.h"
+#include "rtf/topic_model.h"
+
+namespace quorvex {
+
+/// Writes `paragraph`: "\pard" with its properties, then its text strings and commands in turn
+/// (font changes from hf.font_styles, line and paragraph ends, tabs, objects, hotspots).
+/// `non_scrolling`: the paragraph lies in the topic's non-scrolling region (style s1).
+/// `in_table`: a paragraph of a table cell ("\intbl"). `last_in_cell`: the cell's last
+/// paragraph, whose closing paragraph end the cell mark stands for. Problems in the data
+/// (unknown font, hotspot end without start, ...) are warnings; the paragraph is still written.
+void WriteParagraph(HelpFile& hf, OutputSink& out, const Paragraph& paragraph, bool non_scrolling,
+                    bool in_table = false, bool last_in_cell = false);
+
+}  // namespace quorvex

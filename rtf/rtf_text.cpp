@@ -1,0 +1,122 @@
+#include "rtf/rtf_text.h"
+
+#include <charconv>
+
+namespace quorvex {
+
+namespace {
+
+/// A line feed follows the first character of a process and then every 64th, so that the RTF
+/// has lines a word processor and a diff can handle.
+constexpr uint64_t kCharsPerLine = 64;
+/// Longest escape of one character ("(0x1f)") plus the line feed that may follow it.
+constexpr size_t kMaxCharOutput = 7;
+/// Escaped text is gathered on the stack and handed to the sink in pieces of about this size.
+constexpr size_t kChunkSize = 512;
+
+constexpr char kHexDigits[] = "0123456789abcdef";
+
+/// Writes the escape of `c` at `dst` and returns its length.
+size_t EscapeRtfChar(uint8_t c, char* dst) {
+  if (c >= 0x80) {
+    dst[0] = '\\';
+    dst[1] = '\'';
+    dst[2] = kHexDigits[c >> 4];
+    dst[3] = kHexDigits[c & 0x0F];
+    return 4;
+  }
+  switch (c) {
+    case 0x09:
+      std::char_traits<char>::copy(dst, "\\tab ", 5);
+      return 5;
+    case '\\':
+    case '{':
+    case '}':
+      dst[0] = '\\';
+      dst[1] = static_cast<char>(c);
+      return 2;
+    default:
+      break;
+  }
+  if (c < 0x20) {
+    std::char_traits<char>::copy(dst, "(0x", 3);
+    dst[3] = kHexDigits[c >> 4];
+    dst[4] = kHexDigits[c & 0x0F];
+    dst[5] = ')';
+    return 6;
+  }
+  dst[0] = static_cast<char>(c);
+  return 1;
+}
+
+/// With Localize, topic text, titles and keywords of the main pass become references into the
+/// localization file instead of RTF text. The localization writer takes over here; until it
+/// exists every text is written as RTF. Returns true when the text was written as a reference.
+bool TryWriteLocalizationReference(const HelpFile& hf, OutputSink& /*out*/, std::string_view text,
+                                   TextCategory category) {
+  const bool localized_category =
+      category == kCategoryKeyword || category == kCategoryTitle || category == kCategoryTopicText;
+  if (!hf.option(kLocalize) || !localized_category || !hf.main_pass || text.empty()) {
+    return false;
+  }
+  return false;
+}
+
+}  // namespace
+
+void WriteRtfChar(HelpFile& hf, OutputSink& out, uint8_t c) {
+  char buffer[kMaxCharOutput];
+  size_t length = EscapeRtfChar(c, buffer);
+  if (hf.session->rtf_char_count++ % kCharsPerLine == 0) buffer[length++] = '\n';
+  out.Write(std::string_view(buffer, length));
+}
+
+void WriteRtfText(HelpFile& hf, OutputSink& out, std::string_view text) {
+  uint64_t& count = hf.session->rtf_char_count;
+  if (out.is_null()) {
+    // Nothing is kept, but the count goes on: the line feeds of later files depend on it.
+    count += text.size();
+    return;
+  }
+  char buffer[kChunkSize + kMaxCharOutput];
+  size_t length = 0;
+  for (char ch : text) {
+    length += EscapeRtfChar(static_cast<uint8_t>(ch), buffer + length);
+    if (count++ % kCharsPerLine == 0) buffer[length++] = '\n';
+    if (length >= kChunkSize) {
+      out.Write(std::string_view(buffer, length));
+      length = 0;
+    }
+  }
+  if (length > 0) out.Write(std::string_view(buffer, length));
+}
+
+size_t WriteTextString(HelpFile& hf, OutputSink& out, std::string_view text,
+                       TextCategory category) {
+  if (size_t nul = text.find('\0'); nul != std::string_view::npos) text = text.substr(0, nul);
+  if (!TryWriteLocalizationReference(hf, out, text, category)) WriteRtfText(hf, out, text);
+  return text.size();
+}
+
+size_t WriteTextString(HelpFile& hf, OutputSink& out, TextCursor& cursor, TextCategory category) {
+  return WriteTextString(hf, out, cursor.Next(), category);
+}
+
+std::string RtfProtected(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    if (c == '\\' || c == '{' || c == '}') out += '\\';
+    out += c;
+  }
+  return out;
+}
+
+void WriteControlWord(OutputSink& out, std::string_view word, long long value) {
+  char digits[24];  // a 64-bit number with its sign
+  auto result = std::to_chars(digits, digits + sizeof(digits), value);
+  out.Write(word);
+  out.Write(std::string_view(digits, static_cast<size_t>(result.ptr - digits)));
+}
+
+}  // namespace quorvex

@@ -1,0 +1,53 @@
+// The lowest RTF writers: one character escaped, one text string of a topic, and the small
+// helpers the other writers share for control words with numbers.
+//
+// Every character that comes from the help file's text goes through WriteRtfChar or
+// WriteRtfText, which escape it and keep the running character count of the process: after the
+// first character of a process and then after every 64th a line feed is written, so that no RTF
+// line grows without bound.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "core/help_file.h"
+#include "core/output.h"
+#include "rtf/topic_model.h"
+
+namespace quorvex {
+
+/// What a text string is; decides whether it may become a localization reference.
+using TextCategory = char;
+inline constexpr TextCategory kCategoryTopicText = 'T';
+inline constexpr TextCategory kCategoryTitle = '$';
+inline constexpr TextCategory kCategoryKeyword = 'K';
+inline constexpr TextCategory kCategoryPageHeader = 'H';
+/// Texts that must never become a localization reference (buttons, media names, paths).
+inline constexpr TextCategory kCategoryVerbatim = 1;
+
+/// Writes `c` escaped as RTF text ("\'e9", "\tab ", "\\", "\{", "\}", "(0x0d)" for other
+/// control characters) and counts it in hf.session->rtf_char_count, with the line feed after
+/// every 64th character. hf.session must be set.
+void WriteRtfChar(HelpFile& hf, OutputSink& out, uint8_t c);
+
+/// WriteRtfChar for each byte of `text`, built in chunks without allocating.
+void WriteRtfText(HelpFile& hf, OutputSink& out, std::string_view text);
+
+/// Writes one text string of category `category` (NUL and anything after it are not part of
+/// the string). Returns the number of characters taken.
+size_t WriteTextString(HelpFile& hf, OutputSink& out, std::string_view text, TextCategory category);
+
+/// Takes the next string from `cursor` and writes it as above. Returns the number of characters
+/// taken.
+size_t WriteTextString(HelpFile& hf, OutputSink& out, TextCursor& cursor, TextCategory category);
+
+/// `text` with only "\", "{" and "}" escaped, not counted: for file names and macros that the
+/// frame and the hotspot writer put into control groups unescaped otherwise, so that a brace in
+/// them cannot unbalance the document. Any other text comes back unchanged.
+std::string RtfProtected(std::string_view text);
+
+/// Writes `word` followed by the decimal `value` ("\sb" 600 -> "\sb600").
+void WriteControlWord(OutputSink& out, std::string_view word, long long value);
+
+}  // namespace quorvex
