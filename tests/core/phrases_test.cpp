@@ -3,10 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "core/container.h"
 #include "core/help_file.h"
 #include "tests/support/byte_builder.h"
 #include "tests/support/phrase_writer.h"
@@ -368,6 +374,65 @@ TEST_F(PhraseTest, DamagedRtfFiles) {
   hf.phrases = {};
   LoadRtfPhrases(hf);
   EXPECT_FALSE(hf.phrases.loaded());
+}
+
+/// Rows of the corpus manifest, each a map from column name to value.
+std::vector<std::map<std::string, std::string>> ReadManifest(const std::filesystem::path& path) {
+  std::vector<std::map<std::string, std::string>> rows;
+  std::ifstream in(path);
+  std::string line;
+  std::vector<std::string> columns;
+  while (std::getline(in, line)) {
+    std::vector<std::string> fields;
+    std::stringstream ss(line);
+    for (std::string f; std::getline(ss, f, '\t');) fields.push_back(f);
+    if (columns.empty()) {
+      columns = fields;
+      continue;
+    }
+    std::map<std::string, std::string> row;
+    for (size_t i = 0; i < columns.size() && i < fields.size(); ++i) row[columns[i]] = fields[i];
+    rows.push_back(std::move(row));
+  }
+  return rows;
+}
+
+TEST(PhraseCorpus, EveryPhraseOfEveryTableLiesInItsText) {
+  const char* env = std::getenv("QUORVEX_CORPUS_DIR");
+  const std::filesystem::path dir = env && *env ? env : QUORVEX_CORPUS_DIR;
+  if (!std::filesystem::exists(dir / "MANIFEST.tsv")) GTEST_SKIP() << "no corpus at " << dir;
+  size_t tables = 0;
+  for (const auto& row : ReadManifest(dir / "MANIFEST.tsv")) {
+    const bool old_form = row.at("Phrases") == "Y";
+    const bool rtf_form = row.at("PhrIndex") == "Y" && row.at("PhrImage") == "Y";
+    if (!old_form && !rtf_form) continue;
+    SCOPED_TRACE(row.at("file"));
+    RecordingDiagnostics diag;
+    OutputDir out{"."};
+    ConversionSession session{diag, out};
+    std::unique_ptr<HelpFile> hf = OpenHelpFile((dir / row.at("file")).string(), 0, session);
+    ASSERT_TRUE(hf);
+    const PhraseTables& t = hf->phrases;
+    EXPECT_EQ(t.kind, old_form ? PhraseTables::Kind::kOld : PhraseTables::Kind::kRtf);
+    // One file has a |Phrases of 10 bytes that announces no phrase at all.
+    const SlotEntry phrases = hf->slot(Slot::kPhrases);
+    const bool announces_none = old_form &&
+                                hf->bytes.at(static_cast<size_t>(phrases.data_offset)) == 0 &&
+                                hf->bytes.at(static_cast<size_t>(phrases.data_offset) + 1) == 0;
+    if (!announces_none) {
+      EXPECT_GT(t.count(), 0u);
+    }
+    for (size_t i = 0; i < t.count(); ++i) ASSERT_TRUE(GetPhrase(*hf, i)) << "phrase " << i;
+    // The phrases cover the text exactly.
+    if (t.count() > 0) {
+      EXPECT_EQ(t.offsets.back(), t.text.size());
+    }
+    for (const auto& w : diag.warnings)
+      EXPECT_TRUE(w.id < kWarnPhraseCount || w.id > kWarnPhraseTextCut) << w.text;
+    EXPECT_EQ(diag.Count(kWarnPhraseSize), 0u);
+    ++tables;
+  }
+  EXPECT_GT(tables, 0u);
 }
 
 }  // namespace
