@@ -12,8 +12,9 @@
 // the format part and the stored text.
 //
 // Compressed numbers, all little-endian, bit 0 of the first byte selecting the long form:
-//   signed short:   1 byte 2v + 128            or 2 bytes 2v + 32769
-//   signed long:    2 bytes 2v + 32768          or 4 bytes 2v + 2147483649
+//   signed short:   1 byte 2v + 128            or 2 bytes 2v + 32769 (2v + 32767 when v < 0)
+//   signed long:    2 bytes 2v + 32768          or 4 bytes 2v + 2^31 + 1 (2v + 2^31 - 1 when
+//                                                  v < 0); the long forms halve toward zero
 //   unsigned short: 1 byte 2v                   or 2 bytes 2v + 1
 #pragma once
 
