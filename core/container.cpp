@@ -21,8 +21,9 @@ constexpr uint64_t kMaxHelpFileSize = 0x7FFFFFFF;
 /// Page numbers are signed 16-bit, so a B-tree has at most this many distinct pages; a walk
 /// that meets a page twice is a loop.
 constexpr size_t kMaxBTreePages = 0x8000;
-/// Every directory entry holds at least a NUL and a 4-byte offset.
-constexpr size_t kMinDirectoryEntrySize = 5;
+/// Real directories hold tens to hundreds of entries; the table grows beyond this only with
+/// entries actually read, never with the count the header claims.
+constexpr size_t kMaxReservedEntries = 1024;
 /// The structure text of a B-tree header is a fixed field of this many bytes.
 constexpr size_t kBTreeStructureSize = 16;
 /// Offset of the first-child (index) or previous-leaf (leaf) word in a page header.
@@ -158,8 +159,7 @@ void FillSlot(HelpFile& hf, const InternalFile& f) {
 void BuildInternalFileTable(HelpFile& hf) {
   const ByteReader file = hf.reader();
   const int32_t total = hf.directory_header.total_entries;
-  // The header's count is checked against what the file can hold before anything is reserved.
-  hf.internal_files.reserve(std::min<size_t>(size_t(total), file.size() / kMinDirectoryEntrySize));
+  hf.internal_files.reserve(std::min<size_t>(size_t(total), kMaxReservedEntries));
   if (total == 0) return;
   WalkLeaves(file, hf.page0_offset, hf.directory_header, hf.first_leaf, kDirectory,
              [&](ByteReader& page, int entries, int page_number) {

@@ -16,7 +16,8 @@ namespace quorvex {
 /// `options` has kProbeOnly, loads the phrase tables.
 /// Returns nullptr when the file cannot be read, or (with kProbeOnly) when it is not a help
 /// file. A wrong magic number without kProbeOnly, an unsupported compiler version and a
-/// directory that cannot be read are fatal (FatalException).
+/// directory that cannot be read are fatal (FatalException). An internal file whose header or
+/// data lies outside the help file is kept with size 0 or cut to what is there, with a warning.
 std::unique_ptr<HelpFile> OpenHelpFile(const std::string& path, ConversionOptions options,
                                        ConversionSession& session);
 
