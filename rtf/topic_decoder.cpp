@@ -186,6 +186,21 @@ TopicHeaderRecord DecodeTopicHeader(Bytes format_part, std::string_view text) {
   return t;
 }
 
+Paragraph DecodeParagraphRecord(uint8_t type, Bytes format_part, TextCursor& text,
+                                int32_t& position_adjustment) {
+  ByteReader f(format_part);
+  ReadCompressedSignedLong(f);
+  if (type == kRecordParagraph) ReadCompressedUnsignedShort(f);
+  return DecodeParagraph(f, text, position_adjustment);
+}
+
+TableRow DecodeTableRecord(Bytes format_part, TextCursor& text, int32_t& position_adjustment) {
+  ByteReader f(format_part);
+  ReadCompressedSignedLong(f);
+  ReadCompressedUnsignedShort(f);
+  return DecodeTableRow(f, text, position_adjustment);
+}
+
 int ReadCompressedSignedShort(ByteReader& r) {
   if ((r.peek() & 1) == 0) return (static_cast<int>(r.u8()) - 0x80) / 2;
   return (static_cast<int>(r.u16()) - 0x8000) / 2;

@@ -21,6 +21,15 @@ Paragraph DecodeParagraph(ByteReader& format, TextCursor& text, int32_t& positio
 /// A table row at `format` (after the two numbers in front of it).
 TableRow DecodeTableRow(ByteReader& format, TextCursor& text, int32_t& position_adjustment);
 
+/// The FormatPart of a paragraph record (type 1 or 32): skips the compressed signed long and,
+/// for type 32, the compressed unsigned short in front of the paragraph, then decodes it.
+Paragraph DecodeParagraphRecord(uint8_t type, Bytes format_part, TextCursor& text,
+                                int32_t& position_adjustment);
+
+/// The FormatPart of a table record (type 35): skips the compressed signed long and the
+/// compressed unsigned short in front of the row, then decodes it.
+TableRow DecodeTableRecord(Bytes format_part, TextCursor& text, int32_t& position_adjustment);
+
 // The compressed number forms of topic records. Each advances the reader.
 int ReadCompressedSignedShort(ByteReader& r);
 int32_t ReadCompressedSignedLong(ByteReader& r);

@@ -76,6 +76,7 @@ struct WalkResult {
   long embedded_objects = 0;  // objects of type 5
   long unknown_objects = 0;
   long position_mismatches = 0;  // a record not where the previous one's next field says
+  long straddling_headers = 0;   // records whose first 21 bytes run into the next block
   size_t warnings = 0;
 };
 
@@ -107,6 +108,10 @@ WalkResult WalkTopics(HelpFile& hf) {
       if (static_cast<int32_t>(expected) >> g.shift == s.block && here != expected) {
         ++r.position_mismatches;
       }
+      if (s.valid_length - s.read_index < kTopicLinkHeaderSize &&
+          static_cast<int32_t>(expected) >> g.shift == s.block) {
+        ++r.straddling_headers;
+      }
     }
     std::vector<uint8_t> header(kTopicLinkHeaderSize);
     if (ReadTopicBytes(hf, header, base, new_block) == 0) {
@@ -137,11 +142,11 @@ WalkResult WalkTopics(HelpFile& hf) {
                                              PhraseCodesFor(hf, text_part.size(),
                                                             static_cast<size_t>(h.text_length)));
     TextCursor cursor(text);
-    ByteReader f(Bytes(format.data(), format.size()));
+    Bytes format_bytes(format.data(), format.size());
     switch (h.type) {
       case kRecordTopicHeader: {
         ++r.counts.topics;
-        TopicHeaderRecord t = DecodeTopicHeader(Bytes(format.data(), format.size()), text);
+        TopicHeaderRecord t = DecodeTopicHeader(format_bytes, text);
         TextCursor title_cursor(t.text);
         std::string title = Latin1ToUtf8(title_cursor.Next());
         if (r.counts.first_title.empty()) r.counts.first_title = title;
@@ -151,17 +156,13 @@ WalkResult WalkTopics(HelpFile& hf) {
       case kRecordParagraphHc30:
       case kRecordParagraph: {
         ++r.counts.text_records;
-        ReadCompressedSignedLong(f);
-        if (h.type == kRecordParagraph) ReadCompressedUnsignedShort(f);
-        CountParagraph(DecodeParagraph(f, cursor, adjustment), r);
+        CountParagraph(DecodeParagraphRecord(h.type, format_bytes, cursor, adjustment), r);
         break;
       }
       case kRecordTable: {
         ++r.counts.text_records;
         ++r.counts.table_records;
-        ReadCompressedSignedLong(f);
-        ReadCompressedUnsignedShort(f);
-        TableRow row = DecodeTableRow(f, cursor, adjustment);
+        TableRow row = DecodeTableRecord(format_bytes, cursor, adjustment);
         if (row.truncated) ++r.table_truncated;
         for (const CellParagraph& c : row.cells) CountParagraph(c.paragraph, r);
         break;
@@ -181,6 +182,7 @@ TEST(CorpusWalk, EveryRecordOfEveryFileDecodes) {
   std::map<std::string, Facts> facts = ReadFacts(dir / "FACTS.tsv");
   ASSERT_FALSE(facts.empty());
   long embedded = 0;
+  long straddling = 0;
   std::string largest;
   uintmax_t largest_size = 0;
   double largest_ms = 0;
@@ -219,9 +221,11 @@ TEST(CorpusWalk, EveryRecordOfEveryFileDecodes) {
                     << diagnostics.warnings[i].text;
     }
     embedded += got.embedded_objects;
+    straddling += got.straddling_headers;
     CloseHelpFile(std::move(hf));
   }
   EXPECT_EQ(embedded, 878);
+  std::cout << "[ walk     ] record headers that straddle a block boundary: " << straddling << "\n";
   std::cout << "[ walk     ] largest file " << largest << " (" << largest_size
             << " bytes): topic walk " << largest_ms << " ms; all files " << total_ms << " ms\n";
 }
