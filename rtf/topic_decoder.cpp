@@ -201,6 +201,28 @@ TableRow DecodeTableRecord(Bytes format_part, TextCursor& text, int32_t& positio
   return DecodeTableRow(f, text, position_adjustment);
 }
 
+void WarnParagraphProblems(Diagnostics& diagnostics, const Paragraph& paragraph) {
+  if (paragraph.truncated) {
+    diagnostics.Warning(kWarnParagraphCut);
+  } else if (paragraph.missing_end) {
+    diagnostics.Warning(kWarnParagraphNoEnd);
+  }
+  for (const ParagraphCommand& c : paragraph.commands) {
+    bool object =
+        c.code == kCmdObjectInLine || c.code == kCmdObjectLeft || c.code == kCmdObjectRight;
+    if (object && c.object.type != kObjectPicture && c.object.type != kObjectPictureHc30 &&
+        c.object.type != kObjectEmbedded) {
+      diagnostics.Warning(kWarnUnknownObject, c.object.type, c.object.size);
+      break;
+    }
+  }
+}
+
+void WarnTableProblems(Diagnostics& diagnostics, const TableRow& row) {
+  if (row.truncated) diagnostics.Warning(kWarnTableLayoutCut);
+  for (const CellParagraph& cell : row.cells) WarnParagraphProblems(diagnostics, cell.paragraph);
+}
+
 int ReadCompressedSignedShort(ByteReader& r) {
   if ((r.peek() & 1) == 0) return (static_cast<int>(r.u8()) - 0x80) / 2;
   return (static_cast<int>(r.u16()) - 0x8000) / 2;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "core/byte_reader.h"
+#include "core/diagnostics.h"
 #include "rtf/topic_model.h"
 
 namespace quorvex {
@@ -29,6 +30,13 @@ Paragraph DecodeParagraphRecord(uint8_t type, Bytes format_part, TextCursor& tex
 /// The FormatPart of a table record (type 35): skips the compressed signed long and the
 /// compressed unsigned short in front of the row, then decodes it.
 TableRow DecodeTableRecord(Bytes format_part, TextCursor& text, int32_t& position_adjustment);
+
+/// Reports what went wrong while decoding a paragraph (the data ending without 0xFF, operands
+/// running past it, objects of unknown type): one warning per kind and paragraph.
+void WarnParagraphProblems(Diagnostics& diagnostics, const Paragraph& paragraph);
+
+/// As WarnParagraphProblems for a table row: its layout and every cell paragraph.
+void WarnTableProblems(Diagnostics& diagnostics, const TableRow& row);
 
 // The compressed number forms of topic records. Each advances the reader.
 int ReadCompressedSignedShort(ByteReader& r);

@@ -379,6 +379,12 @@ TEST(Paragraph, UnknownObjectTypeIsSteppedOver) {
   EXPECT_EQ(p.commands[0].object.type, 9);
   EXPECT_EQ(p.commands[0].object.size, 3);
   EXPECT_EQ(p.commands[1].code, kCmdTab);
+  RecordingDiagnostics d;
+  WarnParagraphProblems(d, p);
+  ASSERT_EQ(d.warnings.size(), 1u);
+  EXPECT_EQ(d.warnings[0].id, kWarnUnknownObject);
+  EXPECT_EQ(d.warnings[0].text,
+            "Object type 9 in topic text is not known; its 3 bytes are skipped");
 }
 
 TEST(Paragraph, DataEndingEarly) {
@@ -412,6 +418,10 @@ TEST(Paragraph, DataEndingEarly) {
     EXPECT_EQ(p.missing_end, c.missing_end);
     EXPECT_EQ(p.truncated, c.truncated);
     EXPECT_EQ(p.commands.size(), c.commands);
+    RecordingDiagnostics d;
+    WarnParagraphProblems(d, p);
+    ASSERT_EQ(d.warnings.size(), 1u);
+    EXPECT_EQ(d.warnings[0].id, c.truncated ? kWarnParagraphCut : kWarnParagraphNoEnd);
   }
 }
 
@@ -494,7 +504,11 @@ TEST(TableRow, TypesAndStops) {
   // Layout cut short.
   std::vector<uint8_t> cut = {3, 1, 100, 0, 10};
   ByteReader f5 = Reader(cut);
-  EXPECT_TRUE(DecodeTableRow(f5, none, adj).truncated);
+  TableRow r5 = DecodeTableRow(f5, none, adj);
+  EXPECT_TRUE(r5.truncated);
+  RecordingDiagnostics d;
+  WarnTableProblems(d, r5);
+  EXPECT_EQ(d.Count(kWarnTableLayoutCut), 1u);
 }
 
 }  // namespace
