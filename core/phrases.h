@@ -16,7 +16,8 @@ namespace quorvex {
 
 struct HelpFile;
 
-/// A loaded phrase table: phrase i is text[offsets[i], offsets[i + 1]).
+/// A loaded phrase table: phrase i is text[offsets[i], offsets[i + 1]). In the "|Phrases" form
+/// the text starts with the offset table itself, since its offsets count from there.
 struct PhraseTables {
   enum class Kind { kNone, kOld, kRtf };
   Kind kind = Kind::kNone;
@@ -27,17 +28,20 @@ struct PhraseTables {
   size_t count() const { return offsets.empty() ? 0 : offsets.size() - 1; }
 };
 
-/// Builds the HC30/HC31 phrase table from "|Phrases" (the slot must be present).
+/// Builds the HC30/HC31 phrase table from "|Phrases"; does nothing when the slot is absent.
+/// A count beyond the offsets there are is cut (warning), a damaged or oversized compressed text
+/// keeps what decodes (warning).
 void LoadPhrases(HelpFile& hf);
 /// Builds the HCRTF tables from "|PhrIndex" and "|PhrImage"; does nothing unless both are
 /// present. Warning 21 when "|PhrImage" decompresses to more than 10 bytes more or less than
 /// its header announces.
 void LoadRtfPhrases(HelpFile& hf);
 /// Decodes `n` bit-packed phrase lengths with bit count `k` into n + 1 running offsets.
-/// Bits beyond the end of `bits` read as 0.
+/// Bits beyond the end of `bits` read as 0. Every phrase takes at least k + 1 bits, so `n` is
+/// cut to 8 * bits.size() / (k + 1): the result never outgrows the data.
 std::vector<uint32_t> DecodePhraseIndex(uint32_t n, unsigned k, Bytes bits);
-/// Phrase number `i`, or nothing when `i` is beyond the table or its offsets are out of order
-/// or outside the text.
+/// Phrase number `i` of the table that was loaded, or nothing when `i` is beyond the table or
+/// its offsets are out of order or outside the text. The view lives as long as `hf`.
 std::optional<std::string_view> GetPhrase(const HelpFile& hf, size_t i);
 
 }  // namespace quorvex
