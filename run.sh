@@ -39,11 +39,11 @@ status=0
 (cd "$out" && "$binary" "$input") || status=$?
 
 say ""
-say "$out/:"
+say "$QUORVEX_ROOT/$out/:"
 if [ -n "$(ls -A "$out")" ]; then
   (cd "$out" && find . -type f -printf '%s\t%P\n' | sort -k2 |
     awk -F'\t' '{ printf "  %10d  %s\n", $1, $2; total += $1; n++ }
-                END { printf "  %10d  bytes in %d files\n", total, n }')
+                END { printf "  %10d  bytes in %d file%s\n", total, n, (n == 1 ? "" : "s") }')
 else
   say "  (empty)"
 fi
