@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 
 #include "rtf/paragraph_writer.h"
@@ -309,6 +310,26 @@ TEST_F(DocumentFrameTest, DamagedFontFilesStillGiveAUsableTable) {
   hf.slot(Slot::kFont) = {1000, 100};
   EXPECT_EQ(FontTable(), Crlf(kDefaultTables));
   EXPECT_EQ(diagnostics.Count(kWarnFontMissing), 1u);
+}
+
+TEST_F(DocumentFrameTest, CorruptedFontFilesNeverBreakTheDocument) {
+  const std::vector<uint8_t> good =
+      BuildFontFile({"Arial", "Times New Roman"}, 20,
+                    {Old(1, 20, 3, 0), Old(2, 24, 2, 1), Old(4, 16, 1, 0), Old(0, 18, 5, 1)});
+  std::mt19937 random(1);
+  for (int round = 0; round < 500; ++round) {
+    std::vector<uint8_t> font = good;
+    const int flips = 1 + static_cast<int>(random() % 4);
+    for (int i = 0; i < flips; ++i) font[random() % font.size()] = static_cast<uint8_t>(random());
+    if (round % 5 == 0) font.resize(random() % font.size());
+    hf = HelpFile();
+    hf.session = &session;
+    hf.options = round % 2 ? kForPrint | kToc : 0;
+    SetFont(font);
+    WriteFontTable(hf, nullptr);
+    EXPECT_LE(hf.font_styles.size(), 0xFFFFu);
+    Document();
+  }
 }
 
 TEST_F(DocumentFrameTest, RecompilationFrame) {
