@@ -9,6 +9,9 @@ namespace quorvex {
 /// The phases every conversion of the program runs.
 class StandardPhases : public ConversionPhases {
  public:
+  void BuildFontStyleTable(HelpFile& hf) override;
+  void ConvertTopics(HelpFile& hf, std::string_view base_name, OutputSink& project,
+                     bool main_pass) override;
 };
 
 }  // namespace quorvex
