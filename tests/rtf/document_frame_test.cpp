@@ -12,6 +12,7 @@
 #include "rtf/rtf_text.h"
 #include "tests/support/byte_builder.h"
 #include "tests/support/font_writer.h"
+#include "tests/support/help_writer.h"
 #include "tests/support/rtf_check.h"
 
 namespace quorvex {
@@ -372,6 +373,24 @@ TEST_F(DocumentFrameTest, PrintingFrameHasThePageHeader) {
                    page + " \\par}\n"));
     EXPECT_TRUE(project->contents().empty());
   }
+}
+
+TEST_F(DocumentFrameTest, PageHeaderTitleComesFromTheSystemFile) {
+  const std::vector<uint8_t> font = BuildFontFile({"Arial"}, 20, {Old(0, 20, 3, 0)});
+  const std::vector<uint8_t> system =
+      testsupport::BuildSystemFile(21, 0, {testsupport::TextRecord(1, "My {Title} \xE9")});
+  SetFont(font);
+  const int32_t system_at = static_cast<int32_t>(hf.bytes.size());
+  hf.bytes.insert(hf.bytes.end(), system.begin(), system.end());
+  hf.slot(Slot::kSystem) = {system_at, static_cast<int32_t>(system.size())};
+  hf.options = kForPrint;
+  auto project = OutputSink::Memory(true);
+  auto rtf = OutputSink::Memory(true);
+  BeginRtfFile(hf, *project, *rtf, "X.RTF");
+  EXPECT_TRUE(
+      EndsWith(rtf->contents(),
+               " X.RTF\\fs15\\tab My \\{Title\\} \\'e9\\fs20\\tab Page {\\field{\\*\\fldinst "
+               "page }} of {\\field{\\*\\fldinst numpages }} \\par}\r\n"));
 }
 
 TEST_F(DocumentFrameTest, WholeDocumentIsWellFormed) {
