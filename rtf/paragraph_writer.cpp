@@ -28,8 +28,8 @@ constexpr BorderWord kBorderWords[] = {
 constexpr uint8_t kBorderThick = 0x20;
 constexpr uint16_t kTabPositionMask = 0x3FFF;
 
-/// Paragraph measures are twips in files with 42-byte font descriptors and tenths of that
-/// (written times 10) in the older ones.
+/// Paragraph measures are twips in files with 42-byte font descriptors and units of ten twips
+/// in the older ones.
 long long MeasureScale(const HelpFile& hf) {
   return hf.new_font_descriptors ? 1 : 10;
 }
