@@ -82,12 +82,28 @@ uint64_t Walk(HelpFile& hf) {
   return sum;
 }
 
+/// The decoders straight on the input: as a paragraph, a table row and a topic header, with
+/// the input's own bytes as text.
+void DecodeDirectly(const uint8_t* data, size_t size) {
+  Bytes bytes(data, size);
+  std::string text(reinterpret_cast<const char*>(data), size);
+  int32_t adjustment = 0;
+  TextCursor a(text);
+  Check(DecodeParagraphRecord(kRecordParagraph, bytes, a, adjustment));
+  TextCursor b(text);
+  TableRow row = DecodeTableRecord(bytes, b, adjustment);
+  for (const CellParagraph& c : row.cells) Check(c.paragraph);
+  DecodeTopicHeader(bytes, text);
+  DecodeTopicLinkHeader(bytes);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static NullDiagnostics diagnostics;
   static OutputDir output(std::filesystem::temp_directory_path() / "quorvex-fuzz-topics");
   ConversionSession session(diagnostics, output);
+  DecodeDirectly(data, size);
   try {
     auto hf =
         OpenHelpFileFromBytes(std::vector<uint8_t>(data, data + size), "FUZZ.HLP", 0, session);
