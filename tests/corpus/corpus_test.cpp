@@ -47,6 +47,8 @@ constexpr size_t kStderrShown = 8000;
 constexpr const char* kFatalCaption = "Quorvex Severe Problem";
 constexpr const char* kVersionWarning = "File Created by";
 constexpr const char* kRecompilationSettings = "[Options]\nForPrint=0\n";
+// What precedes every topic but the first of a file with page breaks (text mode: CR LF).
+constexpr const char* kTopicSeparator = "\\page\\pard\r\n";
 
 std::string EnvOr(const char* name, const char* fallback) {
   const char* value = std::getenv(name);
@@ -94,12 +96,13 @@ void WriteFile(const fs::path& path, const std::string& bytes) {
   out << bytes;
 }
 
-// The compiler column of MANIFEST.tsv by file name (empty when the manifest is missing).
-std::map<std::string, std::string> ReadManifestCompilers(const fs::path& dir) {
-  std::map<std::string, std::string> compilers;
-  std::ifstream in(dir / "MANIFEST.tsv");
+// One column of a table of the corpus folder (MANIFEST.tsv, FACTS.tsv: tab-separated, a header
+// line naming the columns) by the "file" column; empty when the table or the column is missing.
+std::map<std::string, std::string> ReadColumn(const fs::path& table, const std::string& column) {
+  std::map<std::string, std::string> values;
+  std::ifstream in(table);
   std::string line;
-  if (!std::getline(in, line)) return compilers;
+  if (!std::getline(in, line)) return values;
   auto split = [](const std::string& text) {
     std::vector<std::string> fields;
     std::stringstream stream(text);
@@ -109,16 +112,16 @@ std::map<std::string, std::string> ReadManifestCompilers(const fs::path& dir) {
   };
   const std::vector<std::string> header = split(line);
   const auto file_col = std::find(header.begin(), header.end(), "file") - header.begin();
-  const auto compiler_col = std::find(header.begin(), header.end(), "compiler") - header.begin();
+  const auto value_col = std::find(header.begin(), header.end(), column) - header.begin();
   const auto columns = static_cast<std::ptrdiff_t>(header.size());
-  if (file_col == columns || compiler_col == columns) return compilers;
+  if (file_col == columns || value_col == columns) return values;
   while (std::getline(in, line)) {
     const std::vector<std::string> fields = split(line);
-    if (static_cast<std::ptrdiff_t>(fields.size()) > std::max(file_col, compiler_col)) {
-      compilers[fields[file_col]] = fields[compiler_col];
+    if (static_cast<std::ptrdiff_t>(fields.size()) > std::max(file_col, value_col)) {
+      values[fields[file_col]] = fields[value_col];
     }
   }
-  return compilers;
+  return values;
 }
 
 enum class VersionWarning { kExpected, kNone, kUnknown };
@@ -137,6 +140,7 @@ VersionWarning ExpectedVersionWarning(const std::string& compiler) {
 struct CorpusFile {
   std::string name;       // file name in the corpus folder
   std::string compiler;   // MANIFEST.tsv compiler column, empty when the file is not listed
+  int topics = -1;        // FACTS.tsv topic headers counted independently, -1 when not listed
   std::string test_name;  // name as a test name: letters, digits and "_"
 };
 
@@ -145,12 +149,16 @@ std::vector<CorpusFile> ListCorpus() {
   const fs::path dir = CorpusDir();
   std::error_code ec;
   if (!fs::is_directory(dir, ec)) return files;
-  const auto compilers = ReadManifestCompilers(dir);
+  const auto compilers = ReadColumn(dir / "MANIFEST.tsv", "compiler");
+  const auto topics = ReadColumn(dir / "FACTS.tsv", "topics");
   for (const auto& entry : fs::directory_iterator(dir, ec)) {
     if (!entry.is_regular_file(ec) || !IsHelpFileName(entry.path())) continue;
     CorpusFile file;
     file.name = entry.path().filename().string();
     if (auto it = compilers.find(file.name); it != compilers.end()) file.compiler = it->second;
+    if (auto it = topics.find(file.name); it != topics.end() && !it->second.empty()) {
+      file.topics = std::atoi(it->second.c_str());
+    }
     files.push_back(file);
   }
   std::sort(files.begin(), files.end(),
@@ -287,6 +295,12 @@ std::string Join(const std::vector<std::string>& names) {
   return text.empty() ? "(nothing)" : text;
 }
 
+size_t Count(const std::string& text, const std::string& part) {
+  size_t count = 0;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+  return count;
+}
+
 bool Contains(const std::string& text, const char* part) {
   return text.find(part) != std::string::npos;
 }
@@ -375,6 +389,11 @@ TEST_P(CorpusRun, Converts) {
     EXPECT_FALSE(fs::exists(project)) << "project file written in printing mode";
   } else {
     EXPECT_GT(ReadFile(project).size(), 0u) << stem << ".HPJ missing or empty";
+    // Recompilation mode separates topics by page breaks: every topic gets one but the first.
+    if (param.file.topics > 0) {
+      EXPECT_EQ(Count(rtf, kTopicSeparator) + 1, static_cast<size_t>(param.file.topics))
+          << "topics in " << stem << ".RTF differ from the independent count";
+    }
   }
   // The null device and the decompression scratch files never reach the disk.
   for (const char* name : {"NUL", "RLE.TMP", "emtmp$"}) {
@@ -419,12 +438,13 @@ TEST(CorpusManifest, FolderPresent) {
   EXPECT_FALSE(Corpus().empty()) << "no help files in " << CorpusDir();
 }
 
-// Every help file needs its MANIFEST.tsv row, or its version-warning check would be skipped.
+// Every help file needs its MANIFEST.tsv and FACTS.tsv rows, or some of its checks are skipped.
 TEST(CorpusManifest, ListsEveryHelpFile) {
   if (Corpus().empty()) GTEST_SKIP() << "no corpus";
   for (const auto& file : Corpus()) {
     EXPECT_NE(ExpectedVersionWarning(file.compiler), VersionWarning::kUnknown)
         << file.name << ": no usable compiler in MANIFEST.tsv (\"" << file.compiler << "\")";
+    EXPECT_GT(file.topics, 0) << file.name << ": no topic count in FACTS.tsv";
   }
 }
 
