@@ -8,7 +8,7 @@ source scripts/lib.sh
 
 [ -f bench/CMakeLists.txt ] || die "bench/CMakeLists.txt does not exist yet: no benchmarks to build"
 
-ensure_packages "${BUILD_PACKAGES[@]}"
+ensure_packages "${BUILD_PACKAGES[@]}" "${BENCH_PACKAGES[@]}"
 configure_tree build-bench -DCMAKE_BUILD_TYPE=Release -DQUORVEX_BENCH=ON -DQUORVEX_TESTS=OFF \
   -DQUORVEX_GUI=OFF -DQUORVEX_WERROR=ON ||
   die "CMake configuration failed (see build-bench/configure.log)"

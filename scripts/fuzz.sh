@@ -2,8 +2,8 @@
 # scripts/fuzz.sh [SECONDS] [TARGET...]: builds the libFuzzer targets with clang in build-fuzz/
 # (ASan+UBSan, -DQUORVEX_FUZZ=ON) and runs each target (every fuzz/fuzz_*.cpp, or the ones
 # named) for SECONDS seconds (default 60). Each target keeps a growing corpus in
-# build-fuzz/corpus/<target>/, seeded from fuzz/corpus/<target>/ when that exists, and the help
-# files of samples/ and of the small corpus files. Inputs that crash are written to
+# build-fuzz/corpus/<target>/, seeded from fuzz/corpus/<target>/ when that exists, else from the
+# small help files of samples/ and of the corpus folder. Inputs that crash are written to
 # build-fuzz/crashes/<target>/; turn each into a named regression test. Exits 1 if any crashed.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
@@ -24,11 +24,12 @@ ensure_packages "${BUILD_PACKAGES[@]}" "${FUZZ_PACKAGES[@]}"
 command -v clang++ >/dev/null 2>&1 || die "clang++ not found"
 
 export_sanitizer_options
-# libFuzzer needs the libraries instrumented for coverage too, not only the targets.
+# fuzz/CMakeLists.txt instruments the libraries for coverage; QUORVEX_SANITIZE adds the
+# no-recover UBSan and the container bounds checks of the sanitizer tree.
 configure_tree build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang \
-  -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_CXX_FLAGS=-fsanitize=fuzzer-no-link \
-  -DQUORVEX_FUZZ=ON -DQUORVEX_SANITIZE=ON -DQUORVEX_TESTS=OFF -DQUORVEX_GUI=OFF \
-  -DQUORVEX_WERROR=ON || die "CMake configuration failed (see build-fuzz/configure.log)"
+  -DCMAKE_CXX_COMPILER=clang++ -DQUORVEX_FUZZ=ON -DQUORVEX_SANITIZE=ON -DQUORVEX_TESTS=OFF \
+  -DQUORVEX_GUI=OFF -DQUORVEX_WERROR=ON ||
+  die "CMake configuration failed (see build-fuzz/configure.log)"
 
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
@@ -47,13 +48,15 @@ for target in "${targets[@]}"; do
   work="build-fuzz/corpus/$target"
   crashes="build-fuzz/crashes/$target"
   mkdir -p "$work" "$crashes"
-  seeds=()
-  [ -d "fuzz/corpus/$target" ] && seeds+=("fuzz/corpus/$target")
-  seed_files="build-fuzz/seeds"
-  mkdir -p "$seed_files"
-  find samples "$corpus_dir" -maxdepth 1 -type f -iname '*.hlp' -size -"$seed_size_limit"c \
-    -exec cp -f {} "$seed_files/" \; 2>/dev/null || true
-  seeds+=("$seed_files")
+  # Committed seeds take over; without them a target starts from the small help files.
+  if [ -d "fuzz/corpus/$target" ]; then
+    seeds=("fuzz/corpus/$target")
+  else
+    seeds=(build-fuzz/seeds)
+    mkdir -p build-fuzz/seeds
+    find samples "$corpus_dir" -maxdepth 1 -type f -iname '*.hlp' -size -"$seed_size_limit"c \
+      -exec cp -f {} build-fuzz/seeds/ \; 2>/dev/null || true
+  fi
   say ""
   say "=== $target: $seconds s ==="
   if ! "$binary" -max_total_time="$seconds" -print_final_stats=1 \

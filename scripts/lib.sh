@@ -23,6 +23,10 @@ FUZZ_PACKAGES=(
   clang
   libclang-rt-14-dev
 )
+# Only scripts/bench.sh needs these.
+BENCH_PACKAGES=(
+  libbenchmark-dev
+)
 
 # Parallel build and test jobs; the reference machine has 2 cores.
 QUORVEX_JOBS="${QUORVEX_JOBS:-$(nproc 2>/dev/null || echo 2)}"
