@@ -109,8 +109,13 @@ void ExpandOld(Bytes in, Expansion& e) {
 }  // namespace
 
 PhraseCodes PhraseCodesFor(const HelpFile& hf, size_t stored_length, size_t expanded_length) {
-  return hf.slot(Slot::kPhrIndex).present() && stored_length < expanded_length ? PhraseCodes::kHcrtf
-                                                                               : PhraseCodes::kOld;
+  // A file with both |Phrases and |PhrIndex has the |Phrases table loaded; its text can only
+  // be read with the codes of that table.
+  const bool old_table_loaded = hf.phrases.kind == PhraseTables::Kind::kOld;
+  return hf.slot(Slot::kPhrIndex).present() && !old_table_loaded &&
+                 stored_length < expanded_length
+             ? PhraseCodes::kHcrtf
+             : PhraseCodes::kOld;
 }
 
 std::string ExpandTopicText(const HelpFile& hf, Bytes stored, PhraseCodes codes, size_t capacity) {

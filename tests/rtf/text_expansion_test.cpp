@@ -100,8 +100,8 @@ TEST(TextExpansion, WithoutPhraseFilesTheBytesStay) {
 TEST(TextExpansion, OutputBeyondTheCapacityIsCut) {
   PhraseFixture f(Slot::kPhrIndex);
   // 0xF7: 16 spaces, ten times; then phrases.
-  std::vector<uint8_t> stored(10, 0xF7);
-  stored.insert(stored.end(), {0x06, 0x06, 0x06});
+  const std::vector<uint8_t> stored = {0xF7, 0xF7, 0xF7, 0xF7, 0xF7, 0xF7, 0xF7,
+                                       0xF7, 0xF7, 0xF7, 0x06, 0x06, 0x06};
   EXPECT_EQ(f.Expand(stored, PhraseCodes::kHcrtf, 50), std::string(50, ' '));
   EXPECT_EQ(f.diagnostics.Count(kWarnTopicTextCut), 1u);
 
@@ -146,6 +146,10 @@ TEST(TextExpansion, SchemeChoice) {
   EXPECT_EQ(PhraseCodesFor(rtf.hf, 20, 20), PhraseCodes::kOld);
   PhraseFixture old(Slot::kPhrases);
   EXPECT_EQ(PhraseCodesFor(old.hf, 10, 20), PhraseCodes::kOld);
+  // With both |Phrases and |PhrIndex the |Phrases table is the one loaded: its codes apply.
+  PhraseFixture both(Slot::kPhrases);
+  both.hf.slot(Slot::kPhrIndex) = SlotEntry{32, 1};
+  EXPECT_EQ(PhraseCodesFor(both.hf, 10, 20), PhraseCodes::kOld);
 }
 
 // The phrase loader and the expansion together, on help files built from the file formats.
