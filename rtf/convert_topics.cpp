@@ -37,6 +37,7 @@ struct WalkState {
   bool context_missing = false;
   bool after_topic_header = true;
   bool last_record = false;
+  bool topic_seen = false;  // a topic header has been read
 };
 
 class TopicWalk {
@@ -50,6 +51,7 @@ class TopicWalk {
   bool ReadBytes(std::vector<uint8_t>& out, size_t n);
   void TopicHeader(const TopicHeaderRecord& header);
   void StartFile();
+  void EnsureFile();
   void WriteIndex();
   int ProgressPercent() const;
   /// Largest part a record can have: all the decompressed data |TOPIC can hold.
@@ -108,7 +110,16 @@ void TopicWalk::StartFile() {
   s_.first_topic_of_file = true;
 }
 
+/// A text record before the first topic header (a damaged file) has no file to go to: it opens
+/// the first file, so that its text is kept, and that file counts as holding a topic already.
+void TopicWalk::EnsureFile() {
+  if (s_.rtf) return;
+  StartFile();
+  s_.first_topic_of_file = false;
+}
+
 void TopicWalk::TopicHeader(const TopicHeaderRecord& header) {
+  s_.topic_seen = true;
   if (s_.context_missing && !hf_.is_hc30)
     hf_.diagnostics().Warning(kWarnNoContextId, s_.topic_number);
   s_.topic_number = hf_.is_hc30 ? s_.topic_number + 1 : header.topic_number;
@@ -204,10 +215,12 @@ void TopicWalk::Run() {
         ReadCompressedSignedLong(format);
         if (link.type == kRecordParagraph) ReadCompressedUnsignedShort(format);
         const Paragraph para = DecodeParagraph(format, cursor, s_.position_adjustment);
+        EnsureFile();
         WriteParagraph(hf_, *s_.rtf, para, non_scrolling, false, false);
         break;
       }
       case kRecordTable: {
+        EnsureFile();
         if (s_.after_topic_header) s_.rtf->Write("\\par");
         ReadCompressedSignedLong(format);
         ReadCompressedUnsignedShort(format);
@@ -227,10 +240,8 @@ void TopicWalk::Run() {
 
   ResetTopicStream(hf_);
   // A help file without a single topic still gets one well-formed RTF file.
-  if (!s_.rtf) {
-    if (main_pass_) hf_.diagnostics().Warning(kWarnNoTopics);
-    StartFile();
-  }
+  if (!s_.topic_seen && main_pass_) hf_.diagnostics().Warning(kWarnNoTopics);
+  if (!s_.rtf) StartFile();
   if (hf_.option(kIndex)) WriteIndex();
   EndRtfFile(hf_, *s_.rtf);
   if (main_pass_) hf_.diagnostics().Progress(100, 0);

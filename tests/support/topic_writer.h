@@ -86,6 +86,8 @@ class TopicFileWriter {
 
   /// TopicPosition of record `i`.
   uint32_t Position(size_t i) const;
+  /// TopicPosition where the next record added will start (tests aim links at it).
+  uint32_t NextPosition() const { return PositionOfOffset(end_); }
   /// Offset of record `i` in the decompressed stream.
   size_t StreamOffset(size_t i) const { return records_.at(i).offset; }
   size_t record_count() const { return records_.size(); }
