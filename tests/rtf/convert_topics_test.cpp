@@ -532,6 +532,16 @@ TEST(ConvertTopicsGolden, DamagedRecordLinksAndSizes) {
          t.Record(loop).Paragraph(EndedParagraph(), {"after", ""});
        },
        Para("read\\par\n"), kWarnTopicStreamEnds},
+      {"a next-record link into a block already passed", false,
+       [](TopicRecords& t) {
+         t.writer().FillToBlockEnd();
+         TopicRecordSpec back;
+         back.format_part = testsupport::ParagraphFormatPart(EndedParagraph().Build());
+         back.text_part = TextStrings({"read", ""});
+         back.next = static_cast<int32_t>(t.writer().Position(1));  // in block 0
+         t.Record(back).Paragraph(EndedParagraph(), {"after", ""});
+       },
+       Para("read\\par\n"), kWarnTopicStreamEnds},
       {"text longer than the record holds, last record", false,
        [](TopicRecords& t) {
          TopicRecordSpec longer;
@@ -631,6 +641,7 @@ TEST(ConvertTopicsGolden, NoTopicAtAll) {
   const std::string row = "\\par{\\pard\\trowd\\intbl\\trleft00\\cellx1000 \\pard\\s0\\intbl\\ql ";
   const Case cases[] = {
       {"no |TOPIC", std::nullopt, "", ""},
+      {"an empty |TOPIC", std::vector<uint8_t>{}, "", ""},
       {"a paragraph before any topic header", orphans.Build(), Para("n\no topic header\\par\n"),
        Para("no topic header\\par\n")},
       {"a table before any topic header", table_first.Build(), row + "c\nell\\cell\\row\\pard}\n",
