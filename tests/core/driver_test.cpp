@@ -96,7 +96,7 @@ struct DriverRun {
   OutputNames names;
   std::vector<std::string> output_files;
   std::string project;        // the project file's bytes, when there is one
-  bool one_help_file = true;  // every phase got the same, open HelpFile
+  bool one_help_file = true;  // every phase got the same HelpFile
 };
 
 /// Converts a minimal help file stored as `stored_as` in a fresh folder, naming it `job_name`

@@ -98,7 +98,8 @@ std::string Para(std::string_view body) {
   return "\\pard\\s0\\ql " + std::string(body);
 }
 
-/// The paragraph "text" 0x82 0xFF, whose text strings are `text` and an empty last one.
+/// A paragraph ended by 0x82 0xFF: its text strings are the paragraph's text and the empty
+/// string after the 0xFF.
 ParagraphBuilder EndedParagraph() {
   return std::move(ParagraphBuilder().Command(0x82));
 }
