@@ -215,6 +215,7 @@ void TopicWalk::Run() {
         ReadCompressedSignedLong(format);
         if (link.type == kRecordParagraph) ReadCompressedUnsignedShort(format);
         const Paragraph para = DecodeParagraph(format, cursor, s_.position_adjustment);
+        WarnParagraphProblems(hf_.diagnostics(), para);
         EnsureFile();
         WriteParagraph(hf_, *s_.rtf, para, non_scrolling, false, false);
         break;
@@ -225,6 +226,7 @@ void TopicWalk::Run() {
         ReadCompressedSignedLong(format);
         ReadCompressedUnsignedShort(format);
         const TableRow row = DecodeTableRow(format, cursor, s_.position_adjustment);
+        WarnTableProblems(hf_.diagnostics(), row);
         WriteTable(hf_, *s_.rtf, row, non_scrolling);
         break;
       }
