@@ -68,7 +68,8 @@ ensure_packages() {
 
 # configure_tree DIR CMAKE-ARG...: configures the CMake tree DIR for the repository. Skipped
 # when DIR was configured with exactly these arguments before (the build step re-runs CMake
-# by itself when a CMakeLists.txt changes). A tree made by another generator is started afresh.
+# by itself when a CMakeLists.txt changes); other arguments get a fresh cache, so that no value
+# of an earlier configuration stays behind. A tree made by another generator is started afresh.
 configure_tree() {
   local dir="$1"
   shift
@@ -78,16 +79,19 @@ configure_tree() {
   local stamp="$dir/.quorvex-configure-args"
   local wanted
   wanted="$(printf '%s\n' "${args[@]}")"
+  local fresh=()
   if [ -f "$dir/CMakeCache.txt" ]; then
     if ! grep -qx "CMAKE_GENERATOR:INTERNAL=$generator" "$dir/CMakeCache.txt"; then
       say "Removing $dir (made by another CMake generator)"
       rm -rf "$dir"
     elif [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$wanted" ]; then
       return 0
+    else
+      fresh=(--fresh)
     fi
   fi
   mkdir -p "$dir"
-  cmake -S "$QUORVEX_ROOT" -B "$dir" "${args[@]}" >"$dir/configure.log" 2>&1 || {
+  cmake "${fresh[@]}" -S "$QUORVEX_ROOT" -B "$dir" "${args[@]}" >"$dir/configure.log" 2>&1 || {
     cat "$dir/configure.log" >&2
     rm -f "$stamp"
     return 1
