@@ -75,6 +75,8 @@ constexpr Entry kTexts[] = {
     {171, "A topic record after topic #%ld is damaged (its sizes do not fit); the topics after it "
           "are skipped"},
     {172, "The help file holds no topics"},
+    {173, "The topic record after topic #%ld cannot be found (its position lies outside the topic "
+          "data); the topics after it are lost"},
 
     {512 + 1, "Sammelt Suchbegriffe"},
     {512 + 2, "Konvertiert Grafiken"},
@@ -143,6 +145,8 @@ constexpr Entry kTexts[] = {
     {512 + 171, "Ein Thema-Satz nach Thema #%ld ist beschädigt (seine Größen passen nicht); die "
                 "folgenden Themen werden übergangen"},
     {512 + 172, "Die Hilfedatei enthält keine Themen"},
+    {512 + 173, "Der Thema-Satz nach Thema #%ld ist nicht zu finden (seine Position liegt außerhalb "
+                "der Themendaten); die folgenden Themen gehen verloren"},
 };
 
 struct Table {

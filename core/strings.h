@@ -78,6 +78,7 @@ inline constexpr int kWarnFontCut = 153;
 inline constexpr int kWarnTopicStreamEnds = 170;
 inline constexpr int kWarnTopicRecordDamaged = 171;
 inline constexpr int kWarnNoTopics = 172;
+inline constexpr int kWarnTopicRecordLost = 173;
 
 /// Sets the language: 0 English, kGermanOffset German. Set once at start-up.
 void SetLanguageOffset(int offset);

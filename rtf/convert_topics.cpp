@@ -157,13 +157,16 @@ void TopicWalk::Run() {
       hf_.slot(Slot::kPhrases).present() || hf_.slot(Slot::kPhrIndex).present();
   const size_t max_part = MaxPartSize();
   std::vector<uint8_t> head, format_part, text_part;
+  size_t records_read = 0;
 
   while (!s_.last_record && hf_.slot(Slot::kTopic).present()) {
     hf_.diagnostics().Progress(ProgressPercent(), 0);
     if (!ReadBytes(head, kTopicLinkHeaderSize)) {
-      hf_.diagnostics().Warning(kWarnTopicStreamEnds, s_.topic_number);
+      // An empty |TOPIC has no first record; that is reported as a file without topics.
+      if (records_read > 0) hf_.diagnostics().Warning(kWarnTopicRecordLost, s_.topic_number);
       break;
     }
+    ++records_read;
     const TopicLinkHeader link = DecodeTopicLinkHeader(head);
     const int32_t browse_topic =
         hf_.is_hc30 ? s_.topic_number + 1 : static_cast<int32_t>(s_.topic_offset);

@@ -523,7 +523,7 @@ TEST(ConvertTopicsGolden, DamagedRecordLinksAndSizes) {
          back.next = static_cast<int32_t>(t.writer().Position(1));  // the paragraph "kept"
          t.Record(back).Paragraph(EndedParagraph(), {"after", ""});
        },
-       Para("read\\par\n"), kWarnTopicStreamEnds},
+       Para("read\\par\n"), kWarnTopicRecordLost},
       {"a next-record link to the record itself", false,
        [](TopicRecords& t) {
          TopicRecordSpec loop;
@@ -532,7 +532,7 @@ TEST(ConvertTopicsGolden, DamagedRecordLinksAndSizes) {
          loop.next = static_cast<int32_t>(t.writer().NextPosition());
          t.Record(loop).Paragraph(EndedParagraph(), {"after", ""});
        },
-       Para("read\\par\n"), kWarnTopicStreamEnds},
+       Para("read\\par\n"), kWarnTopicRecordLost},
       {"a next-record link into a block already passed", false,
        [](TopicRecords& t) {
          t.writer().FillToBlockEnd();
@@ -542,7 +542,7 @@ TEST(ConvertTopicsGolden, DamagedRecordLinksAndSizes) {
          back.next = static_cast<int32_t>(t.writer().Position(1));  // in block 0
          t.Record(back).Paragraph(EndedParagraph(), {"after", ""});
        },
-       Para("read\\par\n"), kWarnTopicStreamEnds},
+       Para("read\\par\n"), kWarnTopicRecordLost},
       {"text longer than the record holds, last record", false,
        [](TopicRecords& t) {
          TopicRecordSpec longer;
