@@ -144,7 +144,9 @@ TEST(CommandLine, OpenWithDesktopStartsTheOpener) {
   TempDir tmp;
   const std::filesystem::path opener = tmp / "opener";
   const std::filesystem::path done = tmp / "opened.txt";
-  WriteFile(opener, "#!/bin/sh\necho \"$1\" > '" + done.string() + "'\n");
+  // Written aside and renamed, so the file never exists half written.
+  WriteFile(opener, "#!/bin/sh\necho \"$1\" > '" + done.string() + ".part' && mv '" +
+                        done.string() + ".part' '" + done.string() + "'\n");
   ::chmod(opener.c_str(), 0755);
   ASSERT_TRUE(OpenWithDesktop(opener, "/some/where/X.RTF"));
   // The opener runs detached; give it a moment to write.
