@@ -8,7 +8,7 @@ namespace quorvex::testing {
 
 namespace {
 
-// Control words of the RTF 1.x specification that the writer may use.
+// Control words of RTF 1.x that the writers may use.
 const std::set<std::string, std::less<>>& KnownWords() {
   static const std::set<std::string, std::less<>> words = {
       "rtf", "ansi", "deff", "deflang", "fonttbl", "f", "fmodern", "froman", "fswiss",
