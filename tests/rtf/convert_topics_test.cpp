@@ -18,55 +18,17 @@
 #include <string>
 #include <vector>
 
-#include "core/options.h"
 #include "core/strings.h"
 #include "tests/support/byte_builder.h"
 #include "tests/support/golden_conversion.h"
 #include "tests/support/help_writer.h"
 #include "tests/support/phrase_writer.h"
-#include "tests/support/rtf_check.h"
-#include "tests/support/topic_writer.h"
 
 namespace quorvex {
 namespace {
 
-using testsupport::AssembleHelpFile;
-using testsupport::BuildHc30SystemFile;
-using testsupport::BuildSystemFile;
-using testsupport::ByteBuilder;
-using testsupport::ConversionOutcome;
-using testsupport::ConvertHelpBytes;
-using testsupport::Crlf;
-using testsupport::Lz77Mode;
-using testsupport::ParagraphBuilder;
-using testsupport::SameBytes;
-using testsupport::TextRecord;
-using testsupport::TextStrings;
-using testsupport::TopicFileOptions;
-using testsupport::TopicHeaderFields;
-using testsupport::TopicRecords;
-using testsupport::TopicRecordSpec;
-
+using namespace testsupport;
 using Files = std::vector<std::pair<std::string, std::vector<uint8_t>>>;
-
-// |SYSTEM minor versions and the flag that marks LZ77 topic blocks.
-constexpr uint16_t kMinorHc31 = 21;
-constexpr uint16_t kMinorHcrtf = 33;
-constexpr uint16_t kFlagsLz77 = 4;
-
-// Option sets. The canonical recompilation set is BrowseSeq, PageBreak and Jumps; without
-// BrowseSeq there is no pre-pass, so the main pass starts the character count at 0.
-constexpr ConversionOptions kRecompile = kBrowseSeq | kPageBreak | kJumps;
-constexpr ConversionOptions kRecompileOnePass = kPageBreak | kJumps;
-
-constexpr const char* kTitle = "Golden Sample";
-
-std::vector<uint8_t> Hc31System(uint16_t flags = 0) {
-  return BuildSystemFile(kMinorHc31, flags, {TextRecord(1, kTitle)});
-}
-std::vector<uint8_t> HcrtfSystem(uint16_t flags = 0) {
-  return BuildSystemFile(kMinorHcrtf, flags, {TextRecord(1, kTitle)});
-}
 
 std::vector<uint8_t> Chars(std::string_view text) {
   return std::vector<uint8_t>(text.begin(), text.end());
@@ -75,56 +37,6 @@ std::vector<uint8_t> Join(std::initializer_list<std::vector<uint8_t>> pieces) {
   std::vector<uint8_t> out;
   for (const std::vector<uint8_t>& p : pieces) out.insert(out.end(), p.begin(), p.end());
   return out;
-}
-
-/// The frame of a recompilation-mode RTF file: prologue, font and colour tables, paper size,
-/// stylesheet. No page header, no template.
-std::string Frame(std::string_view font_tables = testsupport::kOldStyleFontTables) {
-  return std::string(testsupport::kRtfPrologue) + std::string(font_tables) +
-         std::string(testsupport::kPaperSize) + std::string(testsupport::kStylesheet);
-}
-
-/// A footnote as the help compiler reads it: "{" mark "{\footnote{" mark "} " text "}} " LF.
-std::string Footnote(char mark, std::string_view text) {
-  return std::string("{") + mark + "{\\footnote{" + mark + "} " + std::string(text) + "}} \n";
-}
-
-// Topic separators.
-constexpr std::string_view kPageSeparator = "\\page\\pard\n";
-constexpr std::string_view kParSeparator = "\\par\\pard\\par\n";
-
-/// A scrolling paragraph without properties: "\pard\s0\ql " and its body.
-std::string Para(std::string_view body) {
-  return "\\pard\\s0\\ql " + std::string(body);
-}
-
-/// A paragraph ended by 0x82 0xFF: its text strings are the paragraph's text and the empty
-/// string after the 0xFF.
-ParagraphBuilder EndedParagraph() {
-  return std::move(ParagraphBuilder().Command(0x82));
-}
-
-/// The project file of a recompilation run that wrote `rtf_files`: the [Files] section only
-/// (the other sections come from phases these files do not exercise).
-std::string ProjectFile(const std::vector<std::string>& rtf_files) {
-  std::string p = "\n[Files]\n";
-  for (const std::string& f : rtf_files) p += f + "\n";
-  return Crlf(p);
-}
-
-/// The RTF files of `out`, each checked for well-formedness.
-void ExpectWellFormed(const ConversionOutcome& out) {
-  for (const auto& [name, bytes] : out.files) {
-    if (name.size() < 4 || name.substr(name.size() - 4) != ".RTF") continue;
-    const testing::RtfCheck check = testing::CheckRtf(bytes);
-    EXPECT_TRUE(check.ok) << name << ": " << check.error;
-  }
-}
-
-std::vector<std::string> FileNames(const ConversionOutcome& out) {
-  std::vector<std::string> names;
-  for (const auto& [name, bytes] : out.files) names.push_back(name);
-  return names;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -136,9 +48,7 @@ TEST(ConvertTopicsGolden, RecompilationTopicsFootnotesAndSeparators) {
       .Paragraph(EndedParagraph(), {"Hello", ""})
       .Header({"Second", "N()"}, {.number = 1})
       .Paragraph(EndedParagraph(), {"World", ""});
-  const std::vector<uint8_t> help = AssembleHelpFile({{"|SYSTEM", Hc31System()},
-                                                      {"|FONT", testsupport::OldStyleFontFile()},
-                                                      {"|TOPIC", topics.Build()}});
+  const std::vector<uint8_t> help = GoldenHelpFile(topics);
 
   // The pre-pass writes Intro, M(), Hello, Second, N(), World (27 characters) into the null
   // sink; the main pass counts on from 27 and reaches no multiple of 64.
@@ -152,7 +62,7 @@ TEST(ConvertTopicsGolden, RecompilationTopicsFootnotesAndSeparators) {
     SCOPED_TRACE(c.name);
     const ConversionOutcome out = ConvertHelpBytes(help, c.options);
     ASSERT_FALSE(out.fatal) << *out.fatal;
-    EXPECT_EQ(FileNames(out), (std::vector<std::string>{"TEST.HPJ", "TEST.RTF"}));
+    EXPECT_EQ(out.FileNames(), (std::vector<std::string>{"TEST.HPJ", "TEST.RTF"}));
     // The first topic has no separator; the "$" and "!" footnotes follow the separator.
     const std::string rtf = Frame() + Footnote('$', "Intro") + Footnote('!', "M()") +
                             Para("Hello\\par\n") + std::string(c.separator) +
@@ -164,7 +74,7 @@ TEST(ConvertTopicsGolden, RecompilationTopicsFootnotesAndSeparators) {
     // the pre-pass and again in the main pass; the last topic is never reported.
     ASSERT_EQ(out.WarningIds(), (std::vector<int>{kWarnNoContextId, kWarnNoContextId}));
     EXPECT_EQ(out.warnings[0].text, "Topic #0 does not have a Context Id");
-    ExpectWellFormed(out);
+    out.ExpectWellFormed();
   }
 }
 
@@ -173,9 +83,7 @@ TEST(ConvertTopicsGolden, LineFeedAfterTheFirstAnd65thCharacterOfTheSession) {
   for (int i = 0; i < 13; ++i) digits += "0123456789";  // 130 characters
   TopicRecords topics;
   topics.Header({"T"}).Paragraph(EndedParagraph(), {digits, ""});
-  const std::vector<uint8_t> help = AssembleHelpFile({{"|SYSTEM", Hc31System()},
-                                                      {"|FONT", testsupport::OldStyleFontFile()},
-                                                      {"|TOPIC", topics.Build()}});
+  const std::vector<uint8_t> help = GoldenHelpFile(topics);
   const std::string d6 = "012345678901234567890123456789012345678901234567890123456789";
   const std::string d5 = "01234567890123456789012345678901234567890123456789";
 
@@ -199,7 +107,7 @@ TEST(ConvertTopicsGolden, LineFeedAfterTheFirstAnd65thCharacterOfTheSession) {
     const std::string rtf = Frame() + Footnote('$', c.title) + Para(c.body + "\\par\n") + "}";
     EXPECT_TRUE(SameBytes(out.File("TEST.RTF"), Crlf(rtf)));
     EXPECT_TRUE(out.warnings.empty());
-    ExpectWellFormed(out);
+    out.ExpectWellFormed();
   }
 }
 
@@ -245,7 +153,7 @@ std::vector<uint8_t> HcrtfCodedText() {
 TopicRecordSpec CodedParagraph(uint8_t type, std::vector<uint8_t> stored, const std::string& text) {
   TopicRecordSpec spec;
   spec.type = type;
-  spec.format_part = testsupport::ParagraphFormatPart(EndedParagraph().Build(), type);
+  spec.format_part = ParagraphFormatPart(EndedParagraph().Build(), type);
   spec.text_part = std::move(stored);
   spec.expanded_length = static_cast<int32_t>(text.size() + 2);
   return spec;
@@ -265,12 +173,12 @@ TEST(ConvertTopicsGolden, Hc30) {
       .Paragraph(EndedParagraph(), {"never converted", ""});
   // The fixture: HC30 next fields are distances, which read as positions would point back.
   const std::vector<uint8_t> stream = topics.writer().Stream();
-  ASSERT_EQ(testsupport::GetU32(stream, 12), topics.writer().Position(1) - 12);
+  ASSERT_EQ(GetU32(stream, 12), topics.writer().Position(1) - 12);
 
   const std::vector<uint8_t> help =
       AssembleHelpFile({{"|SYSTEM", BuildHc30SystemFile("HC30 Sample", kFlagsLz77)},
-                        {"|Phrases", testsupport::BuildHc30Phrases(kPhrases)},
-                        {"|FONT", testsupport::OldStyleFontFile()},
+                        {"|Phrases", BuildHc30Phrases(kPhrases)},
+                        {"|FONT", OldStyleFontFile()},
                         {"|TOPIC", topics.Build()}});
   const ConversionOutcome out = ConvertHelpBytes(help, kRecompileOnePass);
   ASSERT_FALSE(out.fatal) << *out.fatal;
@@ -282,7 +190,7 @@ TEST(ConvertTopicsGolden, Hc30) {
   EXPECT_TRUE(SameBytes(out.File("TEST.HPJ"), ProjectFile({"TEST.RTF"})));
   // HC30 topics are never reported for a missing context string.
   EXPECT_EQ(out.WarningIds(), (std::vector<int>{kWarnCompiledBy}));
-  ExpectWellFormed(out);
+  out.ExpectWellFormed();
 }
 
 /// "|Phrases" of an HC31 file whose text is stored: the size rule (size - 2N - 8 + 10 < S for
@@ -311,7 +219,7 @@ TEST(ConvertTopicsGolden, Hc31PhraseTables) {
   };
   const Case cases[] = {
       {"compressed phrases, LZ77 topic blocks", kFlagsLz77,
-       testsupport::BuildHc31Phrases(kPhrases, Lz77Mode::kGreedy), OldCodedText()},
+       BuildHc31Phrases(kPhrases, Lz77Mode::kGreedy), OldCodedText()},
       {"stored phrases (size rule), stored topic blocks", 0, Hc31StoredPhrases(),
        Join({
            Chars("Use "),
@@ -329,10 +237,11 @@ TEST(ConvertTopicsGolden, Hc31PhraseTables) {
         .Record(CodedParagraph(0x20, c.coded_text, kPhrasedText))
         .Header({"Second"}, {.number = 1})
         .Paragraph(EndedParagraph(), {"plain text", ""});
-    const std::vector<uint8_t> help = AssembleHelpFile({{"|SYSTEM", Hc31System(c.flags)},
-                                                        {"|Phrases", c.phrases},
-                                                        {"|FONT", testsupport::OldStyleFontFile()},
-                                                        {"|TOPIC", topics.Build()}});
+    const std::vector<uint8_t> help =
+        AssembleHelpFile({{"|SYSTEM", GoldenSystem(kMinorHc31, c.flags)},
+                          {"|Phrases", c.phrases},
+                          {"|FONT", OldStyleFontFile()},
+                          {"|TOPIC", topics.Build()}});
     const ConversionOutcome out = ConvertHelpBytes(help, kRecompileOnePass);
     ASSERT_FALSE(out.fatal) << *out.fatal;
     const std::string rtf = Frame() + Footnote('$', "F\nirst") + Para(kPhrasedText + "\\par\n") +
@@ -340,7 +249,7 @@ TEST(ConvertTopicsGolden, Hc31PhraseTables) {
                             Para("plain text\\par\n") + "}";
     EXPECT_TRUE(SameBytes(out.File("TEST.RTF"), Crlf(rtf)));
     EXPECT_EQ(out.WarningIds(), (std::vector<int>{kWarnNoContextId}));
-    ExpectWellFormed(out);
+    out.ExpectWellFormed();
   }
 }
 
@@ -362,12 +271,11 @@ TEST(ConvertTopicsGolden, HcrtfPhraseIndexAndImage) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    const testsupport::RtfPhraseFiles files =
-        testsupport::BuildRtfPhrases(phrases, 3, c.compressed_image);
+    const RtfPhraseFiles files = BuildRtfPhrases(phrases, 3, c.compressed_image);
     // The fixture: the stored size field tells the two forms apart.
-    ASSERT_EQ(testsupport::GetU32(files.index, testsupport::kPhrIndexStoredSizeAt) ==
-                  testsupport::GetU32(files.index, testsupport::kPhrIndexTextSizeAt),
-              !c.compressed_image);
+    ASSERT_EQ(
+        GetU32(files.index, kPhrIndexStoredSizeAt) == GetU32(files.index, kPhrIndexTextSizeAt),
+        !c.compressed_image);
 
     TopicRecords topics(TopicFileOptions{.compressed = c.flags != 0, .mode = Lz77Mode::kGreedy});
     topics.Header({"First"}, {.number = 0})
@@ -378,20 +286,21 @@ TEST(ConvertTopicsGolden, HcrtfPhraseIndexAndImage) {
         // Stored as long as expanded: the older codes, under which these bytes stand for
         // themselves.
         .Paragraph(EndedParagraph(), {"plain text", ""});
-    const std::vector<uint8_t> help = AssembleHelpFile({{"|SYSTEM", HcrtfSystem(c.flags)},
-                                                        {"|PhrIndex", files.index},
-                                                        {"|PhrImage", files.image},
-                                                        {"|FONT", testsupport::NewStyleFontFile()},
-                                                        {"|TOPIC", topics.Build()}});
+    const std::vector<uint8_t> help =
+        AssembleHelpFile({{"|SYSTEM", GoldenSystem(kMinorHcrtf, c.flags)},
+                          {"|PhrIndex", files.index},
+                          {"|PhrImage", files.image},
+                          {"|FONT", NewStyleFontFile()},
+                          {"|TOPIC", topics.Build()}});
     const ConversionOutcome out = ConvertHelpBytes(help, kRecompileOnePass);
     ASSERT_FALSE(out.fatal) << *out.fatal;
-    const std::string rtf = Frame(testsupport::kNewStyleFontTables) + Footnote('$', "F\nirst") +
+    const std::string rtf = Frame(kNewStyleFontTables) + Footnote('$', "F\nirst") +
                             Para(kPhrasedText + "\\par\n") + Para("two-byte\\par\n") +
                             std::string(kPageSeparator) + Footnote('$', "Second") +
                             Para("plain text\\par\n") + "}";
     EXPECT_TRUE(SameBytes(out.File("TEST.RTF"), Crlf(rtf)));
     EXPECT_EQ(out.WarningIds(), (std::vector<int>{kWarnCompiledBy, kWarnNoContextId}));
-    ExpectWellFormed(out);
+    out.ExpectWellFormed();
   }
 }
 
@@ -437,11 +346,11 @@ TEST(ConvertTopicsGolden, RecordsAcrossBlockBoundariesAndFillerAtABlockEnd) {
     ASSERT_EQ(block_of_third, c.place == Place::kFiller ? 1u : 0u);
     ASSERT_EQ(block_of_fourth, 1u);
 
-    const std::vector<uint8_t> system = c.options.hc30 ? BuildHc30SystemFile("HC30 Sample")
-                                                       : Hc31System(c.options.compressed ? 4 : 0);
-    const std::vector<uint8_t> help = AssembleHelpFile({{"|SYSTEM", system},
-                                                        {"|FONT", testsupport::OldStyleFontFile()},
-                                                        {"|TOPIC", topics.Build()}});
+    const std::vector<uint8_t> system =
+        c.options.hc30 ? BuildHc30SystemFile("HC30 Sample")
+                       : GoldenSystem(kMinorHc31, c.options.compressed ? 4 : 0);
+    const std::vector<uint8_t> help = AssembleHelpFile(
+        {{"|SYSTEM", system}, {"|FONT", OldStyleFontFile()}, {"|TOPIC", topics.Build()}});
     const ConversionOutcome out = ConvertHelpBytes(help, kRecompileOnePass);
     ASSERT_FALSE(out.fatal) << *out.fatal;
     const std::string rtf = Frame() + Footnote('$', "B\nlocks") + Para("before\\par\n") +
@@ -482,87 +391,68 @@ void RunDamageCase(const DamageCase& c) {
                           : TopicFileOptions{});
   topics.Header({"Good"}, {.number = 7}).Paragraph(EndedParagraph(), {"kept", ""});
   c.damage(topics);
-  Files files = {{"|SYSTEM", Hc31System(c.with_phrases ? kFlagsLz77 : 0)},
-                 {"|FONT", testsupport::OldStyleFontFile()},
+  Files files = {{"|SYSTEM", GoldenSystem(kMinorHc31, c.with_phrases ? kFlagsLz77 : 0)},
+                 {"|FONT", OldStyleFontFile()},
                  {"|TOPIC", topics.Build()}};
-  if (c.with_phrases) files.push_back({"|Phrases", testsupport::BuildHc31Phrases(kPhrases)});
+  if (c.with_phrases) files.push_back({"|Phrases", BuildHc31Phrases(kPhrases)});
   const ConversionOutcome out = ConvertHelpBytes(AssembleHelpFile(files), kRecompileOnePass);
   ASSERT_FALSE(out.fatal) << *out.fatal;
   EXPECT_TRUE(SameBytes(out.File("TEST.RTF"), Crlf(KeptPart() + c.rest + "}")));
   // Exactly one warning, and its text is in the string table.
   EXPECT_EQ(out.WarningIds(), std::vector<int>{c.warning});
   for (const auto& w : out.warnings) EXPECT_NE(w.text, "String Id not found");
-  ExpectWellFormed(out);
+  out.ExpectWellFormed();
 }
 
 TEST(ConvertTopicsGolden, DamagedRecordLinksAndSizes) {
-  const DamageCase cases[] = {
-      {"a record size past everything |TOPIC can hold", true,
-       [](TopicRecords& t) {
-         TopicRecordSpec bad;
-         bad.format_part = testsupport::ParagraphFormatPart(EndedParagraph().Build());
-         bad.text_part = TextStrings({"lost", ""});
-         bad.record_size = 0x10000000;
-         t.Record(bad).Paragraph(EndedParagraph(), {"after", ""});
-       },
-       "", kWarnTopicRecordDamaged},
-      {"a record size past the data of its block", true,
-       [](TopicRecords& t) {
-         TopicRecordSpec bad;
-         bad.format_part = testsupport::ParagraphFormatPart(EndedParagraph().Build());
-         bad.text_part = TextStrings({"lost", ""});
-         bad.record_size = 3000;
-         t.Record(bad).Paragraph(EndedParagraph(), {"after", ""});
-       },
-       "", kWarnTopicStreamEnds},
-      {"a next-record link that points backwards", false,
-       [](TopicRecords& t) {
-         TopicRecordSpec back;
-         back.format_part = testsupport::ParagraphFormatPart(EndedParagraph().Build());
-         back.text_part = TextStrings({"read", ""});
-         back.next = static_cast<int32_t>(t.writer().Position(1));  // the paragraph "kept"
-         t.Record(back).Paragraph(EndedParagraph(), {"after", ""});
-       },
-       Para("read\\par\n"), kWarnTopicRecordLost},
-      {"a next-record link to the record itself", false,
-       [](TopicRecords& t) {
-         TopicRecordSpec loop;
-         loop.format_part = testsupport::ParagraphFormatPart(EndedParagraph().Build());
-         loop.text_part = TextStrings({"read", ""});
-         loop.next = static_cast<int32_t>(t.writer().NextPosition());
-         t.Record(loop).Paragraph(EndedParagraph(), {"after", ""});
-       },
-       Para("read\\par\n"), kWarnTopicRecordLost},
-      {"a next-record link into a block already passed", false,
-       [](TopicRecords& t) {
-         t.writer().FillToBlockEnd();
-         TopicRecordSpec back;
-         back.format_part = testsupport::ParagraphFormatPart(EndedParagraph().Build());
-         back.text_part = TextStrings({"read", ""});
-         back.next = static_cast<int32_t>(t.writer().Position(1));  // in block 0
-         t.Record(back).Paragraph(EndedParagraph(), {"after", ""});
-       },
-       Para("read\\par\n"), kWarnTopicRecordLost},
-      {"text longer than the record holds, last record", false,
-       [](TopicRecords& t) {
-         TopicRecordSpec longer;
-         longer.format_part = testsupport::ParagraphFormatPart(EndedParagraph().Build());
-         longer.text_part = TextStrings({"lost", ""});
-         longer.expanded_length = 100;
-         t.Record(longer);
-       },
-       "", kWarnTopicStreamEnds},
-      {"text longer than the record holds, more records follow", false,
-       [](TopicRecords& t) {
-         TopicRecordSpec longer;
-         longer.format_part = testsupport::ParagraphFormatPart(EndedParagraph().Build());
-         longer.text_part = TextStrings({"lost", ""});
-         longer.expanded_length = 100;
-         t.Record(longer).Paragraph(EndedParagraph(), {"swallowed", ""});
-       },
-       "", kWarnTopicStreamEnds},
+  // After the kept part: the paragraph "read" with one field damaged, then (unless `last`) the
+  // paragraph "after". `in_next_block`: the damaged record starts block 1.
+  using Damage = std::function<void(TopicRecordSpec&, const TopicFileWriter&)>;
+  struct Case {
+    const char* name;
+    bool with_phrases, in_next_block, last;
+    Damage damage;
+    bool read;  // "read" is written before the damage is noticed
+    int warning;
   };
-  for (const DamageCase& c : cases) RunDamageCase(c);
+  const Case cases[] = {
+      {"a record size past everything |TOPIC can hold", true, false, false,
+       [](auto& r, auto&) { r.record_size = 0x10000000; }, false, kWarnTopicRecordDamaged},
+      {"a record size past the data of its block", true, false, false,
+       [](auto& r, auto&) { r.record_size = 3000; }, false, kWarnTopicStreamEnds},
+      {"a next-record link that points backwards", false, false, false,
+       [](auto& r, auto& w) { r.next = int32_t(w.Position(1)); }, true, kWarnTopicRecordLost},
+      {"a next-record link to the record itself", false, false, false,
+       [](auto& r, auto& w) { r.next = int32_t(w.NextPosition()); }, true, kWarnTopicRecordLost},
+      {"a next-record link into a block already passed", false, true, false,
+       [](auto& r, auto& w) { r.next = int32_t(w.Position(1)); }, true, kWarnTopicRecordLost},
+      {"text longer than the record holds, last record", false, false, true,
+       [](auto& r, auto&) { r.expanded_length = 100; }, false, kWarnTopicStreamEnds},
+      {"text longer than the record holds, more records follow", false, false, false,
+       [](auto& r, auto&) { r.expanded_length = 100; }, false, kWarnTopicStreamEnds},
+      {"a next-record link beyond the data of its block", false, false, false,
+       [](auto& r, auto&) { r.next = 12 + 3000; }, true, kWarnTopicRecordLost},
+      {"a next-record link into a block past the end", false, false, false,
+       [](auto& r, auto&) { r.next = (40 << 14) + 12; }, true, kWarnTopicRecordLost},
+      {"a next-record link into the block header", false, false, false,
+       [](auto& r, auto&) { r.next = 5; }, true, kWarnTopicRecordLost},
+      {"a record size smaller than its header", false, false, false,
+       [](auto& r, auto&) { r.record_size = 0; }, false, kWarnTopicRecordLost},
+      {"a negative record size", false, false, false, [](auto& r, auto&) { r.record_size = -5; },
+       false, kWarnTopicRecordLost},
+  };
+  for (const Case& c : cases) {
+    auto damage = [&c](TopicRecords& t) {
+      if (c.in_next_block) t.writer().FillToBlockEnd();
+      TopicRecordSpec r;
+      r.format_part = ParagraphFormatPart(EndedParagraph().Build());
+      r.text_part = TextStrings({"read", ""});
+      c.damage(r, t.writer());
+      t.Record(r);
+      if (!c.last) t.Paragraph(EndedParagraph(), {"after", ""});
+    };
+    RunDamageCase({c.name, c.with_phrases, damage, c.read ? Para("read\\par\n") : "", c.warning});
+  }
 }
 
 TEST(ConvertTopicsGolden, DamagedRecordContents) {
@@ -579,7 +469,7 @@ TEST(ConvertTopicsGolden, DamagedRecordContents) {
       {"formatting data without 0xFF", false,
        [](TopicRecords& t) {
          TopicRecordSpec open;
-         open.format_part = testsupport::ParagraphFormatPart(EndedParagraph().Build(false));
+         open.format_part = ParagraphFormatPart(EndedParagraph().Build(false));
          open.text_part = TextStrings({"open", ""});
          t.Record(open).Paragraph(EndedParagraph(), {"after", ""});
        },
@@ -588,8 +478,7 @@ TEST(ConvertTopicsGolden, DamagedRecordContents) {
       {"a command's operands past the formatting data", false,
        [](TopicRecords& t) {
          TopicRecordSpec cut;
-         cut.format_part =
-             testsupport::ParagraphFormatPart(ParagraphBuilder().Raw({0x80, 0x01}).Build(false));
+         cut.format_part = ParagraphFormatPart(ParagraphBuilder().Raw({0x80, 0x01}).Build(false));
          cut.text_part = TextStrings({"cut", ""});
          t.Record(cut).Paragraph(EndedParagraph(), {"after", ""});
        },
@@ -613,11 +502,7 @@ TEST(ConvertTopicsGolden, UnknownRecordTypeWarningText) {
   TopicRecordSpec unknown;
   unknown.type = 0x24;
   topics.Header({"A"}).Record(unknown).Record(unknown).Paragraph(EndedParagraph(), {"b", ""});
-  const ConversionOutcome out =
-      ConvertHelpBytes(AssembleHelpFile({{"|SYSTEM", Hc31System()},
-                                         {"|FONT", testsupport::OldStyleFontFile()},
-                                         {"|TOPIC", topics.Build()}}),
-                       kRecompile);
+  const ConversionOutcome out = ConvertHelpBytes(GoldenHelpFile(topics), kRecompile);
   // One warning per record and pass.
   ASSERT_EQ(out.WarningIds(), (std::vector<int>(4, kWarnUnknownRecord)));
   EXPECT_EQ(out.warnings[0].text, "Unknown TopicLink-Record Type 36");
@@ -637,8 +522,8 @@ TEST(ConvertTopicsGolden, NoTopicAtAll) {
   TopicRecords orphans;
   orphans.Paragraph(EndedParagraph(), {"no topic header", ""});
   TopicRecords table_first;
-  table_first.Table(testsupport::TableLayout(1, {{100, 0}}),
-                    {testsupport::TableCell(0, EndedParagraph().Build())}, {"cell", ""});
+  table_first.Table(TableLayout(1, {{100, 0}}), {TableCell(0, EndedParagraph().Build())},
+                    {"cell", ""});
   const std::string row = "\\par{\\pard\\trowd\\intbl\\trleft00\\cellx1000 \\pard\\s0\\intbl\\ql ";
   const Case cases[] = {
       {"no |TOPIC", std::nullopt, "", ""},
@@ -650,7 +535,7 @@ TEST(ConvertTopicsGolden, NoTopicAtAll) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    Files files = {{"|SYSTEM", Hc31System()}, {"|FONT", testsupport::OldStyleFontFile()}};
+    Files files = {{"|SYSTEM", GoldenSystem()}, {"|FONT", OldStyleFontFile()}};
     if (c.topic) files.push_back({"|TOPIC", *c.topic});
     for (ConversionOptions options : {kRecompileOnePass, kRecompile}) {
       const ConversionOutcome out = ConvertHelpBytes(AssembleHelpFile(files), options);
@@ -661,7 +546,7 @@ TEST(ConvertTopicsGolden, NoTopicAtAll) {
       // Reported once, by the main pass.
       const std::vector<int> ids = out.WarningIds();
       EXPECT_EQ(std::count(ids.begin(), ids.end(), kWarnNoTopics), 1);
-      ExpectWellFormed(out);
+      out.ExpectWellFormed();
     }
   }
 }

@@ -9,60 +9,20 @@
 #include <string>
 #include <vector>
 
-#include "core/options.h"
 #include "core/strings.h"
 #include "tests/support/golden_conversion.h"
-#include "tests/support/help_writer.h"
-#include "tests/support/rtf_check.h"
-#include "tests/support/topic_writer.h"
 
 namespace quorvex {
 namespace {
 
-using testsupport::AssembleHelpFile;
-using testsupport::BuildSystemFile;
-using testsupport::ConversionOutcome;
-using testsupport::ConvertHelpBytes;
-using testsupport::Crlf;
-using testsupport::ParagraphBuilder;
-using testsupport::SameBytes;
-using testsupport::TableCell;
-using testsupport::TableLayout;
-using testsupport::TextRecord;
-using testsupport::TopicHeaderFields;
-using testsupport::TopicRecords;
-
-constexpr uint16_t kMinorHc31 = 21;
-constexpr uint16_t kMinorHcrtf = 33;
-constexpr ConversionOptions kRecompileOnePass = kPageBreak | kJumps;
-
-/// The help file around `topics`: HC31 with 11-byte font descriptors, or HCRTF with 42-byte
-/// ones.
-std::vector<uint8_t> HelpFileWith(const TopicRecords& topics, bool hcrtf = false) {
-  return AssembleHelpFile(
-      {{"|SYSTEM",
-        BuildSystemFile(hcrtf ? kMinorHcrtf : kMinorHc31, 0, {TextRecord(1, "Golden Sample")})},
-       {"|FONT", hcrtf ? testsupport::NewStyleFontFile() : testsupport::OldStyleFontFile()},
-       {"|TOPIC", topics.Build()}});
-}
+using namespace testsupport;
 
 /// The recompilation RTF of a topic titled `title` (its first character then a line feed)
 /// whose records give `body`.
 std::string Document(std::string_view title, std::string_view body, bool hcrtf = false) {
-  return std::string(testsupport::kRtfPrologue) +
-         std::string(hcrtf ? testsupport::kNewStyleFontTables : testsupport::kOldStyleFontTables) +
-         std::string(testsupport::kPaperSize) + std::string(testsupport::kStylesheet) +
-         "{${\\footnote{$} " + std::string(title.substr(0, 1)) + "\n" +
-         std::string(title.substr(1)) + "}} \n" + std::string(body) + "}";
-}
-
-void ExpectWellFormed(const std::string& rtf) {
-  const testing::RtfCheck check = testing::CheckRtf(rtf);
-  EXPECT_TRUE(check.ok) << check.error;
-}
-
-ParagraphBuilder EndedParagraph() {
-  return std::move(ParagraphBuilder().Command(0x82));
+  return Frame(hcrtf ? kNewStyleFontTables : kOldStyleFontTables) +
+         Footnote('$', std::string(title.substr(0, 1)) + "\n" + std::string(title.substr(1))) +
+         std::string(body) + "}";
 }
 
 TEST(ParagraphGolden, TextEscaping) {
@@ -71,17 +31,15 @@ TEST(ParagraphGolden, TextEscaping) {
   const std::string text = "a{b}\\c\xE9\r\n\x80\tx\x1Fy";
   TopicRecords topics;
   topics.Header({"A{1}", "M({x})"}).Paragraph(EndedParagraph(), {text, ""});
-  const ConversionOutcome out = ConvertHelpBytes(HelpFileWith(topics), kRecompileOnePass);
-  const std::string rtf =
-      std::string(testsupport::kRtfPrologue) + std::string(testsupport::kOldStyleFontTables) +
-      std::string(testsupport::kPaperSize) + std::string(testsupport::kStylesheet) +
-      "{${\\footnote{$} A\n\\{1\\}}} \n"
-      "{!{\\footnote{!} M(\\{x\\})}} \n"
-      "\\pard\\s0\\ql a\\{b\\}\\\\c\\'e9(0x0d)(0x0a)\\'80\\tab x(0x1f)y\\par\n"
-      "}";
+  const ConversionOutcome out = ConvertHelpBytes(GoldenHelpFile(topics), kRecompileOnePass);
+  const std::string rtf = Frame() +
+                          "{${\\footnote{$} A\n\\{1\\}}} \n"
+                          "{!{\\footnote{!} M(\\{x\\})}} \n"
+                          "\\pard\\s0\\ql a\\{b\\}\\\\c\\'e9(0x0d)(0x0a)\\'80\\tab x(0x1f)y\\par\n"
+                          "}";
   EXPECT_TRUE(SameBytes(out.File("TEST.RTF"), Crlf(rtf)));
   EXPECT_TRUE(out.warnings.empty());
-  ExpectWellFormed(out.File("TEST.RTF"));
+  out.ExpectWellFormed();
 }
 
 TEST(ParagraphGolden, ParagraphProperties) {
@@ -135,7 +93,7 @@ TEST(ParagraphGolden, ParagraphProperties) {
     };
     const int32_t scroll_start = static_cast<int32_t>(build(0).writer().Position(2));
     const ConversionOutcome out =
-        ConvertHelpBytes(HelpFileWith(build(scroll_start), c.hcrtf), c.options);
+        ConvertHelpBytes(GoldenHelpFile(build(scroll_start), c.hcrtf), c.options);
     const std::string body =
         "\\pard\\keepn\\s1\\ql fixed\\par\n"
         "\\pard\\s0\\keep\\qc" +
@@ -144,7 +102,7 @@ TEST(ParagraphGolden, ParagraphProperties) {
         "\\pard\\s0\\qr\\brdrr\\brdrbar\\brdrt\\box\\brdrs right\\par\n"
         "\\pard\\s0\\qc both\\par\n";
     EXPECT_TRUE(SameBytes(out.File("TEST.RTF"), Crlf(Document("P", body, c.hcrtf))));
-    ExpectWellFormed(out.File("TEST.RTF"));
+    out.ExpectWellFormed();
   }
 }
 
@@ -157,8 +115,8 @@ TEST(ParagraphGolden, Commands) {
     std::string body;
     std::vector<int> warnings;
   };
-  const std::string font1 = std::string(testsupport::kOldStyleFont1);
-  const std::string font0 = std::string(testsupport::kOldStyleFont0);
+  const std::string font1 = std::string(kOldStyleFont1);
+  const std::string font0 = std::string(kOldStyleFont0);
   const Case cases[] = {
       {"font changes, a line break and a tab",
        ParagraphBuilder().Font(1).Font(0).Command(0x81).Command(0x83).Command(0x82),
@@ -244,11 +202,11 @@ TEST(ParagraphGolden, Commands) {
     SCOPED_TRACE(c.name);
     TopicRecords topics;
     topics.Header({"P"}).Paragraph(c.paragraph, c.texts);
-    const ConversionOutcome out = ConvertHelpBytes(HelpFileWith(topics), c.options);
+    const ConversionOutcome out = ConvertHelpBytes(GoldenHelpFile(topics), c.options);
     ASSERT_FALSE(out.fatal) << *out.fatal;
     EXPECT_TRUE(SameBytes(out.File("TEST.RTF"), Crlf(Document("P", c.body))));
     EXPECT_EQ(out.WarningIds(), c.warnings);
-    ExpectWellFormed(out.File("TEST.RTF"));
+    out.ExpectWellFormed();
   }
 }
 
@@ -270,7 +228,7 @@ TEST(ParagraphGolden, TableRowsOfEachType) {
       // Type 2 is not supported: the row is opened and closed, its cells are not written.
       .Table(TableLayout(2, {{100, 10}}), {TableCell(0, ended)}, {"G", ""})
       .Paragraph(EndedParagraph(), {"End", ""});
-  const ConversionOutcome out = ConvertHelpBytes(HelpFileWith(topics), kRecompileOnePass);
+  const ConversionOutcome out = ConvertHelpBytes(GoldenHelpFile(topics), kRecompileOnePass);
   ASSERT_FALSE(out.fatal) << *out.fatal;
   // Type 1: gap 20, x = 30 - 10 = 20, left edge 20 - 10 = 10, boundaries 240 and 560, times 10.
   // Type 0: columns (100, 15) and (150, 10): gap 10, x = 10, left edge 5, boundaries 120, 280.
@@ -291,7 +249,7 @@ TEST(ParagraphGolden, TableRowsOfEachType) {
   EXPECT_TRUE(SameBytes(out.File("TEST.RTF"), Crlf(Document("Tables", body))));
   ASSERT_EQ(out.WarningIds(), std::vector<int>{kWarnTableFormat});
   EXPECT_EQ(out.warnings[0].text, "Table Format not Supported");
-  ExpectWellFormed(out.File("TEST.RTF"));
+  out.ExpectWellFormed();
 }
 
 }  // namespace

@@ -11,29 +11,12 @@
 #include <string>
 #include <vector>
 
-#include "core/options.h"
-#include "core/strings.h"
 #include "tests/support/golden_conversion.h"
-#include "tests/support/help_writer.h"
-#include "tests/support/rtf_check.h"
-#include "tests/support/topic_writer.h"
 
 namespace quorvex {
 namespace {
 
-using testsupport::AssembleHelpFile;
-using testsupport::BuildSystemFile;
-using testsupport::ConversionOutcome;
-using testsupport::ConvertHelpBytes;
-using testsupport::Crlf;
-using testsupport::ParagraphBuilder;
-using testsupport::SameBytes;
-using testsupport::TextRecord;
-using testsupport::TopicHeaderFields;
-using testsupport::TopicRecords;
-
-constexpr uint16_t kMinorHc31 = 21;
-constexpr const char* kTitle = "Golden Sample";
+using namespace testsupport;
 
 /// The writer's output for `text` (characters that need no escape) when `count` characters of
 /// the session came before it; advances `count`.
@@ -51,22 +34,16 @@ std::string TemplatePath() {
   return (std::filesystem::canonical("/proc/self/exe").parent_path() / "QUORVEX.DOT").string();
 }
 
-std::vector<uint8_t> HelpFileWith(const TopicRecords& topics) {
-  return AssembleHelpFile({{"|SYSTEM", BuildSystemFile(kMinorHc31, 0, {TextRecord(1, kTitle)})},
-                           {"|FONT", testsupport::OldStyleFontFile()},
-                           {"|TOPIC", topics.Build()}});
-}
-
 /// The frame of a printing-mode RTF file named `name`, the template line included when
 /// `with_template` (PageLinks, Toc or Index).
 std::string PrintFrame(std::string_view name, bool with_template, uint64_t& count) {
-  std::string f = std::string(testsupport::kRtfPrologue) +
-                  std::string(testsupport::kOldStyleFontTables) +
-                  std::string(testsupport::kPaperSize);
-  if (with_template) f += "{\\*\\template " + Counted(TemplatePath(), count) + "}";
-  f += std::string(testsupport::kStylesheet);
-  f += std::string(testsupport::kPageHeaderStart) + std::string(name) + "\\fs15\\tab " +
-       Counted(kTitle, count) + std::string(testsupport::kPageHeaderEnd);
+  std::string f = Frame();
+  if (with_template) {
+    const size_t stylesheet = f.size() - kStylesheet.size();
+    f.insert(stylesheet, "{\\*\\template " + Counted(TemplatePath(), count) + "}");
+  }
+  f += std::string(kPageHeaderStart) + std::string(name) + "\\fs15\\tab " +
+       Counted(kGoldenTitle, count) + std::string(kPageHeaderEnd);
   return f;
 }
 
@@ -86,36 +63,22 @@ std::string Para(std::string_view text, uint64_t& count) {
   return "\\pard\\s0\\ql " + Counted(text, count) + "\\par\n";
 }
 
-void ExpectWellFormed(const ConversionOutcome& out) {
-  for (const auto& [name, bytes] : out.files) {
-    if (name.size() < 4 || name.substr(name.size() - 4) != ".RTF") continue;
-    const testing::RtfCheck check = testing::CheckRtf(bytes);
-    EXPECT_TRUE(check.ok) << name << ": " << check.error;
-  }
-}
-
-std::vector<std::string> FileNames(const ConversionOutcome& out) {
-  std::vector<std::string> names;
-  for (const auto& [name, bytes] : out.files) names.push_back(name);
-  return names;
-}
-
 TEST(PrintGolden, TableOfContentsIndexPageHeaderAndTemplate) {
   const std::string path = TemplatePath();
   ASSERT_EQ(path.find_first_of("\\{}"), std::string::npos) << "a path the test cannot spell";
   TopicRecords topics;
   topics.Header({"Alpha", "M()"}, {.number = 0})
-      .Paragraph(ParagraphBuilder().Command(0x82), {"one", ""})
+      .Paragraph(EndedParagraph(), {"one", ""})
       .Header({"Beta"}, {.browse_back = 0x48, .number = 1})
-      .Paragraph(ParagraphBuilder().Command(0x82), {"two", ""});
+      .Paragraph(EndedParagraph(), {"two", ""});
   const ConversionOptions options = ApplyCanonicalOptions(kForPrint | kToc | kIndex);
   ASSERT_EQ(options, kNoShg | kForPrint | kToc | kIndex);
-  const ConversionOutcome out = ConvertHelpBytes(HelpFileWith(topics), options);
+  const ConversionOutcome out = ConvertHelpBytes(GoldenHelpFile(topics), options);
   ASSERT_FALSE(out.fatal) << *out.fatal;
 
   // The project sections go to the null sink: the only file is the RTF. No footnotes: the
   // titles become hidden TOC entries, the entry macro is not written, no warning 19.
-  EXPECT_EQ(FileNames(out), std::vector<std::string>{"TEST.RTF"});
+  EXPECT_EQ(out.FileNames(), std::vector<std::string>{"TEST.RTF"});
   uint64_t count = 0;
   std::string rtf = PrintFrame("TEST.RTF", true, count);
   rtf += kTocField;
@@ -128,19 +91,19 @@ TEST(PrintGolden, TableOfContentsIndexPageHeaderAndTemplate) {
   rtf += std::string(kIndexField) + "}";
   EXPECT_TRUE(SameBytes(out.File("TEST.RTF"), Crlf(rtf)));
   EXPECT_TRUE(out.warnings.empty());
-  ExpectWellFormed(out);
+  out.ExpectWellFormed();
 }
 
 TEST(PrintGolden, PrintingWithoutTocOrIndexHasNoTemplateNoFields) {
   TopicRecords topics;
-  topics.Header({"Alpha"}).Paragraph(ParagraphBuilder().Command(0x82), {"one", ""});
+  topics.Header({"Alpha"}).Paragraph(EndedParagraph(), {"one", ""});
   const ConversionOutcome out =
-      ConvertHelpBytes(HelpFileWith(topics), ApplyCanonicalOptions(kForPrint | kPageBreak));
+      ConvertHelpBytes(GoldenHelpFile(topics), ApplyCanonicalOptions(kForPrint | kPageBreak));
   uint64_t count = 0;
   std::string rtf = PrintFrame("TEST.RTF", false, count);
   rtf += Para("one", count) + "}";
   EXPECT_TRUE(SameBytes(out.File("TEST.RTF"), Crlf(rtf)));
-  EXPECT_EQ(FileNames(out), std::vector<std::string>{"TEST.RTF"});
+  EXPECT_EQ(out.FileNames(), std::vector<std::string>{"TEST.RTF"});
 }
 
 /// 153 topics "Topic 1" to "Topic 153", each with an empty paragraph.
@@ -148,7 +111,7 @@ TopicRecords ManyTopics() {
   TopicRecords topics;
   for (int n = 1; n <= 153; ++n) {
     topics.Header({"Topic " + std::to_string(n)}, {.number = n})
-        .Paragraph(ParagraphBuilder().Command(0x82), {"", ""});
+        .Paragraph(EndedParagraph(), {"", ""});
   }
   return topics;
 }
@@ -158,9 +121,9 @@ TEST(PrintGolden, SplitRtfPrinting) {
   // second the last one. Both get the full frame and page header; only the first the TOC field.
   const ConversionOptions options = ApplyCanonicalOptions(kForPrint | kToc | kSplitRtf);
   const ConversionOutcome out =
-      ConvertHelpBytes(HelpFileWith(ManyTopics()), options, "GOLDENSAMPLE.HLP");
+      ConvertHelpBytes(GoldenHelpFile(ManyTopics()), options, "GOLDENSAMPLE.HLP");
   ASSERT_FALSE(out.fatal) << *out.fatal;
-  EXPECT_EQ(FileNames(out), (std::vector<std::string>{"GOLDEN1.RTF", "GOLDEN2.RTF"}));
+  EXPECT_EQ(out.FileNames(), (std::vector<std::string>{"GOLDEN1.RTF", "GOLDEN2.RTF"}));
 
   uint64_t count = 0;  // the count runs on from the first file into the second
   std::string first = PrintFrame("GOLDEN1.RTF", true, count) + std::string(kTocField);
@@ -174,7 +137,7 @@ TEST(PrintGolden, SplitRtfPrinting) {
   EXPECT_TRUE(SameBytes(out.File("GOLDEN1.RTF"), Crlf(first)));
   EXPECT_TRUE(SameBytes(out.File("GOLDEN2.RTF"), Crlf(second)));
   EXPECT_TRUE(out.warnings.empty());
-  ExpectWellFormed(out);
+  out.ExpectWellFormed();
 }
 
 TEST(PrintGolden, SplitRtfRecompilation) {
@@ -182,9 +145,9 @@ TEST(PrintGolden, SplitRtfRecompilation) {
   const ConversionOptions options = ApplyCanonicalOptions(kSplitRtf);
   ASSERT_TRUE(options & kBrowseSeq);
   const ConversionOutcome out =
-      ConvertHelpBytes(HelpFileWith(ManyTopics()), options, "GOLDENSAMPLE.HLP");
+      ConvertHelpBytes(GoldenHelpFile(ManyTopics()), options, "GOLDENSAMPLE.HLP");
   ASSERT_FALSE(out.fatal) << *out.fatal;
-  EXPECT_EQ(FileNames(out),
+  EXPECT_EQ(out.FileNames(),
             (std::vector<std::string>{"GOLDEN1.RTF", "GOLDEN2.RTF", "GOLDENSAMPLE.HPJ"}));
   EXPECT_TRUE(
       SameBytes(out.File("GOLDENSAMPLE.HPJ"), Crlf("\n[Files]\nGOLDEN1.RTF\nGOLDEN2.RTF\n")));
@@ -192,9 +155,7 @@ TEST(PrintGolden, SplitRtfRecompilation) {
   // The pre-pass counts every title once before the main pass starts.
   uint64_t count = 0;
   for (int n = 1; n <= 153; ++n) Counted("Topic " + std::to_string(n), count);
-  const std::string frame =
-      std::string(testsupport::kRtfPrologue) + std::string(testsupport::kOldStyleFontTables) +
-      std::string(testsupport::kPaperSize) + std::string(testsupport::kStylesheet);
+  const std::string frame = Frame();
   auto topic = [&](int n) {
     return "{${\\footnote{$} " + Counted("Topic " + std::to_string(n), count) +
            "}} \n\\pard\\s0\\ql \\par\n";
@@ -207,7 +168,7 @@ TEST(PrintGolden, SplitRtfRecompilation) {
   EXPECT_TRUE(SameBytes(out.File("GOLDEN2.RTF"), Crlf(second)));
   // Every topic but the last lacks a context string: 152 warnings in each pass.
   EXPECT_EQ(out.WarningIds(), std::vector<int>(2 * 152, kWarnNoContextId));
-  ExpectWellFormed(out);
+  out.ExpectWellFormed();
 }
 
 }  // namespace

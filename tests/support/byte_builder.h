@@ -66,10 +66,6 @@ class ByteBuilder {
 };
 
 /// Overwrites bytes of `data` at `pos` with a little-endian value (tests corrupt files with it).
-inline void PutU8(std::vector<uint8_t>& data, size_t pos, uint8_t v) {
-  if (pos >= data.size()) throw std::out_of_range("PutU8 past the end");
-  data[pos] = v;
-}
 inline void PutU16(std::vector<uint8_t>& data, size_t pos, uint16_t v) {
   if (pos + 2 > data.size()) throw std::out_of_range("PutU16 past the end");
   data[pos] = static_cast<uint8_t>(v);
@@ -78,10 +74,6 @@ inline void PutU16(std::vector<uint8_t>& data, size_t pos, uint16_t v) {
 inline void PutU32(std::vector<uint8_t>& data, size_t pos, uint32_t v) {
   if (pos + 4 > data.size()) throw std::out_of_range("PutU32 past the end");
   for (int i = 0; i < 4; ++i) data[pos + i] = static_cast<uint8_t>(v >> (8 * i));
-}
-inline uint16_t GetU16(const std::vector<uint8_t>& data, size_t pos) {
-  if (pos + 2 > data.size()) throw std::out_of_range("GetU16 past the end");
-  return static_cast<uint16_t>(data[pos] | (data[pos + 1] << 8));
 }
 inline uint32_t GetU32(const std::vector<uint8_t>& data, size_t pos) {
   if (pos + 4 > data.size()) throw std::out_of_range("GetU32 past the end");

@@ -1,32 +1,16 @@
 #include "tests/support/golden_conversion.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
-
-#include <fstream>
-#include <sstream>
-#include <stdexcept>
-#include <system_error>
 
 #include "core/output.h"
 #include "tests/support/font_writer.h"
 #include "tests/support/help_writer.h"
+#include "tests/support/rtf_check.h"
 #include "ui/phases.h"
 
 namespace quorvex::testsupport {
 
 namespace fs = std::filesystem;
-
-TempFolder::TempFolder() {
-  std::string pattern = (fs::temp_directory_path() / "quorvex-golden-XXXXXX").string();
-  if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot create a temporary folder");
-  path_ = pattern;
-}
-
-TempFolder::~TempFolder() {
-  std::error_code ec;
-  fs::remove_all(path_, ec);
-}
 
 std::string ConversionOutcome::File(const std::string& name) const {
   auto it = files.find(name);
@@ -43,16 +27,27 @@ std::vector<int> ConversionOutcome::WarningIds() const {
   return ids;
 }
 
+std::vector<std::string> ConversionOutcome::FileNames() const {
+  std::vector<std::string> names;
+  for (const auto& [name, bytes] : files) names.push_back(name);
+  return names;
+}
+
+void ConversionOutcome::ExpectWellFormed() const {
+  for (const auto& [name, bytes] : files) {
+    if (!name.ends_with(".RTF")) continue;
+    const testing::RtfCheck check = testing::CheckRtf(bytes);
+    EXPECT_TRUE(check.ok) << name << ": " << check.error;
+  }
+}
+
 ConversionOutcome ConvertHelpBytes(const std::vector<uint8_t>& help, ConversionOptions options,
                                    const std::string& file_name) {
   TempFolder folder;
   const fs::path input = folder.path() / "in";
   const fs::path output = folder.path() / "out";
   fs::create_directories(input);
-  {
-    std::ofstream f(input / file_name, std::ios::binary);
-    f.write(reinterpret_cast<const char*>(help.data()), static_cast<std::streamsize>(help.size()));
-  }
+  WriteFile(input / file_name, help);
 
   ConversionOutcome outcome;
   RecordingDiagnostics diagnostics;
@@ -71,12 +66,8 @@ ConversionOutcome ConvertHelpBytes(const std::vector<uint8_t>& help, ConversionO
   }
   outcome.warnings = diagnostics.warnings;
   outcome.progress = diagnostics.progress;
-  for (const fs::directory_entry& e : fs::directory_iterator(output)) {
-    std::ifstream f(e.path(), std::ios::binary);
-    std::ostringstream bytes;
-    bytes << f.rdbuf();
-    outcome.files[e.path().filename().string()] = bytes.str();
-  }
+  for (const fs::directory_entry& e : fs::directory_iterator(output))
+    outcome.files[e.path().filename().string()] = ReadFile(e.path());
   return outcome;
 }
 
@@ -113,35 +104,51 @@ std::vector<uint8_t> AssembleHelpFile(
 }
 
 std::vector<uint8_t> OldStyleFontFile() {
-  OldFontSpec regular;
-  regular.half_points = 20;
-  regular.family = 3;  // swiss
-  regular.face = 0;
-  OldFontSpec bold;
-  bold.attributes = 0x01;
-  bold.half_points = 24;
-  bold.family = 2;  // roman
-  bold.face = 1;
-  bold.red = 255;
+  const OldFontSpec regular{.half_points = 20, .family = 3, .face = 0};  // swiss
+  const OldFontSpec bold{.attributes = 0x01, .half_points = 24, .family = 2, .face = 1, .red = 255};
   return BuildFontFile({"Arial", "Times New Roman"}, 20,
                        {OldFontDescriptor(regular), OldFontDescriptor(bold)});
 }
 
 std::vector<uint8_t> NewStyleFontFile() {
-  NewFontSpec regular;
-  regular.face = 0;
-  regular.height = -10;
-  regular.weight = 400;
-  regular.pitch_family = 0x20;
-  NewFontSpec bold;
-  bold.face = 1;
-  bold.height = -12;
-  bold.weight = 700;
-  bold.italic = 1;
-  bold.pitch_family = 0x30;
-  bold.blue = 128;
+  const NewFontSpec regular{.face = 0, .height = -10, .weight = 400, .pitch_family = 0x20};
+  const NewFontSpec bold{
+      .face = 1, .blue = 128, .height = -12, .weight = 700, .italic = 1, .pitch_family = 0x30};
   return BuildFontFile({"Arial", "Courier New"}, 32,
                        {NewFontDescriptor(regular), NewFontDescriptor(bold)});
+}
+
+std::vector<uint8_t> GoldenSystem(uint16_t minor, uint16_t flags) {
+  return BuildSystemFile(minor, flags, {TextRecord(1, kGoldenTitle)});
+}
+
+std::vector<uint8_t> GoldenHelpFile(const TopicRecords& topics, bool hcrtf) {
+  return AssembleHelpFile({{"|SYSTEM", GoldenSystem(hcrtf ? kMinorHcrtf : kMinorHc31)},
+                           {"|FONT", hcrtf ? NewStyleFontFile() : OldStyleFontFile()},
+                           {"|TOPIC", topics.Build()}});
+}
+
+ParagraphBuilder EndedParagraph() {
+  return std::move(ParagraphBuilder().Command(0x82));
+}
+
+std::string Frame(std::string_view font_tables) {
+  return std::string(kRtfPrologue) + std::string(font_tables) + std::string(kPaperSize) +
+         std::string(kStylesheet);
+}
+
+std::string Footnote(char mark, std::string_view text) {
+  return std::string("{") + mark + "{\\footnote{" + mark + "} " + std::string(text) + "}} \n";
+}
+
+std::string Para(std::string_view body) {
+  return "\\pard\\s0\\ql " + std::string(body);
+}
+
+std::string ProjectFile(const std::vector<std::string>& rtf_files) {
+  std::string p = "\n[Files]\n";
+  for (const std::string& f : rtf_files) p += f + "\n";
+  return Crlf(p);
 }
 
 TopicRecords& TopicRecords::Header(const std::vector<std::string>& strings,

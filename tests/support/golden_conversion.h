@@ -21,22 +21,10 @@
 #include "core/diagnostics.h"
 #include "core/driver.h"
 #include "core/options.h"
+#include "tests/support/temp_folder.h"
 #include "tests/support/topic_writer.h"
 
 namespace quorvex::testsupport {
-
-/// A new, empty folder under the system's temporary folder; removed with its content at the end.
-class TempFolder {
- public:
-  TempFolder();
-  ~TempFolder();
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-  const std::filesystem::path& path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-};
 
 /// What one conversion left behind.
 struct ConversionOutcome {
@@ -52,6 +40,10 @@ struct ConversionOutcome {
   std::string File(const std::string& name) const;
   /// The ids of the warnings, in the order reported.
   std::vector<int> WarningIds() const;
+  /// The names of the output files, sorted.
+  std::vector<std::string> FileNames() const;
+  /// Checks every RTF file of the output with CheckRtf (a test failure for each one that fails).
+  void ExpectWellFormed() const;
 };
 
 /// Converts `help` (the bytes of a help file, stored as `file_name` in a fresh input folder)
@@ -60,6 +52,19 @@ struct ConversionOutcome {
 /// recorded in the outcome.
 ConversionOutcome ConvertHelpBytes(const std::vector<uint8_t>& help, ConversionOptions options,
                                    const std::string& file_name = "TEST.HLP");
+
+// |SYSTEM minor versions, the flag that marks LZ77 topic blocks, and the title of the test files.
+inline constexpr uint16_t kMinorHc30 = 15;
+inline constexpr uint16_t kMinorHc31 = 21;
+inline constexpr uint16_t kMinorMediaViewer = 27;
+inline constexpr uint16_t kMinorHcrtf = 33;
+inline constexpr uint16_t kFlagsLz77 = 4;
+inline constexpr const char* kGoldenTitle = "Golden Sample";
+
+// Option sets. The canonical recompilation set is BrowseSeq, PageBreak and Jumps; without
+// BrowseSeq there is no pre-pass, so the main pass starts the character count at 0.
+inline constexpr ConversionOptions kRecompile = kBrowseSeq | kPageBreak | kJumps;
+inline constexpr ConversionOptions kRecompileOnePass = kPageBreak | kJumps;
 
 /// `text` with CR LF for every LF, as text-mode output files hold it.
 std::string Crlf(std::string_view text);
@@ -90,8 +95,9 @@ std::vector<uint8_t> NewStyleFontFile();
 inline constexpr std::string_view kNewStyleFontTables =
     "{\\fonttbl{\\f0\n\\fswiss Arial\\f1\n\\fmodern Courier New}}\n"
     "{\\colortbl\n\\red0\\green0\\blue0;\n\\red0\\green0\\blue128;\n";
-inline constexpr std::string_view kNewStyleFont0 = "\\f0\\cf0\\fs20\\b0\\i0\\ul0";
-inline constexpr std::string_view kNewStyleFont1 = "\\f1\\cf1\\fs24\\b\\i\\ul0";
+
+/// |SYSTEM of `minor` (not HC30) with `flags` and the title record kGoldenTitle.
+std::vector<uint8_t> GoldenSystem(uint16_t minor = kMinorHc31, uint16_t flags = 0);
 
 /// The fields of a topic header's FormatPart that the tests vary.
 struct TopicHeaderFields {
@@ -128,6 +134,14 @@ class TopicRecords {
   bool hc30_;
 };
 
+/// An HC31 help file of GoldenSystem, |FONT and `topics` (HCRTF with the 42-byte font
+/// descriptors when `hcrtf`).
+std::vector<uint8_t> GoldenHelpFile(const TopicRecords& topics, bool hcrtf = false);
+
+/// A paragraph ended by 0x82 0xFF: its text strings are the paragraph's text and the empty
+/// string after the 0xFF.
+ParagraphBuilder EndedParagraph();
+
 // The start of every RTF file, before the font table.
 inline constexpr std::string_view kRtfPrologue = "{\\rtf1\\ansi\\deff0\\deflang1031 ";
 // After the colour table: the paper size (English) and the space that ends the frame's tables.
@@ -151,5 +165,19 @@ inline constexpr std::string_view kPageHeaderStart =
     "\\f0\\fs20\\lang1031 ";
 inline constexpr std::string_view kPageHeaderEnd =
     "\\fs20\\tab Page {\\field{\\*\\fldinst page }} of {\\field{\\*\\fldinst numpages }} \\par}\n";
+
+/// The frame of a recompilation-mode RTF file: prologue, font and colour tables, paper size,
+/// stylesheet. No page header, no template.
+std::string Frame(std::string_view font_tables = kOldStyleFontTables);
+/// A footnote as the help compiler reads it: "{" mark "{\footnote{" mark "} " text "}} " LF.
+std::string Footnote(char mark, std::string_view text);
+/// A scrolling paragraph without properties: "\pard\s0\ql " and its body.
+std::string Para(std::string_view body);
+// Topic separators.
+inline constexpr std::string_view kPageSeparator = "\\page\\pard\n";
+inline constexpr std::string_view kParSeparator = "\\par\\pard\\par\n";
+/// The project file of a recompilation run that wrote `rtf_files`: the [Files] section only
+/// (the other sections come from phases these files do not exercise).
+std::string ProjectFile(const std::vector<std::string>& rtf_files);
 
 }  // namespace quorvex::testsupport

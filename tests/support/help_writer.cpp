@@ -99,7 +99,6 @@ BuiltBTree BuildBTree(const std::vector<BTreeEntry>& entries, const BTreeOptions
   lay.root_page = physical(total - 1);
   lay.levels = static_cast<uint16_t>(level + 1);
   lay.total_entries = static_cast<int32_t>(entries.size());
-  lay.pages.resize(total);
   for (size_t i = 0; i < leaf_count; ++i) lay.leaf_chain.push_back(physical(i));
 
   ByteBuilder b;
@@ -119,9 +118,6 @@ BuiltBTree BuildBTree(const std::vector<BTreeEntry>& entries, const BTreeOptions
   for (size_t i = 0; i < total; ++i) {
     const LogicalPage& p = pages[i];
     ByteBuilder body;
-    BTreePageInfo& info = lay.pages[size_t(physical(i))];
-    info.leaf = p.leaf;
-    info.level = p.level;
     if (p.leaf) {
       for (size_t e = p.first; e < p.first + p.count; ++e)
         body.bytes(entries[e].key).bytes(entries[e].value);
@@ -133,8 +129,6 @@ BuiltBTree BuildBTree(const std::vector<BTreeEntry>& entries, const BTreeOptions
           .i16(prev)
           .i16(next)
           .bytes(body.data());
-      info.entries = static_cast<int>(p.count);
-      info.first_entry = static_cast<int>(p.first);
       images[size_t(physical(i))] = page.take();
     } else {
       for (size_t c = 1; c < p.children.size(); ++c)
@@ -144,7 +138,6 @@ BuiltBTree BuildBTree(const std::vector<BTreeEntry>& entries, const BTreeOptions
           .i16(static_cast<int16_t>(p.children.size() - 1))
           .i16(physical(p.children.front()))
           .bytes(body.data());
-      info.entries = static_cast<int>(p.children.size() - 1);
       images[size_t(physical(i))] = page.take();
     }
   }

@@ -59,21 +59,13 @@ struct BTreeOptions {
   int max_leaf_entries = 0;
 };
 
-struct BTreePageInfo {
-  bool leaf = true;
-  int entries = 0;
-  int level = 0;        // 0 for leaves, levels - 1 for the root
-  int first_entry = 0;  // leaves: number of the page's first entry in leaf order
-};
-
 /// Where the parts of a built B-tree lie, relative to the start of its data.
 struct BTreeLayout {
   uint16_t page_size = 0;
   int16_t root_page = 0;
   uint16_t levels = 0;
   int32_t total_entries = 0;
-  std::vector<BTreePageInfo> pages;  // by page number
-  std::vector<int16_t> leaf_chain;   // leaf page numbers in chain order
+  std::vector<int16_t> leaf_chain;  // leaf page numbers in chain order
   /// The offset of page `page` from the start of the B-tree data.
   size_t PageOffset(int page) const { return kWriterBTreeHeaderBytes + size_t(page) * page_size; }
   /// The first leaf (the start of the chain).

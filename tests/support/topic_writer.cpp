@@ -12,11 +12,7 @@ constexpr uint32_t kLinkHeaderBytes = 21;
 constexpr uint32_t kLiteralPieceBytes = 3630;
 
 std::vector<uint8_t> Le16(uint32_t v) {
-  return {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)};
-}
-std::vector<uint8_t> Le32(uint32_t v) {
-  return {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v >> 16),
-          static_cast<uint8_t>(v >> 24)};
+  return ByteBuilder().u16(static_cast<uint16_t>(v)).take();
 }
 
 }  // namespace
@@ -36,8 +32,10 @@ std::vector<uint8_t> EncodeSignedLong(int32_t v) {
 }
 std::vector<uint8_t> EncodeSignedLongLong(int32_t v) {
   if (v < -(1 << 30) || v > (1 << 30) - 1) throw std::out_of_range("compressed signed long");
-  return Le32(static_cast<uint32_t>(v >= 0 ? 2 * int64_t{v} + 2147483649LL
-                                           : 2 * int64_t{v} + 2147483647LL));
+  return ByteBuilder()
+      .u32(static_cast<uint32_t>(v >= 0 ? 2 * int64_t{v} + 2147483649LL
+                                        : 2 * int64_t{v} + 2147483647LL))
+      .take();
 }
 std::vector<uint8_t> EncodeUnsignedShort(unsigned v) {
   if (v <= 127) return {static_cast<uint8_t>(2 * v)};
@@ -149,40 +147,31 @@ std::vector<uint8_t> TopicFileWriter::Build() const {
   return out.take();
 }
 
-ParagraphBuilder& ParagraphBuilder::SpaceBefore(int v) {
-  bits_ |= 0x0002;
-  before_ = {v};
+ParagraphBuilder& ParagraphBuilder::Set(uint16_t bit, std::vector<int> values) {
+  bits_ |= bit;
+  fields_[bit] = std::move(values);
   return *this;
+}
+ParagraphBuilder& ParagraphBuilder::SpaceBefore(int v) {
+  return Set(0x0002, {v});
 }
 ParagraphBuilder& ParagraphBuilder::SpaceAfter(int v) {
-  bits_ |= 0x0004;
-  after_ = {v};
-  return *this;
+  return Set(0x0004, {v});
 }
 ParagraphBuilder& ParagraphBuilder::LineSpacing(int v) {
-  bits_ |= 0x0008;
-  spacing_ = {v};
-  return *this;
+  return Set(0x0008, {v});
 }
 ParagraphBuilder& ParagraphBuilder::LeftIndent(int v) {
-  bits_ |= 0x0010;
-  left_ = {v};
-  return *this;
+  return Set(0x0010, {v});
 }
 ParagraphBuilder& ParagraphBuilder::RightIndent(int v) {
-  bits_ |= 0x0020;
-  right_ = {v};
-  return *this;
+  return Set(0x0020, {v});
 }
 ParagraphBuilder& ParagraphBuilder::FirstIndent(int v) {
-  bits_ |= 0x0040;
-  first_ = {v};
-  return *this;
+  return Set(0x0040, {v});
 }
 ParagraphBuilder& ParagraphBuilder::UnknownPair(int a, int b) {
-  bits_ |= 0x0001;
-  pair_ = {a, b};
-  return *this;
+  return Set(0x0001, {a, b});
 }
 ParagraphBuilder& ParagraphBuilder::Border(uint8_t flags) {
   bits_ |= 0x0100;
@@ -260,10 +249,9 @@ ParagraphBuilder& ParagraphBuilder::PictureHc30(uint8_t code, uint16_t number) {
 std::vector<uint8_t> ParagraphBuilder::Build(bool end) const {
   ByteBuilder b;
   b.u8(0).u8(0x80).u16(0).u16(bits_);
-  for (int v : pair_) b.bytes(EncodeSignedShort(v));
-  for (const auto* field : {&before_, &after_, &spacing_, &left_, &right_, &first_}) {
-    for (int v : *field) b.bytes(EncodeSignedShort(v));
-  }
+  // The compressed fields in the order of their bits.
+  for (const auto& [bit, values] : fields_)
+    for (int v : values) b.bytes(EncodeSignedShort(v));
   if (bits_ & 0x0100) b.u8(border_).u16(0);
   if (bits_ & 0x0200) {
     b.u8(static_cast<uint8_t>(tabs_.size() * 2));

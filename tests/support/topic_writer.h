@@ -19,6 +19,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -151,9 +152,9 @@ class ParagraphBuilder {
   std::vector<uint8_t> Build(bool end = true) const;
 
  private:
+  ParagraphBuilder& Set(uint16_t bit, std::vector<int> values);
   uint16_t bits_ = 0;
-  std::vector<int> before_, after_, spacing_, left_, right_, first_;
-  std::vector<int> pair_;
+  std::map<uint16_t, std::vector<int>> fields_;  // compressed fields by their bit
   uint8_t border_ = 0;
   std::vector<std::vector<uint8_t>> tabs_;
   ByteBuilder commands_;
