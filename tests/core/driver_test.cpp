@@ -1,18 +1,12 @@
-// The conversion driver: which phases run, in which order, under which options, with which
-// names and output streams; and the failure to open a help file.
+// The conversion driver: which phases run, in which order, under which options, into which
+// output streams; and the failures to open a help file or create the project file.
 #include "core/driver.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
-#include <string>
-#include <vector>
 
 #include "core/container.h"
-#include "core/options.h"
 #include "tests/support/golden_conversion.h"
 #include "tests/support/help_writer.h"
 
@@ -20,11 +14,7 @@ namespace quorvex {
 namespace {
 
 namespace fs = std::filesystem;
-
-using testsupport::AssembleHelpFile;
-using testsupport::BuildSystemFile;
-using testsupport::TempFolder;
-using testsupport::TextRecord;
+using namespace testsupport;
 
 /// Records every phase call as "Phase" or "Phase <project stream>", where the stream is named
 /// by the file it was created as ("NUL" for the null sink). Each phase that gets the project
@@ -35,90 +25,34 @@ class RecordingPhases : public ConversionPhases {
   std::vector<const HelpFile*> help_files;  // the HelpFile each call received
 
   void LoadContextMap(HelpFile& hf) override { Note(hf, "LoadContextMap"); }
-  void WriteSystemSections(HelpFile& hf, OutputSink& project) override {
-    Note(hf, "WriteSystemSections " + project.name());
-    project.Write("[options]\n");
+  void WriteSystemSections(HelpFile& hf, OutputSink& p) override {
+    Note(hf, "WriteSystemSections", &p, "[options]");
   }
-  void WriteBitmapsSection(HelpFile& hf, OutputSink& project) override {
-    Note(hf, "WriteBitmapsSection " + project.name());
-    project.Write("[Bitmaps]\n");
+  void WriteBitmapsSection(HelpFile& hf, OutputSink& p) override {
+    Note(hf, "WriteBitmapsSection", &p, "[Bitmaps]");
   }
-  void ExtractBaggage(HelpFile& hf, OutputSink& project) override {
-    Note(hf, "ExtractBaggage " + project.name());
-    project.Write("[Baggage]\n");
+  void ExtractBaggage(HelpFile& hf, OutputSink& p) override {
+    Note(hf, "ExtractBaggage", &p, "[Baggage]");
   }
-  void WriteMapSection(HelpFile& hf, OutputSink& project) override {
-    Note(hf, "WriteMapSection " + project.name());
-    project.Write("[Map]\n");
+  void WriteMapSection(HelpFile& hf, OutputSink& p) override {
+    Note(hf, "WriteMapSection", &p, "[Map]");
   }
   void LoadKeywordTables(HelpFile& hf) override { Note(hf, "LoadKeywordTables"); }
   void BuildFontStyleTable(HelpFile& hf) override { Note(hf, "BuildFontStyleTable"); }
-  void ConvertTopics(HelpFile& hf, std::string_view base_name, OutputSink& project,
-                     bool main_pass) override {
-    Note(hf, "ConvertTopics " + std::string(base_name) + " " + project.name() +
-                 (main_pass ? " main" : " pre-pass"));
-    if (main_pass) project.Write("\n[Files]\n");
+  void ConvertTopics(HelpFile& hf, std::string_view base, OutputSink& p, bool main_pass) override {
+    Note(hf, "ConvertTopics " + std::string(base), &p, main_pass ? "\n[Files]" : nullptr);
+    calls.back() += main_pass ? " main" : " pre-pass";
   }
 
  private:
-  void Note(HelpFile& hf, std::string call) {
+  void Note(HelpFile& hf, std::string call, OutputSink* project = nullptr,
+            const char* line = nullptr) {
+    if (project) call += " " + project->name();
+    if (line) project->Write(std::string(line) + "\n");
     calls.push_back(std::move(call));
     help_files.push_back(&hf);
   }
 };
-
-std::vector<uint8_t> MinimalHelpFile() {
-  return AssembleHelpFile({{"|SYSTEM", BuildSystemFile(21, 0, {TextRecord(1, "Driver")})}});
-}
-
-void WriteFile(const fs::path& path, const std::vector<uint8_t>& bytes) {
-  std::ofstream f(path, std::ios::binary);
-  f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream f(path, std::ios::binary);
-  std::ostringstream s;
-  s << f.rdbuf();
-  return s.str();
-}
-
-std::vector<std::string> FilesIn(const fs::path& folder) {
-  std::vector<std::string> names;
-  for (const fs::directory_entry& e : fs::directory_iterator(folder))
-    names.push_back(e.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
-struct DriverRun {
-  std::vector<std::string> calls;
-  OutputNames names;
-  std::vector<std::string> output_files;
-  std::string project;        // the project file's bytes, when there is one
-  bool one_help_file = true;  // every phase got the same HelpFile
-};
-
-/// Converts a minimal help file stored as `stored_as` in a fresh folder, naming it `job_name`
-/// in the job (the folder is prepended to both).
-DriverRun Convert(ConversionOptions options, const std::string& stored_as = "TEST.HLP",
-                  const std::string& job_name = "TEST.HLP") {
-  TempFolder folder;
-  fs::create_directories(folder.path() / "in");
-  WriteFile(folder.path() / "in" / stored_as, MinimalHelpFile());
-  RecordingDiagnostics diagnostics;
-  OutputDir dir(folder.path() / "out");
-  ConversionSession session(diagnostics, dir);
-  RecordingPhases phases;
-  DriverRun run;
-  run.names = ConvertHelpFile(ConversionJob{options, (folder.path() / "in" / job_name).string()},
-                              session, phases);
-  run.calls = phases.calls;
-  for (const HelpFile* hf : phases.help_files) run.one_help_file &= hf == phases.help_files[0];
-  run.output_files = FilesIn(folder.path() / "out");
-  if (run.names.project_name != "NUL") run.project = ReadFile(dir.PathOf(run.names.project_name));
-  return run;
-}
 
 TEST(ConvertHelpFile, PhasesInOrderUnderTheirOptions) {
   struct Case {
@@ -126,23 +60,22 @@ TEST(ConvertHelpFile, PhasesInOrderUnderTheirOptions) {
     ConversionOptions options;
     std::vector<std::string> calls;
   };
-  const std::vector<std::string> recompile_prepared = {
+  const std::vector<std::string> recompile = {
       "LoadContextMap",          "WriteSystemSections TEST.HPJ", "WriteBitmapsSection TEST.HPJ",
       "ExtractBaggage TEST.HPJ", "WriteMapSection TEST.HPJ",     "LoadKeywordTables",
-      "BuildFontStyleTable",
-  };
+      "BuildFontStyleTable"};
   auto with = [](std::vector<std::string> v, std::initializer_list<std::string> more) {
     v.insert(v.end(), more);
     return v;
   };
+  const std::string print = "WriteSystemSections NUL,WriteBitmapsSection NUL";
   const Case cases[] = {
       // Recompilation: every phase; the pre-pass with base name "dummy" into the null sink,
       // then the main pass with the project file.
       {"recompilation", ApplyCanonicalOptions(0),
-       with(recompile_prepared,
-            {"ConvertTopics dummy NUL pre-pass", "ConvertTopics TEST TEST.HPJ main"})},
+       with(recompile, {"ConvertTopics dummy NUL pre-pass", "ConvertTopics TEST TEST.HPJ main"})},
       {"recompilation without BrowseSeq", kPageBreak | kJumps,
-       with(recompile_prepared, {"ConvertTopics TEST TEST.HPJ main"})},
+       with(recompile, {"ConvertTopics TEST TEST.HPJ main"})},
       // Printing: the project sections go to the null sink; no baggage, no map; the context
       // map only with PageLinks, the keywords only with Index.
       {"printing",
@@ -173,75 +106,54 @@ TEST(ConvertHelpFile, PhasesInOrderUnderTheirOptions) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    const DriverRun run = Convert(c.options);
-    EXPECT_EQ(run.calls, c.calls);
-    EXPECT_TRUE(run.one_help_file);
+    TempFolder folder;
+    WriteFile(folder / "in/TEST.HLP", AssembleHelpFile({{"|SYSTEM", GoldenSystem()}}));
+    RecordingDiagnostics diagnostics;
+    OutputDir dir(folder / "out");
+    ConversionSession session(diagnostics, dir);
+    RecordingPhases phases;
+    ConvertHelpFile(ConversionJob{c.options, (folder / "in/TEST.HLP").string()}, session, phases);
+    EXPECT_EQ(phases.calls, c.calls);
+    EXPECT_EQ(std::count(phases.help_files.begin(), phases.help_files.end(), phases.help_files[0]),
+              long(c.calls.size()))
+        << "every phase gets the same HelpFile";
     if (c.options & kForPrint) {
       // Nothing on disk: the phases above wrote nothing either.
-      EXPECT_TRUE(run.output_files.empty()) << ::testing::PrintToString(run.output_files);
+      EXPECT_FALSE(fs::exists(folder / "out") && !fs::is_empty(folder / "out"));
     } else {
       // Every project phase wrote into the one project file, in order, with CR LF.
-      EXPECT_EQ(run.output_files, std::vector<std::string>{"TEST.HPJ"});
-      EXPECT_EQ(run.project,
-                testsupport::Crlf("[options]\n[Bitmaps]\n[Baggage]\n[Map]\n\n[Files]\n"));
+      EXPECT_EQ(ReadFile(folder / "out/TEST.HPJ"),
+                Crlf("[options]\n[Bitmaps]\n[Baggage]\n[Map]\n\n[Files]\n"));
+      EXPECT_EQ(std::distance(fs::directory_iterator(folder / "out"), fs::directory_iterator()), 1);
     }
   }
 }
 
-TEST(ConvertHelpFile, OutputNames) {
+TEST(ConvertHelpFile, FailuresToOpenTheHelpFileOrCreateTheProjectFile) {
+  TempFolder folder;
+  fs::create_directories(folder / "in/FOLDER.HLP");
+  WriteFile(folder / "TEST.HLP", AssembleHelpFile({{"|SYSTEM", GoldenSystem()}}));
+  WriteFile(folder / "plain", "");
+  const std::string in = (folder / "in").string();
   struct Case {
     const char* name;
-    ConversionOptions options;
-    std::string stored_as;
-    std::string job_name;
-    std::string project;
-    std::string base;
-    std::string main_pass;  // the main pass's call, with the base name
+    std::string job_path, help_path;  // as the job and the message name it
+    fs::path output;
   };
   const Case cases[] = {
+      {"a missing file", in + "/MISSING.HLP", in + "/MISSING.HLP", folder / "out-1"},
       // No "." in the file name: ".HLP" is appended to find the file.
-      {"a path without extension", kPageBreak | kJumps, "SUPERAPP.HLP", "SUPERAPP", "SUPERAPP.HPJ",
-       "SUPERAPP", "ConvertTopics SUPERAPP SUPERAPP.HPJ main"},
-      {"SplitRtf cuts the base name to 6 characters", kPageBreak | kJumps | kSplitRtf,
-       "SUPERAPP.HLP", "SUPERAPP.HLP", "SUPERAPP.HPJ", "SUPERA",
-       "ConvertTopics SUPERA SUPERAPP.HPJ main"},
-      {"only the last dot ends the base name", kPageBreak | kJumps, "A.B.HLP", "A.B.HLP", "A.B.HPJ",
-       "A.B", "ConvertTopics A.B A.B.HPJ main"},
-      {"printing", ApplyCanonicalOptions(kForPrint | kSplitRtf), "Manual.hlp", "Manual.hlp", "NUL",
-       "Manual", "ConvertTopics Manual NUL main"},
+      {"a missing file named without extension", in + "/MISSING", in + "/MISSING.HLP",
+       folder / "out-2"},
+      {"a folder", in + "/FOLDER.HLP", in + "/FOLDER.HLP", folder / "out-3"},
+      // The output folder lies under a plain file, so nothing can be created in it.
+      {"no project file", (folder / "TEST.HLP").string(), (folder / "TEST.HLP").string(),
+       folder / "plain/out"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    const DriverRun run = Convert(c.options, c.stored_as, c.job_name);
-    EXPECT_EQ(run.names.project_name, c.project);
-    EXPECT_EQ(run.names.base_name, c.base);
-    ASSERT_FALSE(run.calls.empty());
-    EXPECT_EQ(run.calls.back(), c.main_pass);
-    if (c.project != "NUL") {
-      EXPECT_EQ(run.output_files, std::vector<std::string>{c.project});
-    }
-  }
-}
-
-TEST(ConvertHelpFile, AHelpFileThatCannotBeOpenedCreatesNoProjectFile) {
-  TempFolder folder;
-  fs::create_directories(folder.path() / "in" / "FOLDER.HLP");
-  struct Case {
-    const char* name;
-    std::string job_path;
-    std::string help_path;  // as the message names it
-  };
-  const std::string in = (folder.path() / "in").string();
-  const Case cases[] = {
-      {"a missing file", in + "/MISSING.HLP", in + "/MISSING.HLP"},
-      {"a missing file named without extension", in + "/MISSING", in + "/MISSING.HLP"},
-      {"a folder", in + "/FOLDER.HLP", in + "/FOLDER.HLP"},
-  };
-  for (size_t i = 0; i < std::size(cases); ++i) {
-    const Case& c = cases[i];
-    SCOPED_TRACE(c.name);
     RecordingDiagnostics diagnostics;
-    OutputDir dir(folder.path() / ("out-" + std::to_string(i)));
+    OutputDir dir(c.output);
     ConversionSession session(diagnostics, dir);
     RecordingPhases phases;
     try {
@@ -251,27 +163,8 @@ TEST(ConvertHelpFile, AHelpFileThatCannotBeOpenedCreatesNoProjectFile) {
       EXPECT_EQ(std::string(e.what()), "Can't open File " + c.help_path);
     }
     EXPECT_TRUE(phases.calls.empty());
-    EXPECT_TRUE(FilesIn(dir.root()).empty());
+    EXPECT_FALSE(fs::exists(c.output) && !fs::is_empty(c.output));
   }
-}
-
-TEST(ConvertHelpFile, AProjectFileThatCannotBeCreatedIsFatal) {
-  TempFolder folder;
-  WriteFile(folder.path() / "TEST.HLP", MinimalHelpFile());
-  // The output folder lies under a plain file, so nothing can be created in it.
-  WriteFile(folder.path() / "plain", {});
-  RecordingDiagnostics diagnostics;
-  OutputDir dir(folder.path() / "plain" / "out");
-  ConversionSession session(diagnostics, dir);
-  RecordingPhases phases;
-  const std::string help_path = (folder.path() / "TEST.HLP").string();
-  try {
-    ConvertHelpFile(ConversionJob{ApplyCanonicalOptions(0), help_path}, session, phases);
-    ADD_FAILURE() << "no fatal error";
-  } catch (const FatalException& e) {
-    EXPECT_EQ(std::string(e.what()), "Can't open File " + help_path);
-  }
-  EXPECT_TRUE(phases.calls.empty());
 }
 
 }  // namespace

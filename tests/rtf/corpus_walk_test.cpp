@@ -1,9 +1,9 @@
-// Walks the topic stream of every corpus help file record by record, as the topic conversion
-// does, decodes every record, and compares the counts with the independent reading in
-// FACTS.tsv.
+// Every corpus help file opened in-process and compared with the independent readings of
+// MANIFEST.tsv and FACTS.tsv: compiler, internal files, title and compression; the phrase
+// tables; and a walk of every topic record, as the topic conversion reads them, whose counts of
+// topics, text records and table records must match.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "core/container.h"
+#include "core/system_file.h"
 #include "rtf/text_expansion.h"
 #include "rtf/topic_decoder.h"
 
@@ -18,83 +19,48 @@ namespace quorvex {
 namespace {
 
 namespace fs = std::filesystem;
+using Row = std::map<std::string, std::string>;
 
-struct Facts {
-  long topics = 0;
-  long text_records = 0;
-  long table_records = 0;
-  std::string first_title;  // the first non-empty topic title
-};
-
-std::string CorpusDir() {
+fs::path CorpusDir() {
   const char* env = std::getenv("QUORVEX_CORPUS_DIR");
-  return env ? env : QUORVEX_CORPUS_DIR;
+  return env && *env ? env : QUORVEX_CORPUS_DIR;
 }
 
-std::map<std::string, Facts> ReadFacts(const fs::path& file) {
-  std::map<std::string, Facts> facts;
-  std::ifstream in(file);
-  std::string line;
-  std::getline(in, line);  // column names
-  while (std::getline(in, line)) {
-    std::istringstream fields(line);
-    std::string name, compiler, topics, text, tables, skip, title;
-    std::getline(fields, name, '\t');
-    std::getline(fields, compiler, '\t');
-    std::getline(fields, topics, '\t');
-    std::getline(fields, text, '\t');
-    std::getline(fields, tables, '\t');
-    for (int i = 0; i < 3; ++i) std::getline(fields, skip, '\t');
-    std::getline(fields, title, '\t');
-    if (name.empty()) continue;
-    facts[name] = Facts{std::stol(topics), std::stol(text), std::stol(tables), title};
-  }
-  return facts;
-}
-
-/// FACTS.tsv spells the titles' bytes as Latin-1 characters in UTF-8.
-std::string Latin1ToUtf8(std::string_view s) {
-  std::string out;
-  for (unsigned char c : s) {
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
+/// The rows of a tab-separated table with a header line, by the "file" column.
+std::map<std::string, Row> ReadTable(const fs::path& path) {
+  std::map<std::string, Row> rows;
+  std::ifstream in(path);
+  std::vector<std::string> columns;
+  for (std::string line; std::getline(in, line);) {
+    std::vector<std::string> fields;
+    std::stringstream ss(line);
+    for (std::string f; std::getline(ss, f, '\t');) fields.push_back(f);
+    if (columns.empty()) {
+      columns = fields;
+      continue;
     }
+    Row row;
+    for (size_t i = 0; i < columns.size() && i < fields.size(); ++i) row[columns[i]] = fields[i];
+    rows[row["file"]] = row;
   }
-  return out;
+  return rows;
 }
 
-struct WalkResult {
-  Facts counts;
-  bool stream_failed = false;  // ReadTopicBytes returned 0 before the last record
-  long bad_parts = 0;          // records whose part lengths do not fit
-  long missing_end = 0;        // paragraphs without 0xFF
-  long truncated = 0;          // paragraphs whose operands ran past the data
-  long table_truncated = 0;
-  long embedded_objects = 0;  // objects of type 5
-  long unknown_objects = 0;
+struct WalkCounts {
+  long topics = 0, text_records = 0, table_records = 0;
+  long embedded_objects = 0;     // objects of type 5
   long position_mismatches = 0;  // a record not where the previous one's next field says
-  long straddling_headers = 0;   // records whose first 21 bytes run into the next block
-  size_t warnings = 0;
+  bool stream_failed = false;    // the stream ended before the last record
 };
 
-void CountParagraph(const Paragraph& p, WalkResult& r) {
-  if (p.missing_end) ++r.missing_end;
-  if (p.truncated) ++r.truncated;
-  for (const ParagraphCommand& c : p.commands) {
-    if (c.code < kCmdObjectInLine || c.code > kCmdObjectRight) continue;
-    if (c.object.type == 5) {
-      ++r.embedded_objects;
-    } else if (c.object.type != 3 && c.object.type != 0x22) {
-      ++r.unknown_objects;
-    }
-  }
+void CountObjects(const Paragraph& p, WalkCounts& counts) {
+  for (const ParagraphCommand& c : p.commands)
+    if (c.code >= kCmdObjectInLine && c.code <= kCmdObjectRight && c.object.type == 5)
+      ++counts.embedded_objects;
 }
 
-WalkResult WalkTopics(HelpFile& hf) {
-  WalkResult r;
+WalkCounts WalkTopics(HelpFile& hf) {
+  WalkCounts r;
   const TopicGeometry g = TopicGeometryOf(hf);
   const bool has_phrases = hf.slot(Slot::kPhrases).present() || hf.slot(Slot::kPhrIndex).present();
   uint32_t base = 0;
@@ -103,28 +69,19 @@ WalkResult WalkTopics(HelpFile& hf) {
   uint32_t expected = 12;  // where the previous record's next field says the record starts
   for (bool last = false; !last;) {
     const TopicStream& s = hf.topic_stream;
-    if (s.started && s.read_index < s.valid_length) {
-      uint32_t here = (static_cast<uint32_t>(s.block) << g.shift) + 12 + s.read_index;
-      if (static_cast<int32_t>(expected) >> g.shift == s.block && here != expected) {
-        ++r.position_mismatches;
-      }
-      if (s.valid_length - s.read_index < kTopicLinkHeaderSize &&
-          static_cast<int32_t>(expected) >> g.shift == s.block) {
-        ++r.straddling_headers;
-      }
-    }
+    if (s.started && s.read_index < s.valid_length && int32_t(expected) >> g.shift == s.block &&
+        (uint32_t(s.block) << g.shift) + 12 + s.read_index != expected)
+      ++r.position_mismatches;
     std::vector<uint8_t> header(kTopicLinkHeaderSize);
     if (ReadTopicBytes(hf, header, base, new_block) == 0) {
       r.stream_failed = true;
       break;
     }
-    TopicLinkHeader h = DecodeTopicLinkHeader(header);
-    expected =
-        hf.is_hc30 ? expected + static_cast<uint32_t>(h.next) : static_cast<uint32_t>(h.next);
-    int64_t format_size = int64_t{h.format_length} - int64_t{kTopicLinkHeaderSize};
-    int64_t stored = has_phrases ? int64_t{h.record_size} - h.format_length : h.text_length;
+    const TopicLinkHeader h = DecodeTopicLinkHeader(header);
+    expected = hf.is_hc30 ? expected + uint32_t(h.next) : uint32_t(h.next);
+    const int64_t format_size = int64_t{h.format_length} - int64_t{kTopicLinkHeaderSize};
+    const int64_t stored = has_phrases ? int64_t{h.record_size} - h.format_length : h.text_length;
     if (format_size < 0 || stored < 0 || format_size > 0x100000 || stored > 0x100000) {
-      ++r.bad_parts;
       r.stream_failed = true;
       break;
     }
@@ -135,38 +92,29 @@ WalkResult WalkTopics(HelpFile& hf) {
       r.stream_failed = true;
       break;
     }
-    size_t n = std::min<size_t>(text_part.size(), static_cast<size_t>(std::max(0, h.text_length)));
-    std::string text = text_part.empty()
-                           ? std::string()
-                           : ExpandTopicText(hf, Bytes(text_part.data(), n),
-                                             PhraseCodesFor(hf, text_part.size(),
-                                                            static_cast<size_t>(h.text_length)));
+    const size_t n = std::min(text_part.size(), size_t(std::max(0, h.text_length)));
+    const std::string text =
+        text_part.empty()
+            ? std::string()
+            : ExpandTopicText(hf, Bytes(text_part.data(), n),
+                              PhraseCodesFor(hf, text_part.size(), size_t(h.text_length)));
     TextCursor cursor(text);
-    Bytes format_bytes(format.data(), format.size());
     switch (h.type) {
-      case kRecordTopicHeader: {
-        ++r.counts.topics;
-        TopicHeaderRecord t = DecodeTopicHeader(format_bytes, text);
-        TextCursor title_cursor(t.text);
-        std::string title = Latin1ToUtf8(title_cursor.Next());
-        if (r.counts.first_title.empty()) r.counts.first_title = title;
-        if (hf.is_hc30 && t.first_field <= 8) last = true;
+      case kRecordTopicHeader:
+        ++r.topics;
+        if (hf.is_hc30 && DecodeTopicHeader(format, text).first_field <= 8) last = true;
         break;
-      }
       case kRecordParagraphHc30:
-      case kRecordParagraph: {
-        ++r.counts.text_records;
-        CountParagraph(DecodeParagraphRecord(h.type, format_bytes, cursor, adjustment), r);
+      case kRecordParagraph:
+        ++r.text_records;
+        CountObjects(DecodeParagraphRecord(h.type, format, cursor, adjustment), r);
         break;
-      }
-      case kRecordTable: {
-        ++r.counts.text_records;
-        ++r.counts.table_records;
-        TableRow row = DecodeTableRecord(format_bytes, cursor, adjustment);
-        if (row.truncated) ++r.table_truncated;
-        for (const CellParagraph& c : row.cells) CountParagraph(c.paragraph, r);
+      case kRecordTable:
+        ++r.text_records;
+        ++r.table_records;
+        for (const CellParagraph& c : DecodeTableRecord(format, cursor, adjustment).cells)
+          CountObjects(c.paragraph, r);
         break;
-      }
       default:
         break;
     }
@@ -176,58 +124,78 @@ WalkResult WalkTopics(HelpFile& hf) {
   return r;
 }
 
-TEST(CorpusWalk, EveryRecordOfEveryFileDecodes) {
-  fs::path dir = CorpusDir();
-  if (!fs::exists(dir / "FACTS.tsv")) GTEST_SKIP() << "no corpus at " << dir;
-  std::map<std::string, Facts> facts = ReadFacts(dir / "FACTS.tsv");
-  ASSERT_FALSE(facts.empty());
+TEST(Corpus, EveryFileAgreesWithManifestAndFacts) {
+  const fs::path dir = CorpusDir();
+  if (!fs::exists(dir / "MANIFEST.tsv")) GTEST_SKIP() << "no corpus at " << dir;
+  const std::map<std::string, Row> manifest = ReadTable(dir / "MANIFEST.tsv");
+  const std::map<std::string, Row> facts = ReadTable(dir / "FACTS.tsv");
+  ASSERT_FALSE(manifest.empty());
+  const std::pair<const char*, Slot> slot_columns[] = {
+      {"Phrases", Slot::kPhrases}, {"PhrIndex", Slot::kPhrIndex}, {"PhrImage", Slot::kPhrImage},
+      {"CONTEXT", Slot::kContext}, {"KWBTREE", Slot::kKwBtree},   {"CTXOMAP", Slot::kCtxOMap},
+      {"TOMAP", Slot::kToMap},     {"FONT", Slot::kFont}};
   long embedded = 0;
-  long straddling = 0;
-  std::string largest;
-  uintmax_t largest_size = 0;
-  double largest_ms = 0;
-  double total_ms = 0;
-  for (const auto& [name, want] : facts) {
+  for (const auto& [name, row] : manifest) {
     SCOPED_TRACE(name);
-    RecordingDiagnostics diagnostics;
-    OutputDir output{"."};
-    ConversionSession session(diagnostics, output);
-    std::unique_ptr<HelpFile> hf = OpenHelpFile((dir / name).string(), 0, session);
-    ASSERT_NE(hf, nullptr);
-    size_t warnings_before = diagnostics.warnings.size();
-    auto start = std::chrono::steady_clock::now();
-    WalkResult got = WalkTopics(*hf);
-    double ms =
-        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-    total_ms += ms;
-    uintmax_t size = fs::file_size(dir / name);
-    if (size > largest_size) {
-      largest_size = size;
-      largest = name;
-      largest_ms = ms;
+    for (ConversionOptions options : {kProbeOnly, ConversionOptions(0)}) {
+      RecordingDiagnostics diag;
+      OutputDir out(".");
+      ConversionSession session(diag, out);
+      std::unique_ptr<HelpFile> hf;
+      try {
+        hf = OpenHelpFile((dir / name).string(), options, session);
+      } catch (const FatalException& e) {
+        ADD_FAILURE() << "fatal: " << e.what();
+        continue;
+      }
+      ASSERT_TRUE(hf);
+      // The container and |SYSTEM.
+      const char* compiler = hf->is_hc30           ? "HC30"
+                             : hf->is_hcrtf        ? "HCRTF"
+                             : hf->is_media_viewer ? "MVC"
+                                                   : "HC31";
+      EXPECT_EQ(compiler, row.at("compiler"));
+      EXPECT_EQ(hf->internal_files.size(), std::stoul(row.at("n_internal")));
+      for (const auto& [column, slot] : slot_columns)
+        EXPECT_EQ(hf->slot(slot).present(), row.at(column) != "-") << column;
+      if (!row.at("title").empty()) {
+        EXPECT_EQ(ReadSystemStrings(*hf).title.value_or("(none)"), row.at("title"));
+      }
+      EXPECT_EQ(hf->compressed, row.at("compressed").starts_with("yes"));
+      // Nothing but the version warning: no damaged container, no damaged phrase table.
+      for (const auto& w : diag.warnings) EXPECT_EQ(w.id, kWarnCompiledBy) << w.text;
+      if (options == kProbeOnly) continue;
+
+      // The phrase table: every phrase there, together they cover the text exactly.
+      const PhraseTables& t = hf->phrases;
+      const bool old_form = row.at("Phrases") == "Y";
+      if (old_form || (row.at("PhrIndex") == "Y" && row.at("PhrImage") == "Y")) {
+        EXPECT_EQ(t.kind, old_form ? PhraseTables::Kind::kOld : PhraseTables::Kind::kRtf);
+        // One file has a |Phrases of 10 bytes that announces no phrase at all.
+        const size_t at = size_t(hf->slot(Slot::kPhrases).data_offset);
+        if (!old_form || hf->bytes.at(at) != 0 || hf->bytes.at(at + 1) != 0) {
+          EXPECT_GT(t.count(), 0u);
+        }
+        for (size_t i = 0; i < t.count(); ++i) ASSERT_TRUE(GetPhrase(*hf, i)) << "phrase " << i;
+        if (t.count() > 0) {
+          EXPECT_EQ(t.offsets.back(), t.text.size());
+        }
+      }
+
+      // The topic walk.
+      const WalkCounts got = WalkTopics(*hf);
+      EXPECT_FALSE(got.stream_failed);
+      EXPECT_EQ(got.position_mismatches, 0);
+      const Row& want = facts.at(name);
+      EXPECT_EQ(got.topics, std::stol(want.at("topics")));
+      EXPECT_EQ(got.text_records, std::stol(want.at("text_records")));
+      EXPECT_EQ(got.table_records, std::stol(want.at("table_records")));
+      for (const auto& w : diag.warnings) EXPECT_EQ(w.id, kWarnCompiledBy) << w.text;
+      embedded += got.embedded_objects;
+      CloseHelpFile(std::move(hf));
     }
-    EXPECT_FALSE(got.stream_failed);
-    EXPECT_EQ(got.counts.topics, want.topics);
-    EXPECT_EQ(got.counts.text_records, want.text_records);
-    EXPECT_EQ(got.counts.table_records, want.table_records);
-    EXPECT_EQ(got.counts.first_title, want.first_title);
-    EXPECT_EQ(got.missing_end, 0);
-    EXPECT_EQ(got.truncated, 0);
-    EXPECT_EQ(got.table_truncated, 0);
-    EXPECT_EQ(got.unknown_objects, 0);
-    EXPECT_EQ(got.position_mismatches, 0);
-    for (size_t i = warnings_before; i < diagnostics.warnings.size(); ++i) {
-      ADD_FAILURE() << "warning " << diagnostics.warnings[i].id << ": "
-                    << diagnostics.warnings[i].text;
-    }
-    embedded += got.embedded_objects;
-    straddling += got.straddling_headers;
-    CloseHelpFile(std::move(hf));
   }
   EXPECT_EQ(embedded, 878);
-  std::cout << "[ walk     ] record headers that straddle a block boundary: " << straddling << "\n";
-  std::cout << "[ walk     ] largest file " << largest << " (" << largest_size
-            << " bytes): topic walk " << largest_ms << " ms; all files " << total_ms << " ms\n";
 }
 
 }  // namespace
