@@ -1,13 +1,15 @@
-// The command line in-process: argument splitting, the options of a command-line run, the
-// derived names, the desktop opener and the messages of a failed run.
+// The command line: the built program end to end (exit status, stdout, stderr; HOME and
+// XDG_CONFIG_HOME in a temporary folder so the real settings are never read or written), and
+// in-process the argument splitting, the options of a command-line run, the derived names, the
+// desktop opener and the exceptions that reach the entry.
 #include "ui/cli.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <sstream>
 
-#include "core/diagnostics.h"
 #include "core/driver.h"
 #include "core/strings.h"
 #include "tests/ui/ui_test_util.h"
@@ -15,10 +17,97 @@
 namespace quorvex {
 namespace {
 
-using test::EnvMap;
-using test::LookupIn;
-using test::TempDir;
-using test::WriteFile;
+using namespace test;
+
+class Binary : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    // ctest sets it; a bare run of the test program has no program to start.
+    if (!std::getenv("QUORVEX_BINARY")) GTEST_SKIP() << "QUORVEX_BINARY is not set";
+  }
+  ProgramRun Run(const std::vector<std::string>& args) {
+    return RunQuorvex(args, env_, tmp_.path());
+  }
+  std::string Path(const char* name) const { return (tmp_ / name).string(); }
+  std::string Severe(const std::string& text) const {
+    return "Quorvex Severe Problem: " + text + "\n";
+  }
+
+  TempFolder tmp_;
+  const std::filesystem::path ini_ = tmp_ / "cfg/quorvex/QUORVEX.INI";
+  EnvMap env_ = {{"HOME", tmp_.path().string()},
+                 {"XDG_CONFIG_HOME", (tmp_ / "cfg").string()},
+                 {"PATH", "/usr/bin:/bin"},
+                 {"QUORVEX_NO_OPEN", "1"}};
+};
+
+TEST_F(Binary, ExitStatusesAndMessages) {
+  struct Case {
+    std::vector<std::string> args;
+    int status;
+    std::string out_start, err;  // the start of stdout, all of stderr ("*..." a start of it)
+  };
+  WriteFile(tmp_ / "JUNK.HLP", "This is plain text and not a help file at all.\n");
+  WriteFile(tmp_ / "file", "x");
+  const std::string not_help = "Possibly it isn't a WinHelp-File?";
+  const std::string only_one =
+      "can be converted at a time (also given: B.HLP)\nTry 'quorvex --help' for more "
+      "information.\n";
+  const Case cases[] = {
+      {{"--help"}, 0, "Usage: quorvex [-o DIR] [-v] HELPFILE\n", ""},
+      {{"--version"}, 0, "Quorvex ", ""},
+      {{}, 2, "", "*Usage: quorvex"},
+      // ".HLP" is appended to a file name without "."; a "." in a folder does not count.
+      {{Path("NOSUCH")}, 1, "", Severe("Can't open File " + Path("NOSUCH.HLP"))},
+      {{Path("a.dir/NOSUCH")}, 1, "", Severe("Can't open File " + Path("a.dir/NOSUCH.HLP"))},
+      {{"-v", Path("NOSUCH.MVB")}, 1, "", Severe("Can't open File " + Path("NOSUCH.MVB"))},
+      {{Path("JUNK.HLP")}, 1, "", Severe("Magic Number of HLP-File incorrect. " + not_help)},
+      {{"A.HLP", "B.HLP"}, 1, "", "quorvex: only one help file " + only_one},
+      {{"-o", Path("file"), "X.HLP"},
+       1,
+       "",
+       Severe("Can't create the output folder " + Path("file"))},
+  };
+  for (const Case& c : cases) {
+    const ProgramRun r = Run(c.args);
+    const std::string name = c.args.empty() ? "(none)" : c.args.back();
+    EXPECT_EQ(r.status, c.status) << name;
+    EXPECT_TRUE(r.out.starts_with(c.out_start)) << name << ": " << r.out;
+    if (c.err.starts_with("*")) {
+      EXPECT_TRUE(r.err.starts_with(c.err.substr(1))) << name << ": " << r.err;
+    } else {
+      EXPECT_EQ(r.err, c.err) << name;
+    }
+  }
+  const std::string usage = Run({"--help"}).out;
+  EXPECT_NE(usage.find("-o, --output DIR"), std::string::npos);
+  EXPECT_NE(usage.find(ini_.string()), std::string::npos);
+  // No project file is left behind, and the settings are not written.
+  EXPECT_FALSE(std::filesystem::exists(tmp_ / "NOSUCH.HPJ"));
+  EXPECT_FALSE(std::filesystem::exists(ini_));
+}
+
+TEST_F(Binary, German) {
+  env_["LANG"] = "de_DE.UTF-8";
+  EXPECT_TRUE(Run({"--help"}).out.starts_with("Aufruf: quorvex [-o ORDNER] [-v] HILFEDATEI\n"));
+  env_.erase("LANG");
+  WriteFile(ini_, "[Options]\nLanguage=deu\n");
+  const ProgramRun r = Run({Path("NOSUCH.HLP")});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "Quorvex Verarbeitungsfehler: Can't open File " + Path("NOSUCH.HLP") + "\n");
+  EXPECT_EQ(ReadFile(ini_), "[Options]\nLanguage=deu\n");
+}
+
+TEST_F(Binary, ConvertsACorpusFileIntoTheOutputFolder) {
+  const auto source = std::filesystem::path(QUORVEX_CORPUS_DIR) / "nominas-DEFAULT.HLP";
+  if (!std::filesystem::exists(source)) GTEST_SKIP() << "corpus not available";
+  std::filesystem::copy_file(source, tmp_ / "DEFAULT.HLP");
+  const ProgramRun r = Run({"-o", "out", "-v", "DEFAULT"});
+  EXPECT_EQ(r.status, 2) << r.err;
+  // QUORVEX_NO_OPEN keeps the desktop out of it; the program says where the result is.
+  EXPECT_NE(r.err.find("The result is " + Path("out/DEFAULT.RTF")), std::string::npos) << r.err;
+  EXPECT_FALSE(std::filesystem::exists(ini_));
+}
 
 TEST(CommandLine, SplitsArguments) {
   struct Case {
@@ -44,8 +133,8 @@ TEST(CommandLine, SplitsArguments) {
       {{}, false, nullptr, nullptr, 0},
   };
   for (const Case& c : cases) {
-    CommandLine line = ParseCommandLine(c.args);
-    std::string where = c.args.empty() ? "(none)" : c.args[0];
+    const CommandLine line = ParseCommandLine(c.args);
+    const std::string where = c.args.empty() ? "(none)" : c.args[0];
     EXPECT_EQ(line.view, c.view) << where;
     EXPECT_EQ(line.path.value_or("(none)"), c.path ? c.path : "(none)") << where;
     EXPECT_EQ(line.output_dir.value_or("(none)"), c.output ? c.output : "(none)") << where;
@@ -56,12 +145,7 @@ TEST(CommandLine, SplitsArguments) {
 }
 
 TEST(CommandLine, Options) {
-  struct Case {
-    ConversionOptions stored;
-    bool view;
-    ConversionOptions expected;
-  };
-  const Case cases[] = {
+  const std::tuple<ConversionOptions, bool, ConversionOptions> cases[] = {
       // Printing: NoShg and ForPrint set, Localize cleared.
       {0x0646, false, 0x1647},
       {0x4004, false, 0x1005},
@@ -74,199 +158,100 @@ TEST(CommandLine, Options) {
       {0x4f77, true, 0x1747},
       {0x0000, true, 0x1747},
   };
-  for (const Case& c : cases)
-    EXPECT_EQ(CommandLineOptions(c.stored, c.view), c.expected)
-        << std::hex << c.stored << (c.view ? " -v" : "");
+  for (const auto& [stored, view, expected] : cases)
+    EXPECT_EQ(CommandLineOptions(stored, view), expected)
+        << std::hex << stored << (view ? " -v" : "");
   static_assert(ApplyCanonicalOptions(0x0004) == 0x0005);
   static_assert(ApplyCanonicalOptions(0x0000) == 0x0038);
 }
 
 TEST(CommandLine, DerivedNames) {
-  struct Case {
-    const char* path;
-    ConversionOptions options;
-    const char* help_path;
-    const char* project;
-    const char* base;
-  };
-  const Case cases[] = {
-      {"SUPERAPP", 0, "SUPERAPP.HLP", "SUPERAPP.HPJ", "SUPERAPP"},
-      {"C:\\HELP\\SUPERAPP.HLP", kSplitRtf, "C:\\HELP\\SUPERAPP.HLP", "SUPERAPP.HPJ", "SUPERA"},
-      {"C:\\MY.DIR\\SUPERAPP", 0, "C:\\MY.DIR\\SUPERAPP.HLP", "SUPERAPP.HPJ", "SUPERAPP"},
-      {"A.B.HLP", 0, "A.B.HLP", "A.B.HPJ", "A.B"},
-      {"/home/u/my.dir/APP", 0, "/home/u/my.dir/APP.HLP", "APP.HPJ", "APP"},
-      {"docs/help\\MIX.hlp", 0, "docs/help\\MIX.hlp", "MIX.HPJ", "MIX"},
-      {"C:\\HELP\\SUPERAPP.HLP", kForPrint, "C:\\HELP\\SUPERAPP.HLP", "NUL", "SUPERAPP"},
-      {"AB.HLP", kSplitRtf, "AB.HLP", "AB.HPJ", "AB"},
-  };
-  for (const Case& c : cases) {
-    OutputNames n = DeriveOutputNames(ConversionJob{c.options, c.path});
-    EXPECT_EQ(n.help_path, c.help_path) << c.path;
-    EXPECT_EQ(n.project_name, c.project) << c.path;
-    EXPECT_EQ(n.base_name, c.base) << c.path;
+  const std::tuple<const char*, ConversionOptions, const char*, const char*, const char*> cases[] =
+      {
+          {"SUPERAPP", 0, "SUPERAPP.HLP", "SUPERAPP.HPJ", "SUPERAPP"},
+          {"C:\\HELP\\SUPERAPP.HLP", kSplitRtf, "C:\\HELP\\SUPERAPP.HLP", "SUPERAPP.HPJ", "SUPERA"},
+          {"C:\\MY.DIR\\SUPERAPP", 0, "C:\\MY.DIR\\SUPERAPP.HLP", "SUPERAPP.HPJ", "SUPERAPP"},
+          {"A.B.HLP", 0, "A.B.HLP", "A.B.HPJ", "A.B"},
+          {"/home/u/my.dir/APP", 0, "/home/u/my.dir/APP.HLP", "APP.HPJ", "APP"},
+          {"docs/help\\MIX.hlp", 0, "docs/help\\MIX.hlp", "MIX.HPJ", "MIX"},
+          {"C:\\HELP\\SUPERAPP.HLP", kForPrint, "C:\\HELP\\SUPERAPP.HLP", "NUL", "SUPERAPP"},
+          {"AB.HLP", kSplitRtf, "AB.HLP", "AB.HPJ", "AB"},
+      };
+  for (const auto& [path, options, help_path, project, base] : cases) {
+    const OutputNames n = DeriveOutputNames(ConversionJob{options, path});
+    EXPECT_EQ(n.help_path, help_path) << path;
+    EXPECT_EQ(n.project_name, project) << path;
+    EXPECT_EQ(n.base_name, base) << path;
   }
-}
-
-TEST(CommandLine, ViewResultName) {
-  const std::pair<const char*, const char*> cases[] = {
-      {"D:\\DOCS\\MY.APP.HLP", "MY.APP.RTF"},
-      {"C:\\X\\APP.HLP", "APP.RTF"},
-      {"SUPERAPP", "SUPERAPP.RTF"},
-      {"C:\\MY.DIR\\SUPERAPP", "SUPERAPP.RTF"},
-      {"/tmp/a.b/x.hlp", "x.RTF"},
-  };
-  for (const auto& [path, rtf] : cases) EXPECT_EQ(ViewResultName(path), rtf) << path;
+  const std::pair<const char*, const char*> views[] = {{"D:\\DOCS\\MY.APP.HLP", "MY.APP.RTF"},
+                                                       {"SUPERAPP", "SUPERAPP.RTF"},
+                                                       {"C:\\MY.DIR\\SUPERAPP", "SUPERAPP.RTF"},
+                                                       {"/tmp/a.b/x.hlp", "x.RTF"}};
+  for (const auto& [path, rtf] : views) EXPECT_EQ(ViewResultName(path), rtf) << path;
 }
 
 TEST(CommandLine, DesktopOpener) {
-  TempDir tmp;
-  const std::filesystem::path bin = tmp / "bin";
-  WriteFile(bin / "xdg-open", "#!/bin/sh\n");
-  ::chmod((bin / "xdg-open").c_str(), 0755);
-  WriteFile(tmp / "plain/xdg-open", "not executable");
-  const std::string path = "/nonexistent:" + (tmp / "plain").string() + ":" + bin.string();
-
-  EXPECT_EQ(FindDesktopOpener(LookupIn(EnvMap{{"PATH", path}, {"DISPLAY", ":0"}})),
-            bin / "xdg-open");
-  EXPECT_EQ(FindDesktopOpener(LookupIn(EnvMap{{"PATH", path}, {"WAYLAND_DISPLAY", "w-0"}})),
-            bin / "xdg-open");
-  EXPECT_EQ(FindDesktopOpener(
-                LookupIn(EnvMap{{"PATH", path}, {"DISPLAY", ":0"}, {"QUORVEX_NO_OPEN", "0"}})),
-            bin / "xdg-open");
-  EXPECT_FALSE(FindDesktopOpener(LookupIn(EnvMap{{"PATH", path}})));
-  EXPECT_FALSE(FindDesktopOpener(
-      LookupIn(EnvMap{{"PATH", path}, {"DISPLAY", ":0"}, {"QUORVEX_NO_OPEN", "1"}})));
-  EXPECT_FALSE(
-      FindDesktopOpener(LookupIn(EnvMap{{"PATH", (tmp / "plain").string()}, {"DISPLAY", ":0"}})));
-}
-
-TEST(CommandLine, OpenWithDesktopStartsTheOpener) {
-  TempDir tmp;
-  const std::filesystem::path opener = tmp / "opener";
-  const std::filesystem::path done = tmp / "opened.txt";
+  TempFolder tmp;
+  const std::filesystem::path bin = tmp / "bin", opener = bin / "xdg-open", done = tmp / "opened";
   // Written aside and renamed, so the file never exists half written.
   WriteFile(opener, "#!/bin/sh\necho \"$1\" > '" + done.string() + ".part' && mv '" +
                         done.string() + ".part' '" + done.string() + "'\n");
   ::chmod(opener.c_str(), 0755);
+  WriteFile(tmp / "plain/xdg-open", "not executable");
+  const std::string path = "/nonexistent:" + (tmp / "plain").string() + ":" + bin.string();
+  const std::pair<EnvMap, bool> cases[] = {
+      {{{"PATH", path}, {"DISPLAY", ":0"}}, true},
+      {{{"PATH", path}, {"WAYLAND_DISPLAY", "w-0"}}, true},
+      {{{"PATH", path}, {"DISPLAY", ":0"}, {"QUORVEX_NO_OPEN", "0"}}, true},
+      {{{"PATH", path}}, false},
+      {{{"PATH", path}, {"DISPLAY", ":0"}, {"QUORVEX_NO_OPEN", "1"}}, false},
+      {{{"PATH", (tmp / "plain").string()}, {"DISPLAY", ":0"}}, false},
+  };
+  for (const auto& [env, found] : cases)
+    EXPECT_EQ(FindDesktopOpener(LookupIn(env)), found ? std::optional(opener) : std::nullopt);
   ASSERT_TRUE(OpenWithDesktop(opener, "/some/where/X.RTF"));
   // The opener runs detached; give it a moment to write.
   for (int i = 0; i < 200 && !std::filesystem::exists(done); ++i) ::usleep(10000);
-  EXPECT_EQ(test::ReadFile(done), "/some/where/X.RTF\n");
+  EXPECT_EQ(ReadFile(done), "/some/where/X.RTF\n");
 }
 
-/// Runs the entry in-process with the settings under `tmp`.
-struct InProcess {
-  std::ostringstream out, err;
-  std::vector<std::filesystem::path> opened;
-  int Run(const std::vector<std::string>& args, const EnvMap& env) {
-    CommandLineContext context{
-        .out = out,
-        .err = err,
-        .env = LookupIn(env),
-        .terminal = false,
-        .open_document =
-            [this](const std::filesystem::path& p) {
-              opened.push_back(p);
-              return true;
-            },
-        .run_wizard = {},
-    };
-    int status = RunCommandLine(args, context);
-    SetLanguageOffset(0);
-    return status;
-  }
-};
-
-TEST(CommandLine, FatalErrorsInProcess) {
-  TempDir tmp;
-  EnvMap env{{"HOME", tmp.path().string()}, {"XDG_CONFIG_HOME", (tmp / "cfg").string()}};
-  {
-    InProcess run;
-    EXPECT_EQ(run.Run({(tmp / "NOSUCH").string(), "-o", (tmp / "out").string()}, env), 1);
-    EXPECT_EQ(run.err.str(),
-              "Quorvex Severe Problem: Can't open File " + (tmp / "NOSUCH.HLP").string() + "\n");
-    EXPECT_EQ(run.out.str(), "");
-    EXPECT_TRUE(std::filesystem::is_directory(tmp / "out"));
-    EXPECT_TRUE(run.opened.empty());
-  }
-  {
-    WriteFile(tmp / "file", "x");
-    InProcess run;
-    EXPECT_EQ(run.Run({"-o", (tmp / "file").string(), "X.HLP"}, env), 1);
-    EXPECT_EQ(run.err.str(), "Quorvex Severe Problem: Can't create the output folder " +
-                                 (tmp / "file").string() + "\n");
-  }
-  {
-    WriteFile(tmp / "cfg/quorvex/QUORVEX.INI", "[Options]\nLanguage=DEU\n");
-    InProcess run;
-    EXPECT_EQ(run.Run({(tmp / "NOSUCH.HLP").string()}, env), 1);
-    EXPECT_EQ(run.err.str(), "Quorvex Verarbeitungsfehler: Can't open File " +
-                                 (tmp / "NOSUCH.HLP").string() + "\n");
-  }
-  // A command-line conversion never writes the settings.
-  EXPECT_EQ(test::ReadFile(tmp / "cfg/quorvex/QUORVEX.INI"), "[Options]\nLanguage=DEU\n");
-}
-
-TEST(CommandLine, UsageErrorsAndWizardHook) {
-  TempDir tmp;
-  EnvMap env{{"HOME", tmp.path().string()}};
-  {
-    InProcess run;
-    EXPECT_EQ(run.Run({"A.HLP", "B.HLP"}, env), 1);
-    EXPECT_EQ(run.err.str(),
-              "quorvex: only one help file can be converted at a time (also given: B.HLP)\n"
-              "Try 'quorvex --help' for more information.\n");
-  }
-  {
-    InProcess run;
-    EXPECT_EQ(run.Run({"-o"}, env), 1);
-    EXPECT_EQ(run.err.str().substr(0, 34), "quorvex: option -o needs a folder\n");
-  }
-  {
-    std::ostringstream out, err;
-    ConversionOptions given = 0;
-    CommandLineContext context{.out = out,
-                               .err = err,
-                               .env = LookupIn(env),
-                               .terminal = false,
-                               .open_document = {},
-                               .run_wizard = [&given](ConversionOptions o) {
-                                 given = o;
-                                 return 2;
-                               }};
-    EXPECT_EQ(RunCommandLine({}, context), 2);
-    EXPECT_EQ(given, ApplyCanonicalOptions(0x0646));
-    EXPECT_EQ(err.str(), "");
-  }
-}
-
-TEST(CommandLine, ExceptionsReachingTheEntry) {
+TEST(CommandLine, TheWizardHookAndExceptionsReachingTheEntry) {
   // The wizard hook runs inside the entry's handlers, so it can stand in for a conversion.
   struct Case {
     const char* name;
     std::function<int(ConversionOptions)> body;
+    int status;
     const char* err;
   };
+  ConversionOptions given = 0;
   const Case cases[] = {
-      {"out of memory", [](ConversionOptions) -> int { throw std::bad_alloc(); },
+      {"the wizard",
+       [&given](ConversionOptions o) {
+         given = o;
+         return 2;
+       },
+       2, ""},
+      {"out of memory", [](ConversionOptions) -> int { throw std::bad_alloc(); }, 1,
        "Quorvex Severe Problem: Not enough Memory\n"},
-      {"fatal with line feeds", [](ConversionOptions) -> int { FatalError("Broken %d\n\n", 7); },
+      {"fatal with line feeds", [](ConversionOptions) -> int { FatalError("Broken %d\n\n", 7); }, 1,
        "Quorvex Severe Problem: Broken 7\n"},
-      {"cancelled", [](ConversionOptions) -> int { throw ConversionCancelled(); }, ""},
+      {"cancelled", [](ConversionOptions) -> int { throw ConversionCancelled(); }, 1, ""},
   };
-  TempDir tmp;
-  EnvMap env{{"HOME", tmp.path().string()}};
+  TempFolder tmp;
+  const EnvMap env{{"HOME", tmp.path().string()}};
   for (const Case& c : cases) {
     std::ostringstream out, err;
-    CommandLineContext context{.out = out,
-                               .err = err,
-                               .env = LookupIn(env),
-                               .terminal = false,
-                               .open_document = {},
-                               .run_wizard = c.body};
-    EXPECT_EQ(RunCommandLine({}, context), 1) << c.name;
+    const CommandLineContext context{.out = out,
+                                     .err = err,
+                                     .env = LookupIn(env),
+                                     .terminal = false,
+                                     .open_document = {},
+                                     .run_wizard = c.body};
+    EXPECT_EQ(RunCommandLine({}, context), c.status) << c.name;
     EXPECT_EQ(err.str(), c.err) << c.name;
   }
+  EXPECT_EQ(given, ApplyCanonicalOptions(0x0646));
+  SetLanguageOffset(0);
 }
 
 }  // namespace

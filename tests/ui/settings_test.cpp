@@ -10,17 +10,7 @@
 namespace quorvex {
 namespace {
 
-using test::EnvMap;
-using test::LookupIn;
-using test::ReadFile;
-using test::TempDir;
-using test::WriteFile;
-
-TEST(Settings, DefaultsWithoutAFile) {
-  TempDir tmp;
-  EXPECT_EQ(ReadSettings(tmp / "missing/QUORVEX.INI"), 0x0646u);
-  EXPECT_EQ(ReadSettings(std::filesystem::path()), 0x0646u);
-}
+using namespace test;
 
 TEST(Settings, ReadsValuesAsThePlatformDoes) {
   struct Case {
@@ -48,32 +38,33 @@ TEST(Settings, ReadsValuesAsThePlatformDoes) {
       {"all off", "[Options]\nForPrint=0\nEwSupport=0\nIndex=0\nToc=0\nBmpInRtf=0\n", 0},
       {"no line feed at the end", "[Options]\nPageBreak=1", 0x0656},
   };
-  TempDir tmp;
+  TempFolder tmp;
   for (const Case& c : cases) {
     WriteFile(tmp / "QUORVEX.INI", c.ini);
     EXPECT_EQ(ReadSettings(tmp / "QUORVEX.INI"), c.expected) << c.name;
   }
+  // Without a file: the defaults.
+  EXPECT_EQ(ReadSettings(tmp / "missing/QUORVEX.INI"), 0x0646u);
+  EXPECT_EQ(ReadSettings(std::filesystem::path()), 0x0646u);
 }
 
 TEST(Profile, ParsesIntegers) {
-  const std::pair<const char*, int32_t> cases[] = {
-      {"2", 2},
-      {" 12x", 12},
-      {"-5", -5},
-      {"+7", 7},
-      {"abc", 0},
-      {"", 0},
-      {"-", 0},
-      {"0x10", 0},
-      {"4294967297", 1},
-      {"\t 99 ", 99},
-      {"2147483648", INT32_MIN},
-  };
+  const std::pair<const char*, int32_t> cases[] = {{"2", 2},
+                                                   {" 12x", 12},
+                                                   {"-5", -5},
+                                                   {"+7", 7},
+                                                   {"abc", 0},
+                                                   {"", 0},
+                                                   {"-", 0},
+                                                   {"0x10", 0},
+                                                   {"\t 99 ", 99},
+                                                   {"4294967297", 1},
+                                                   {"2147483648", INT32_MIN}};
   for (const auto& [text, value] : cases) EXPECT_EQ(ParseProfileInt(text), value) << text;
 }
 
 TEST(Settings, WriteKeepsEveryOtherLine) {
-  TempDir tmp;
+  TempFolder tmp;
   const std::filesystem::path ini = tmp / "QUORVEX.INI";
   WriteFile(ini,
             "; my settings\n"
@@ -124,7 +115,7 @@ TEST(Settings, WriteKeepsEveryOtherLine) {
 }
 
 TEST(Settings, WriteCreatesFolderFileAndSection) {
-  TempDir tmp;
+  TempFolder tmp;
   const std::filesystem::path ini = tmp / "config/quorvex/QUORVEX.INI";
   ASSERT_TRUE(WriteSettings(ini, DefaultOptions()));
   EXPECT_EQ(ReadFile(ini),
@@ -158,7 +149,7 @@ TEST(Profile, AddsASectionAfterOtherText) {
 }
 
 TEST(Settings, WriteLeavesAnOversizedFileAlone) {
-  TempDir tmp;
+  TempFolder tmp;
   const std::filesystem::path ini = tmp / "QUORVEX.INI";
   std::string big(kMaxProfileFileSize + 1, ';');
   WriteFile(ini, big);
@@ -168,14 +159,12 @@ TEST(Settings, WriteLeavesAnOversizedFileAlone) {
 }
 
 TEST(Settings, SettingsFileLocation) {
-  EnvMap xdg{{"XDG_CONFIG_HOME", "/x/cfg"}, {"HOME", "/home/u"}};
-  EXPECT_EQ(SettingsFilePath(LookupIn(xdg)), "/x/cfg/quorvex/QUORVEX.INI");
-  EnvMap relative{{"XDG_CONFIG_HOME", "cfg"}, {"HOME", "/home/u"}};
-  EXPECT_EQ(SettingsFilePath(LookupIn(relative)), "/home/u/.config/quorvex/QUORVEX.INI");
-  EnvMap empty_xdg{{"XDG_CONFIG_HOME", ""}, {"HOME", "/home/u"}};
-  EXPECT_EQ(SettingsFilePath(LookupIn(empty_xdg)), "/home/u/.config/quorvex/QUORVEX.INI");
-  EnvMap none;
-  EXPECT_EQ(SettingsFilePath(LookupIn(none)), "");
+  const std::pair<EnvMap, const char*> cases[] = {
+      {{{"XDG_CONFIG_HOME", "/x/cfg"}, {"HOME", "/home/u"}}, "/x/cfg/quorvex/QUORVEX.INI"},
+      {{{"XDG_CONFIG_HOME", "cfg"}, {"HOME", "/home/u"}}, "/home/u/.config/quorvex/QUORVEX.INI"},
+      {{{"XDG_CONFIG_HOME", ""}, {"HOME", "/home/u"}}, "/home/u/.config/quorvex/QUORVEX.INI"},
+      {{}, ""}};
+  for (const auto& [env, path] : cases) EXPECT_EQ(SettingsFilePath(LookupIn(env)), path);
 }
 
 TEST(Settings, LanguageChoice) {
@@ -188,27 +177,18 @@ TEST(Settings, LanguageChoice) {
   const Case cases[] = {
       {"no file, no locale", nullptr, {}, 0},
       {"deu in lower case", "[Options]\nLanguage=deu\n", {}, kGermanOffset},
-      {"DEU beats an English locale",
-       "[Options]\nLanguage=DEU\n",
-       {{"LANG", "en_US"}},
-       kGermanOffset},
+      {"DEU beats English", "[Options]\nLanguage=DEU\n", {{"LANG", "en_US"}}, kGermanOffset},
       {"ENG beats a German locale", "[Options]\nLanguage=ENG\n", {{"LANG", "de_DE.UTF-8"}}, 0},
       {"other codes are English", "[Options]\nLanguage=FRA\n", {}, 0},
       {"only DEU itself", "[Options]\nLanguage=DEUTSCH\n", {}, 0},
-      {"empty value falls back to the locale",
-       "[Options]\nLanguage=\n",
-       {{"LANG", "de_DE.UTF-8"}},
-       kGermanOffset},
+      {"empty value: the locale", "[Options]\nLanguage=\n", {{"LANG", "de_DE"}}, kGermanOffset},
       {"missing value, English locale", "[Options]\n", {{"LANG", "en_GB.UTF-8"}}, 0},
       {"no file, German locale", nullptr, {{"LANG", "de_DE.UTF-8"}}, kGermanOffset},
       {"LC_ALL first", nullptr, {{"LC_ALL", "C"}, {"LANG", "de_DE"}}, 0},
-      {"LC_MESSAGES before LANG",
-       nullptr,
-       {{"LC_MESSAGES", "de_AT"}, {"LANG", "en_US"}},
-       kGermanOffset},
+      {"LC_MESSAGES first", nullptr, {{"LC_MESSAGES", "de_AT"}, {"LANG", "en_US"}}, kGermanOffset},
       {"empty LC_ALL is unset", nullptr, {{"LC_ALL", ""}, {"LANG", "de"}}, kGermanOffset},
   };
-  TempDir tmp;
+  TempFolder tmp;
   for (const Case& c : cases) {
     const std::filesystem::path ini = tmp / "QUORVEX.INI";
     std::filesystem::remove(ini);
