@@ -135,20 +135,6 @@ TEST_F(RtfWriters, TextEscapesAndTheChunkedPathMatchesCharacterByCharacter) {
             }));
 }
 
-TEST_F(RtfWriters, TextStringsEndAtTheirNulAndReturnTheirLength) {
-  hf.options = kLocalize;  // localized categories are written as text for now
-  hf.main_pass = true;
-  TextCursor cursor(std::string_view("one\0t{o}\0", 9));
-  EXPECT_EQ(Rtf([&](OutputSink& o) {
-              EXPECT_EQ(WriteTextString(hf, o, std::string_view("ab\0cd", 5), kCategoryTitle), 2u);
-              EXPECT_EQ(WriteTextString(hf, o, cursor, kCategoryKeyword), 3u);
-              EXPECT_EQ(WriteTextString(hf, o, cursor, kCategoryVerbatim), 4u);
-              EXPECT_EQ(WriteTextString(hf, o, cursor, kCategoryTopicText), 0u);
-            }),
-            "abonet\\{o\\}");
-  EXPECT_EQ(RtfProtected("Run(\"c:\\a{b}\")\xE9"), "Run(\"c:\\\\a\\{b\\}\")\xE9");
-}
-
 TEST_F(RtfWriters, MediaObjects) {
   const std::pair<std::string, std::string> cases[] = {
       // Empty fields between commas do not count, a fourth field is not used.
@@ -409,19 +395,6 @@ TEST_F(RtfWriters, DamagedFontFilesStillGiveAUsableTable) {
     SetFont(font, round % 2 ? kForPrint | kToc : 0);
     Document();
   }
-}
-
-TEST_F(RtfWriters, StyleTableIsBuiltOnce) {
-  SetFont(BuildFontFile({"Arial"}, 20, {Old(1, 20, 3, 0), Old(0, 20, 3, 7)}));
-  FontTable();
-  const FontStyleTable first = hf.font_styles;
-  // Another |FONT later (as for every RTF file) writes its own tables but keeps the styles.
-  const std::vector<uint8_t> symbol = BuildFontFile({"Symbol"}, 20, {Old(0, 30, 2, 0)});
-  hf.bytes.insert(hf.bytes.end(), symbol.begin(), symbol.end());
-  hf.slot(Slot::kFont) = {int32_t(hf.bytes.size() - symbol.size()), int32_t(symbol.size())};
-  EXPECT_TRUE(FontTable().starts_with("{\\fonttbl{\\f0\n\\froman Symbol}}\n"));
-  EXPECT_EQ(hf.font_styles, first);
-  EXPECT_EQ(diagnostics.Count(kWarnFontFaceMissing), 1u);
 }
 
 TEST_F(RtfWriters, TemplateWithPageLinksTocOrIndexOnly) {
