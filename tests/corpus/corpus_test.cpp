@@ -1,11 +1,12 @@
-// Runs the real quorvex program over every help file of the corpus folder, once in printing mode
-// (no settings file: the defaults) and once in recompilation mode (a settings file with
-// ForPrint=0), each run in fresh folders of its own, and checks what a user would see: the exit
-// status, the messages on stderr and the files written.
+// Runs the real quorvex program over every help file of the corpus folder, in recompilation mode
+// and in printing mode split into numbered files, each run in fresh folders of its own, and
+// checks what a user sees (exit status, stderr, the files written) and what the RTF holds: well
+// formed, and every topic title and text string that an in-process walk of the topic records
+// finds appears there in order. The walk's counts must match the independent ones of FACTS.tsv,
+// and the container and |SYSTEM the columns of MANIFEST.tsv.
 //
-// The corpus folder is QUORVEX_CORPUS_DIR from the environment, else the one compiled in; when it
-// is missing the corpus tests are skipped with a message. The program is QUORVEX_BINARY from the
-// environment (ctest sets it), else the one compiled in.
+// The corpus folder is QUORVEX_CORPUS_DIR from the environment, else the one compiled in; the
+// program is QUORVEX_BINARY (ctest sets it), else the one compiled in.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -14,90 +15,189 @@
 #include <set>
 #include <sstream>
 
-// This program links no project code: the helpers it shares are header-only.
-#include "../support/run_program.h"
+#include "core/container.h"
+#include "core/strings.h"
+#include "core/system_file.h"
+#include "rtf/text_expansion.h"
+#include "rtf/topic_decoder.h"
+#include "tests/support/rtf_check.h"
+#include "tests/support/run_program.h"
 
 extern char** environ;
 
+namespace quorvex {
 namespace {
 
 namespace fs = std::filesystem;
-using namespace quorvex::testsupport;
+using namespace testsupport;
+using Row = std::map<std::string, std::string>;
 
-// The exit status of a normal run.
 constexpr int kNormalExit = 2;
-// A run that takes longer is taken as hung: the largest corpus file (4 MB) converts in seconds,
-// also under the sanitizers.
+// The largest corpus file converts in seconds, also under the sanitizers: longer is a hang.
 constexpr int kTimeoutSeconds = 300;
-// How much of stderr a failure report shows: enough for the last warnings and a sanitizer report.
+// Enough of stderr for the last warnings and a sanitizer report.
 constexpr size_t kStderrShown = 8000;
-constexpr const char* kRecompilationSettings = "[Options]\nForPrint=0\n";
-// What precedes every topic but the first of a file with page breaks (text mode: CR LF).
-constexpr const char* kTopicSeparator = "\\page\\pard\r\n";
+// Topics per RTF file with SplitRtf.
+constexpr long kTopicsPerSplitFile = 152;
+// A record part larger than this is damage: the walk stops rather than allocate it.
+constexpr int64_t kMaxPart = int64_t{16} << 20;
+// HC30 marks its last topic with a first TopicHeader field of this value or less.
+constexpr int32_t kHc30LastTopicMark = 8;
+// Of a missing text, this much of the stripped RTF around the place is shown.
+constexpr size_t kContextShown = 80;
 
 std::string EnvOr(const char* name, const char* fallback) {
   const char* value = std::getenv(name);
   return value && *value ? value : fallback;
 }
-const std::string kCorpusDir = EnvOr("QUORVEX_CORPUS_DIR", QUORVEX_CORPUS_DIR);
+const fs::path kCorpusDir = EnvOr("QUORVEX_CORPUS_DIR", QUORVEX_CORPUS_DIR);
 
-// One column of a table of the corpus folder (tab-separated, a header line naming the columns)
-// by the "file" column; empty when the table or the column is missing.
-std::map<std::string, std::string> ReadColumn(const std::string& table, const std::string& column) {
-  std::map<std::string, std::string> values;
-  std::ifstream in(fs::path(kCorpusDir) / table);
-  std::vector<std::string> header;
+/// The rows of a tab-separated table of the corpus folder, by the "file" column.
+std::map<std::string, Row> ReadTable(const char* name) {
+  std::map<std::string, Row> rows;
+  std::ifstream in(kCorpusDir / name);
+  std::vector<std::string> columns;
   for (std::string line; std::getline(in, line);) {
     std::vector<std::string> fields;
-    std::stringstream stream(line);
-    for (std::string field; std::getline(stream, field, '\t');) fields.push_back(field);
-    if (header.empty()) {
-      header = fields;
+    std::stringstream ss(line);
+    for (std::string f; std::getline(ss, f, '\t');) fields.push_back(f);
+    if (columns.empty()) {
+      columns = fields;
       continue;
     }
-    const size_t file = std::find(header.begin(), header.end(), "file") - header.begin();
-    const size_t value = std::find(header.begin(), header.end(), column) - header.begin();
-    if (std::max(file, value) < fields.size()) values[fields[file]] = fields[value];
+    Row row;
+    for (size_t i = 0; i < columns.size() && i < fields.size(); ++i) row[columns[i]] = fields[i];
+    rows[row["file"]] = row;
   }
-  return values;
+  return rows;
 }
 
-struct CorpusFile {
-  std::string name;       // file name in the corpus folder
-  std::string compiler;   // MANIFEST.tsv compiler column, empty when the file is not listed
-  int topics = -1;        // FACTS.tsv topic headers counted independently, -1 when not listed
-  std::string test_name;  // name as a test name: letters, digits and "_"
-  bool printing = false;
-};
-
-std::vector<CorpusFile> Corpus(bool printing) {
-  std::vector<CorpusFile> files;
+/// The corpus help files, sorted, with unique test names (letters, digits and "_").
+std::vector<std::pair<std::string, std::string>> ListCorpus() {
+  std::vector<std::pair<std::string, std::string>> files;
   std::error_code ec;
-  const auto compilers = ReadColumn("MANIFEST.tsv", "compiler");
-  const auto topics = ReadColumn("FACTS.tsv", "topics");
-  std::set<std::string> used;
   for (const auto& entry : fs::directory_iterator(kCorpusDir, ec)) {
     std::string ext = entry.path().extension().string();
     for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
-    if (!entry.is_regular_file(ec) || (ext != ".hlp" && ext != ".mvb" && ext != ".m13")) continue;
-    CorpusFile file;
-    file.name = entry.path().filename().string();
-    file.printing = printing;
-    if (compilers.count(file.name)) file.compiler = compilers.at(file.name);
-    if (topics.count(file.name)) file.topics = std::atoi(topics.at(file.name).c_str());
-    files.push_back(file);
+    if (entry.is_regular_file(ec) && (ext == ".hlp" || ext == ".mvb" || ext == ".m13"))
+      files.push_back({entry.path().filename().string(), ""});
   }
-  std::sort(files.begin(), files.end(),
-            [](const CorpusFile& a, const CorpusFile& b) { return a.name < b.name; });
-  for (auto& file : files) {
-    for (unsigned char c : file.name) file.test_name += std::isalnum(c) ? char(c) : '_';
-    for (int n = 2; !used.insert(file.test_name).second; ++n) file.test_name += std::to_string(n);
+  std::sort(files.begin(), files.end());
+  std::set<std::string> used;
+  for (auto& [name, test_name] : files) {
+    for (unsigned char c : name) test_name += std::isalnum(c) ? char(c) : '_';
+    for (int n = 2; !used.insert(test_name).second; ++n) test_name += std::to_string(n);
   }
   return files;
 }
 
-// The test's environment with the user's settings, language, temporary folder and display
-// replaced, so that a run neither reads nor changes anything of the user's.
+/// A text string as the writer shows it: control characters other than the tab as "(0x0d)".
+std::string VisibleText(std::string_view s) {
+  std::string out;
+  for (char ch : s) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (c >= 0x20 || c == '\t') {
+      out += ch;
+    } else {
+      char buffer[8];
+      std::snprintf(buffer, sizeof(buffer), "(0x%02x)", c);
+      out += buffer;
+    }
+  }
+  return out;
+}
+
+/// FACTS.tsv spells each byte of a title as the Latin-1 character of that value, in UTF-8.
+std::string Utf8ToLatin1(std::string_view s) {
+  std::string out;
+  for (size_t i = 0; i < s.size(); ++i) {
+    const auto c = static_cast<unsigned char>(s[i]);
+    if ((c & 0xE0) == 0xC0 && i + 1 < s.size()) {
+      out += static_cast<char>(((c & 0x1F) << 6) | (static_cast<unsigned char>(s[++i]) & 0x3F));
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out;
+}
+
+/// What a walk of every topic record, as the topic conversion reads them, finds without the
+/// writer.
+struct TopicWalk {
+  std::vector<std::string> strings;  // titles and paragraph texts, in stream order
+  long topics = 0, text_records = 0, table_records = 0;
+  long illegal_fonts = 0;        // font numbers at or beyond the |FONT descriptor count
+  long position_mismatches = 0;  // a record not where the previous one's next field says
+  bool stream_failed = false;    // the stream ended before the last record
+};
+
+TopicWalk WalkTopics(HelpFile& hf) {
+  TopicWalk w;
+  ByteReader font = hf.InternalData(Slot::kFont);
+  font.skip(2);
+  const uint16_t fonts = font.u16();
+  auto collect = [&](const Paragraph& p) {
+    for (const std::string& t : p.texts)
+      if (!t.empty()) w.strings.push_back(VisibleText(t));
+    for (const ParagraphCommand& c : p.commands)
+      if (c.code == kCmdFont && c.font >= fonts) ++w.illegal_fonts;
+  };
+  const TopicGeometry g = TopicGeometryOf(hf);
+  const bool has_phrases = hf.slot(Slot::kPhrases).present() || hf.slot(Slot::kPhrIndex).present();
+  uint32_t base = 0, expected = 12;
+  bool new_block = false;
+  int32_t adjustment = 0;
+  for (bool last = !hf.slot(Slot::kTopic).present(); !last;) {
+    const TopicStream& s = hf.topic_stream;
+    if (s.started && s.read_index < s.valid_length && int32_t(expected) >> g.shift == s.block &&
+        (uint32_t(s.block) << g.shift) + 12 + s.read_index != expected)
+      ++w.position_mismatches;
+    std::vector<uint8_t> header(kTopicLinkHeaderSize);
+    w.stream_failed = ReadTopicBytes(hf, header, base, new_block) != header.size();
+    if (w.stream_failed) break;
+    const TopicLinkHeader h = DecodeTopicLinkHeader(header);
+    expected = hf.is_hc30 ? expected + uint32_t(h.next) : uint32_t(h.next);
+    const int64_t format_size = int64_t{h.format_length} - int64_t{kTopicLinkHeaderSize};
+    const int64_t stored = has_phrases ? int64_t{h.record_size} - h.format_length : h.text_length;
+    w.stream_failed = format_size < 0 || stored < 0 || format_size > kMaxPart || stored > kMaxPart;
+    if (w.stream_failed) break;
+    std::vector<uint8_t> format(static_cast<size_t>(format_size));
+    std::vector<uint8_t> text_part(static_cast<size_t>(stored));
+    w.stream_failed =
+        (!format.empty() && ReadTopicBytes(hf, format, base, new_block) != format.size()) ||
+        (!text_part.empty() && ReadTopicBytes(hf, text_part, base, new_block) != text_part.size());
+    if (w.stream_failed) break;
+    const size_t expanded = static_cast<size_t>(std::max(0, h.text_length));
+    std::string text;
+    if (!text_part.empty()) {
+      text = ExpandTopicText(hf, Bytes(text_part.data(), std::min(text_part.size(), expanded)),
+                             PhraseCodesFor(hf, text_part.size(), expanded),
+                             std::max(expanded, kTopicTextCapacity));
+    }
+    TextCursor cursor(text);
+    const Bytes format_bytes(format.data(), format.size());
+    if (h.type == kRecordTopicHeader) {
+      ++w.topics;
+      const TopicHeaderRecord t = DecodeTopicHeader(format_bytes, text);
+      TextCursor title(t.text);
+      if (std::string_view s = title.Next(); !s.empty()) w.strings.push_back(VisibleText(s));
+      if (hf.is_hc30 && t.first_field <= kHc30LastTopicMark) last = true;
+    } else if (h.type == kRecordParagraphHc30 || h.type == kRecordParagraph) {
+      ++w.text_records;
+      collect(DecodeParagraphRecord(h.type, format_bytes, cursor, adjustment));
+    } else if (h.type == kRecordTable) {
+      ++w.text_records;
+      ++w.table_records;
+      for (const CellParagraph& cell : DecodeTableRecord(format_bytes, cursor, adjustment).cells)
+        collect(cell.paragraph);
+    }
+    if (h.next == -1) last = true;
+  }
+  ResetTopicStream(hf);
+  return w;
+}
+
+/// The environment with the user's settings, language, temporary folder and display replaced.
 std::vector<std::string> RunEnvironment(const fs::path& home, const fs::path& temp) {
   static const std::set<std::string> replaced = {"HOME",     "XDG_CONFIG_HOME", "TEMP",
                                                  "TMP",      "TMPDIR",          "LANG",
@@ -126,90 +226,185 @@ std::string Entries(const fs::path& dir) {
   return text;
 }
 
-bool Contains(const std::string& text, const char* part) {
-  return text.find(part) != std::string::npos;
-}
+struct Mode {
+  const char* suite;
+  const char* settings;  // QUORVEX.INI
+  bool printing;
+};
 
-// Names the case in gtest's messages instead of dumping its bytes.
-void PrintTo(const CorpusFile& file, std::ostream* os) {
-  *os << file.name << (file.printing ? " (printing)" : " (recompilation)");
-}
+class CorpusRun : public ::testing::Test {
+ public:
+  CorpusRun(std::string file, Mode mode) : file_(std::move(file)), mode_(mode) {}
+  void TestBody() override;
 
-class CorpusRun : public ::testing::TestWithParam<CorpusFile> {};
+ private:
+  std::string file_;
+  Mode mode_;
+};
 
-TEST_P(CorpusRun, Converts) {
-  const CorpusFile& file = GetParam();
+void CorpusRun::TestBody() {
   const std::string binary = EnvOr("QUORVEX_BINARY", QUORVEX_BINARY_DEFAULT);
   ASSERT_EQ(access(binary.c_str(), X_OK), 0) << "quorvex program not found: " << binary;
+  const Row manifest = ReadTable("MANIFEST.tsv")[file_], facts = ReadTable("FACTS.tsv")[file_];
+  ASSERT_FALSE(manifest.empty() || facts.empty()) << "no row in MANIFEST.tsv or FACTS.tsv";
 
   TempFolder tmp;
   const fs::path home = tmp / "home", temp = tmp / "temp", input = tmp / "input", out = tmp / "out";
   const fs::path settings = home / ".config/quorvex/QUORVEX.INI";
   for (const auto& dir : {settings.parent_path(), temp, input, out}) fs::create_directories(dir);
-  if (!file.printing) WriteFile(settings, kRecompilationSettings);
+  WriteFile(settings, mode_.settings);
   // A copy beside nothing else, so that anything written beside the help file shows.
-  fs::copy_file(fs::path(kCorpusDir) / file.name, input / file.name);
-
-  const ProgramRun run = RunProgram({binary, (input / file.name).string()},
-                                    RunEnvironment(home, temp), out, kTimeoutSeconds);
+  fs::copy_file(kCorpusDir / file_, input / file_);
+  const ProgramRun run = RunProgram({binary, (input / file_).string()}, RunEnvironment(home, temp),
+                                    out, kTimeoutSeconds);
   const std::string& err = run.err;
   ASSERT_TRUE(run.started) << "cannot start " << binary;
   EXPECT_FALSE(run.timed_out) << "no end within " << kTimeoutSeconds << " s";
   EXPECT_EQ(run.signal, 0) << "ended by a signal";
   EXPECT_EQ(run.status, kNormalExit);
-  EXPECT_FALSE(Contains(err, "Quorvex Severe Problem")) << "fatal error reported";
+  auto contains = [&err](std::string_view part) { return err.find(part) != std::string::npos; };
+  EXPECT_FALSE(contains("Quorvex Severe Problem")) << "fatal error reported";
   for (const char* report : {"runtime error:", "AddressSanitizer", "LeakSanitizer"})
-    EXPECT_FALSE(Contains(err, report)) << "sanitizer report: " << report;
+    EXPECT_FALSE(contains(report)) << "sanitizer report: " << report;
   // HC31 files open silently; files of the other compilers get the "File Created by" warning.
-  ASSERT_FALSE(file.compiler.empty()) << "no row in MANIFEST.tsv";
-  EXPECT_EQ(Contains(err, "File Created by"), file.compiler != "HC31") << file.compiler;
+  EXPECT_EQ(contains("File Created by"), manifest.at("compiler") != "HC31");
+  // Nothing lost in reading the container, the phrases or the topics; no unknown record type.
+  for (int id : {kWarnFileOutside,    kWarnFileTruncated,      kWarnFileBadSize,
+                 kWarnDirectoryShort, kWarnSystemRecordCut,    kWarnPhraseSize,
+                 kWarnPhraseCount,    kWarnPhraseDamaged,      kWarnPhraseHeader,
+                 kWarnPhraseTextCut,  kWarnUnknownRecord,      kWarnTableFormat,
+                 kWarnIllegalFont,    kWarnTopicTextCut,       kWarnTopicTextPhrase,
+                 kWarnTopicTextCode,  kWarnTopicBlockOverflow, kWarnTopicBlockDamaged,
+                 kWarnParagraphNoEnd, kWarnParagraphCut,       kWarnUnknownObject,
+                 kWarnTableLayoutCut, kWarnTopicStreamEnds,    kWarnTopicRecordDamaged,
+                 kWarnNoTopics,       kWarnTopicRecordLost}) {
+    const std::string& text = LoadText(id);
+    EXPECT_FALSE(contains("Warning: " + text.substr(0, text.find('%')))) << text;
+  }
 
-  const std::string stem = file.name.substr(0, file.name.find_last_of('.'));
-  const std::string rtf = ReadFile(out / (stem + ".RTF"));
-  EXPECT_TRUE(rtf.starts_with("{\\rtf1")) << stem << ".RTF missing or not an RTF document";
-  if (file.printing) {
-    EXPECT_FALSE(fs::exists(out / (stem + ".HPJ"))) << "project file written in printing mode";
-    EXPECT_FALSE(fs::exists(settings)) << "settings file written";
-  } else {
-    EXPECT_GT(ReadFile(out / (stem + ".HPJ")).size(), 0u) << stem << ".HPJ missing or empty";
-    EXPECT_EQ(ReadFile(settings), kRecompilationSettings) << "settings file changed";
-    // Recompilation mode separates topics by page breaks: every topic gets one but the first.
-    ASSERT_GT(file.topics, 0) << "no topic count in FACTS.tsv";
-    size_t separators = 0;
-    for (size_t at = rtf.find(kTopicSeparator); at != std::string::npos;
-         at = rtf.find(kTopicSeparator, at + 1))
-      ++separators;
-    EXPECT_EQ(separators + 1, size_t(file.topics)) << "topics differ from the independent count";
+  // The container, |SYSTEM and the phrase table against MANIFEST.tsv, and the topic walk.
+  RecordingDiagnostics diag;
+  OutputDir unused(tmp / "unused");
+  ConversionSession session(diag, unused);
+  std::unique_ptr<HelpFile> hf = OpenHelpFile((input / file_).string(), 0, session);
+  ASSERT_NE(hf, nullptr);
+  const char* compiler = hf->is_hc30           ? "HC30"
+                         : hf->is_hcrtf        ? "HCRTF"
+                         : hf->is_media_viewer ? "MVC"
+                                               : "HC31";
+  EXPECT_EQ(compiler, manifest.at("compiler"));
+  EXPECT_EQ(hf->internal_files.size(), std::stoul(manifest.at("n_internal")));
+  for (const auto& [column, slot] :
+       std::initializer_list<std::pair<const char*, Slot>>{{"Phrases", Slot::kPhrases},
+                                                           {"PhrIndex", Slot::kPhrIndex},
+                                                           {"PhrImage", Slot::kPhrImage},
+                                                           {"CONTEXT", Slot::kContext},
+                                                           {"KWBTREE", Slot::kKwBtree},
+                                                           {"CTXOMAP", Slot::kCtxOMap},
+                                                           {"TOMAP", Slot::kToMap},
+                                                           {"FONT", Slot::kFont}})
+    EXPECT_EQ(hf->slot(slot).present(), manifest.at(column) != "-") << column;
+  if (!manifest.at("title").empty()) {
+    EXPECT_EQ(ReadSystemStrings(*hf).title.value_or("(none)"), manifest.at("title"));
+  }
+  EXPECT_EQ(hf->compressed, manifest.at("compressed").starts_with("yes"));
+  for (size_t i = 0; i < hf->phrases.count(); ++i) ASSERT_TRUE(GetPhrase(*hf, i)) << i;
+  if (hf->phrases.count() > 0) {
+    EXPECT_EQ(hf->phrases.offsets.back(), hf->phrases.text.size());
+  }
+  const TopicWalk walk = WalkTopics(*hf);
+  CloseHelpFile(std::move(hf));
+  EXPECT_FALSE(walk.stream_failed);
+  EXPECT_EQ(walk.position_mismatches, 0);
+  EXPECT_EQ(walk.illegal_fonts, 0);
+  EXPECT_EQ(walk.topics, std::stol(facts.at("topics")));
+  EXPECT_EQ(walk.text_records, std::stol(facts.at("text_records")));
+  EXPECT_EQ(walk.table_records, std::stol(facts.at("table_records")));
+  for (const auto& w : diag.warnings) EXPECT_EQ(w.id, kWarnCompiledBy) << w.text;
+
+  // The files written: BASE.RTF and BASE.HPJ, or BASE1.RTF, BASE2.RTF, ... in printing mode.
+  const std::string stem = file_.substr(0, file_.find_last_of('.'));
+  EXPECT_EQ(fs::exists(out / (stem + ".HPJ")), !mode_.printing);
+  std::vector<fs::path> rtf_files;
+  for (const auto& entry : fs::directory_iterator(out))
+    if (entry.path().extension() == ".RTF") rtf_files.push_back(entry.path());
+  std::sort(rtf_files.begin(), rtf_files.end(), [](const fs::path& a, const fs::path& b) {
+    const std::string x = a.filename().string(), y = b.filename().string();
+    return x.size() != y.size() ? x.size() < y.size() : x < y;
+  });
+  const long split = (walk.topics + kTopicsPerSplitFile - 1) / kTopicsPerSplitFile;
+  EXPECT_EQ(long(rtf_files.size()), mode_.printing ? std::max(1L, split) : 1L);
+  std::string text;
+  for (const fs::path& path : rtf_files) {
+    const std::string rtf = ReadFile(path);
+    const testing::RtfCheck check = testing::CheckRtf(rtf);
+    EXPECT_TRUE(check.ok) << path.filename() << ": " << check.error;
+    text += check.text + '\n';
+    if (!mode_.printing) {
+      // Every topic but the first follows a page break.
+      size_t breaks = 0;
+      for (size_t at = rtf.find("\\page\\pard\r\n"); at != std::string::npos;
+           at = rtf.find("\\page\\pard\r\n", at + 1))
+        ++breaks;
+      EXPECT_EQ(long(breaks) + 1, walk.topics);
+    }
   }
   // The null device and the decompression scratch files never reach the disk.
-  for (const char* name : {"NUL", "RLE.TMP", "emtmp$"})
-    EXPECT_FALSE(fs::exists(out / name)) << name;
-  // Pictures extracted for embedding are deleted when the help file is closed.
+  for (const char* name : {"NUL", "RLE.TMP", "emtmp$"}) EXPECT_FALSE(fs::exists(out / name));
+  EXPECT_EQ(ReadFile(settings), mode_.settings) << "settings file changed";
   EXPECT_EQ(Entries(temp), "") << "left in TEMP";
-  // Nothing is written beside the help file (no localization file by default).
-  EXPECT_EQ(Entries(input), file.name) << "beside the help file";
+  EXPECT_EQ(Entries(input), file_) << "written beside the help file";
+
+  // No topic text lost: every string of the walk, in order, in the stripped RTF.
+  text = testing::CollapseSpace(text);
+  size_t pos = 0;
+  int missing = 0;
+  for (const std::string& s : walk.strings) {
+    const std::string needle = testing::CollapseSpace(s);
+    const size_t at = text.find(needle, pos);
+    if (at != std::string::npos) {
+      pos = at + needle.size();
+    } else if (++missing <= 5) {
+      ADD_FAILURE() << "\"" << needle << "\" not found after \""
+                    << text.substr(pos > kContextShown ? pos - kContextShown : 0,
+                                   std::min(pos, kContextShown))
+                    << "\"";
+    }
+  }
+  if (auto it = facts.find("first_topic_title"); it != facts.end() && !it->second.empty()) {
+    const std::string title = testing::CollapseSpace(Utf8ToLatin1(it->second));
+    EXPECT_NE(text.find(title), std::string::npos) << "first topic title \"" << title << "\"";
+  }
   if (HasFailure()) {
-    std::cout << "output folder: " << Entries(out) << "\nstderr of quorvex:\n"
+    std::cout << "stderr of quorvex:\n"
               << (err.size() <= kStderrShown ? err : "..." + err.substr(err.size() - kStderrShown))
               << "\n";
   }
 }
 
-std::string CaseName(const ::testing::TestParamInfo<CorpusFile>& info) {
-  return info.param.test_name;
-}
-
-INSTANTIATE_TEST_SUITE_P(Printing, CorpusRun, ::testing::ValuesIn(Corpus(true)), CaseName);
-INSTANTIATE_TEST_SUITE_P(Recompilation, CorpusRun, ::testing::ValuesIn(Corpus(false)), CaseName);
-// Without a corpus folder there are no cases; CorpusManifest.FolderPresent says why.
-GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(CorpusRun);
+/// One test per help file and mode: Recompilation.NAME and PrintingSplit.NAME. Printing is
+/// the "-v" preset (the defaults and PageLinks) split into numbered files, so that the frame
+/// of every file is checked too.
+const bool registered = [] {
+  static const Mode modes[] = {{"Recompilation", "[Options]\nForPrint=0\n", false},
+                               {"PrintingSplit", "[Options]\nPageLinks=1\nSplitRtf=1\n", true}};
+  for (const Mode& mode : modes) {
+    for (const auto& [file, test_name] : ListCorpus()) {
+      ::testing::RegisterTest(
+          mode.suite, test_name.c_str(), nullptr, nullptr, __FILE__, __LINE__,
+          [file, mode]() -> ::testing::Test* { return new CorpusRun(file, mode); });
+    }
+  }
+  return true;
+}();
 
 TEST(CorpusManifest, FolderPresent) {
   if (!fs::is_directory(kCorpusDir)) {
     GTEST_SKIP() << "corpus folder " << kCorpusDir
                  << " not found: corpus tests skipped (set QUORVEX_CORPUS_DIR to run them)";
   }
-  EXPECT_FALSE(Corpus(true).empty()) << "no help files in " << kCorpusDir;
+  EXPECT_FALSE(ListCorpus().empty()) << "no help files in " << kCorpusDir;
 }
 
 }  // namespace
+}  // namespace quorvex
