@@ -59,13 +59,12 @@ ConversionOutcome ConvertHelpBytes(const std::vector<uint8_t>& help, ConversionO
     job.options = options;
     job.path = (input / file_name).string();
     try {
-      outcome.names = ConvertHelpFile(job, session, phases);
+      ConvertHelpFile(job, session, phases);
     } catch (const FatalException& e) {
       outcome.fatal = e.what();
     }
   }
   outcome.warnings = diagnostics.warnings;
-  outcome.progress = diagnostics.progress;
   for (const fs::directory_entry& e : fs::directory_iterator(output))
     outcome.files[e.path().filename().string()] = ReadFile(e.path());
   return outcome;

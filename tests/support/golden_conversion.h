@@ -28,11 +28,9 @@ namespace quorvex::testsupport {
 
 /// What one conversion left behind.
 struct ConversionOutcome {
-  OutputNames names;
   /// Every file of the output folder after the conversion, by name, as bytes.
   std::map<std::string, std::string> files;
   std::vector<RecordingDiagnostics::WarningRecord> warnings;
-  std::vector<std::pair<int, int>> progress;  // (percent, phase)
   /// The message of the fatal error that ended the conversion, if one did.
   std::optional<std::string> fatal;
 

@@ -34,9 +34,7 @@ BuiltBTree BuildBTree(const std::vector<BTreeEntry>& entries, const BTreeOptions
     for (size_t i = 0; i < entries.size(); ++i) {
       size_t n = entries[i].key.size() + entries[i].value.size();
       if (n > room) throw std::invalid_argument("B-tree entry larger than a page");
-      bool full = used + n > room ||
-                  (options.max_leaf_entries > 0 && cur.count >= size_t(options.max_leaf_entries));
-      if (cur.count > 0 && full) {
+      if (cur.count > 0 && used + n > room) {
         pages.push_back(cur);
         cur = LogicalPage();
         used = 0;
@@ -98,21 +96,20 @@ BuiltBTree BuildBTree(const std::vector<BTreeEntry>& entries, const BTreeOptions
   lay.page_size = options.page_size;
   lay.root_page = physical(total - 1);
   lay.levels = static_cast<uint16_t>(level + 1);
-  lay.total_entries = static_cast<int32_t>(entries.size());
   for (size_t i = 0; i < leaf_count; ++i) lay.leaf_chain.push_back(physical(i));
 
   ByteBuilder b;
-  b.u16(options.magic)
-      .u16(options.flags)
+  b.u16(kWriterBTreeMagic)
+      .u16(0x0402)  // flags
       .u16(options.page_size)
-      .fixed_text(options.structure, 16)
+      .fixed_text("z4", 16)                   // the structure of the entries
       .u16(0)                                 // must be zero
       .u16(static_cast<uint16_t>(total - 1))  // page splits
       .i16(lay.root_page)
       .i16(-1)
       .u16(static_cast<uint16_t>(total))
       .u16(lay.levels)
-      .i32(lay.total_entries);
+      .i32(static_cast<int32_t>(entries.size()));
 
   std::vector<std::vector<uint8_t>> images(total);
   for (size_t i = 0; i < total; ++i) {
@@ -168,16 +165,11 @@ HelpFileWriter& HelpFileWriter::AddEntry(std::string name, int32_t header_offset
 std::vector<uint8_t> HelpFileWriter::Build() {
   layout_ = HelpFileLayout();
 
-  // Directory order: as added, or sorted by name (stable, so equal names keep their order).
-  std::vector<size_t> order(items_.size());
-  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
-  if (options_.sort_directory)
-    std::stable_sort(order.begin(), order.end(),
-                     [&](size_t a, size_t b) { return items_[a].name < items_[b].name; });
-
+  // The directory entries in the order added.
   auto directory = [&](const std::vector<int32_t>& offsets) {
     std::vector<BTreeEntry> entries;
-    for (size_t i : order) entries.push_back(NameEntry(items_[i].name, offsets[i]));
+    for (size_t i = 0; i < items_.size(); ++i)
+      entries.push_back(NameEntry(items_[i].name, offsets[i]));
     return BuildBTree(entries, options_.directory);
   };
 
@@ -209,14 +201,14 @@ std::vector<uint8_t> HelpFileWriter::Build() {
   const size_t file_size = options_.directory_first ? pos : pos + dir_bytes;
   layout_.file_size = static_cast<uint32_t>(file_size);
   layout_.directory_start = static_cast<uint32_t>(dir_start);
-  layout_.directory_data = static_cast<uint32_t>(dir_start + kWriterInternalHeaderBytes);
-  layout_.directory_page0 = layout_.directory_data + kWriterBTreeHeaderBytes;
+  layout_.directory_page0 =
+      static_cast<uint32_t>(dir_start + kWriterInternalHeaderBytes + kWriterBTreeHeaderBytes);
   layout_.directory = dir.layout;
 
   auto put_directory = [&](ByteBuilder& b) {
     b.u32(static_cast<uint32_t>(dir.data.size() + kWriterInternalHeaderBytes))  // reserved
         .u32(static_cast<uint32_t>(dir.data.size()))                            // used
-        .u8(options_.directory_flags)
+        .u8(4)                                                                  // flags
         .bytes(dir.data);
   };
 
@@ -230,7 +222,7 @@ std::vector<uint8_t> HelpFileWriter::Build() {
     if (item.fixed_offset) continue;
     b.u32(static_cast<uint32_t>(item.data.size() + kWriterInternalHeaderBytes))
         .u32(static_cast<uint32_t>(item.data.size()))
-        .u8(options_.file_flags)
+        .u8(0)  // flags
         .bytes(item.data);
   }
   if (!options_.directory_first) put_directory(b);

@@ -47,16 +47,10 @@ struct BTreeEntry {
 
 struct BTreeOptions {
   uint16_t page_size = 1024;
-  uint16_t magic = kWriterBTreeMagic;
-  uint16_t flags = 0x0402;
-  std::string structure = "z4";  // written into a 16-byte field
   /// Physical page numbers. By default leaves come first in chain order, then the index pages
   /// level by level, the root last. `reverse_pages` numbers them the other way round, so that
   /// the root is page 0 and the chain runs downwards.
   bool reverse_pages = false;
-  /// At most this many entries per leaf page (0: as many as fit), to spread few entries over
-  /// many pages.
-  int max_leaf_entries = 0;
 };
 
 /// Where the parts of a built B-tree lie, relative to the start of its data.
@@ -64,7 +58,6 @@ struct BTreeLayout {
   uint16_t page_size = 0;
   int16_t root_page = 0;
   uint16_t levels = 0;
-  int32_t total_entries = 0;
   std::vector<int16_t> leaf_chain;  // leaf page numbers in chain order
   /// The offset of page `page` from the start of the B-tree data.
   size_t PageOffset(int page) const { return kWriterBTreeHeaderBytes + size_t(page) * page_size; }
@@ -93,7 +86,6 @@ struct InternalFileLayout {
 struct HelpFileLayout {
   uint32_t file_size = 0;
   uint32_t directory_start = 0;  // the directory's 9-byte header
-  uint32_t directory_data = 0;   // its B-tree header
   uint32_t directory_page0 = 0;  // its page 0
   BTreeLayout directory;
   std::vector<InternalFileLayout> files;  // in the order added (entries without a file too)
@@ -109,9 +101,6 @@ struct HelpFileLayout {
 struct HelpFileOptions {
   BTreeOptions directory;
   bool directory_first = false;  // the directory right after the file header
-  bool sort_directory = false;   // directory entries sorted by name (else in the order added)
-  uint8_t file_flags = 0;        // flags byte of every internal file's header
-  uint8_t directory_flags = 4;
 };
 
 /// Assembles a whole help file from internal files.

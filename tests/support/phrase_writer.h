@@ -26,8 +26,6 @@ inline constexpr size_t kPhrIndexCountAt = 4;
 inline constexpr size_t kPhrIndexBitBytesAt = 8;
 inline constexpr size_t kPhrIndexTextSizeAt = 12;
 inline constexpr size_t kPhrIndexStoredSizeAt = 16;
-inline constexpr size_t kPhrIndexBitCountAt = 24;
-inline constexpr size_t kPhrIndexBitsAt = 28;
 
 /// "|Phrases" in the HC30 layout (uncompressed, table at offset 4).
 std::vector<uint8_t> BuildHc30Phrases(const std::vector<std::string>& phrases);

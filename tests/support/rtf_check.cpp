@@ -11,17 +11,21 @@ namespace {
 // Control words of RTF 1.x that the writers may use.
 const std::set<std::string, std::less<>>& KnownWords() {
   static const std::set<std::string, std::less<>> words = {
-      "rtf", "ansi", "deff", "deflang", "fonttbl", "f", "fmodern", "froman", "fswiss",
-      "fscript", "fdecor", "fnil", "colortbl", "red", "green", "blue", "stylesheet", "s",
-      "snext", "sbasedon", "additive", "cs", "sb", "sa", "keepn", "keep", "b", "i", "ul",
-      "fs", "lang", "kerning", "fi", "li", "ri", "tqr", "tqc", "tx", "brdrt", "brdrb",
-      "brdrl", "brdrr", "brdrbar", "box", "brdrth", "brdrs", "brdrw", "brsp", "caps",
-      "paperw", "paperh", "template", "header", "pard", "plain", "par", "line", "tab", "page",
-      "qc", "qr", "ql", "sl", "intbl", "cf", "strike", "v", "footnote", "field", "fldinst",
-      "fldedit", "fldrslt", "tc", "tcl", "xe", "bkmkstart", "bkmkend", "trowd", "trqc",
-      "trgaph", "trleft", "cellx", "cell", "row", "emdash", "pict", "wmetafile", "dibitmap",
-      "wbitmap", "picw", "pich", "picwgoal", "pichgoal", "bin", "endash", "lquote", "rquote",
-      "ldblquote", "rdblquote", "bullet", "u", "uc",
+      "rtf",       "ansi",     "deff",       "deflang",  "fonttbl",  "f",         "fmodern",
+      "froman",    "fswiss",   "fscript",    "fdecor",   "fnil",     "colortbl",  "red",
+      "green",     "blue",     "stylesheet", "s",        "snext",    "sbasedon",  "additive",
+      "cs",        "sb",       "sa",         "keepn",    "keep",     "b",         "i",
+      "ul",        "fs",       "lang",       "kerning",  "fi",       "li",        "ri",
+      "tqr",       "tqc",      "tx",         "brdrt",    "brdrb",    "brdrl",     "brdrr",
+      "brdrbar",   "box",      "brdrth",     "brdrs",    "brdrw",    "brsp",      "caps",
+      "paperw",    "paperh",   "template",   "header",   "pard",     "plain",     "par",
+      "line",      "tab",      "page",       "qc",       "qr",       "ql",        "sl",
+      "intbl",     "cf",       "strike",     "v",        "footnote", "field",     "fldinst",
+      "fldedit",   "fldrslt",  "tc",         "tcl",      "xe",       "bkmkstart", "bkmkend",
+      "trowd",     "trqc",     "trgaph",     "trleft",   "cellx",    "cell",      "row",
+      "emdash",    "pict",     "wmetafile",  "dibitmap", "wbitmap",  "picw",      "pich",
+      "picwgoal",  "pichgoal", "bin",        "endash",   "lquote",   "rquote",    "ldblquote",
+      "rdblquote", "bullet",   "u",          "uc",
   };
   return words;
 }
@@ -99,8 +103,7 @@ RtfCheck CheckRtf(std::string_view rtf) {
         if (j < rtf.size() && rtf[j] == ' ') ++j;
         if (group_start && SkippedDestinations().count(word)) skipping = true;
         if (!skipping) {
-          if (word == "par" || word == "line" || word == "page" || word == "row" ||
-              word == "cell")
+          if (word == "par" || word == "line" || word == "page" || word == "row" || word == "cell")
             out.text += '\n';
           else if (word == "tab")
             out.text += '\t';

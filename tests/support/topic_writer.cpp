@@ -19,18 +19,12 @@ std::vector<uint8_t> Le16(uint32_t v) {
 
 std::vector<uint8_t> EncodeSignedShort(int v) {
   if (v >= -64 && v <= 63) return {static_cast<uint8_t>(2 * v + 128)};
-  return EncodeSignedShortLong(v);
-}
-std::vector<uint8_t> EncodeSignedShortLong(int v) {
   if (v < -16384 || v > 16383) throw std::out_of_range("compressed signed short");
   // The decoder halves (r - 32768) toward zero, so a negative value needs 2v - 1.
   return Le16(static_cast<uint32_t>(v >= 0 ? 2 * v + 32769 : 2 * v + 32767));
 }
 std::vector<uint8_t> EncodeSignedLong(int32_t v) {
   if (v >= -16384 && v <= 16383) return Le16(static_cast<uint32_t>(2 * v + 32768));
-  return EncodeSignedLongLong(v);
-}
-std::vector<uint8_t> EncodeSignedLongLong(int32_t v) {
   if (v < -(1 << 30) || v > (1 << 30) - 1) throw std::out_of_range("compressed signed long");
   return ByteBuilder()
       .u32(static_cast<uint32_t>(v >= 0 ? 2 * int64_t{v} + 2147483649LL
@@ -39,9 +33,6 @@ std::vector<uint8_t> EncodeSignedLongLong(int32_t v) {
 }
 std::vector<uint8_t> EncodeUnsignedShort(unsigned v) {
   if (v <= 127) return {static_cast<uint8_t>(2 * v)};
-  return EncodeUnsignedShortLong(v);
-}
-std::vector<uint8_t> EncodeUnsignedShortLong(unsigned v) {
   if (v > 32767) throw std::out_of_range("compressed unsigned short");
   return Le16(2 * v + 1);
 }
@@ -142,7 +133,7 @@ std::vector<uint8_t> TopicFileWriter::Build() const {
     std::vector<uint8_t> packed = Lz77Encode(piece, options_.mode);
     if (packed.size() > data) throw std::length_error("a compressed piece exceeds its block");
     out.bytes(packed);
-    if (!last) out.bytes(std::vector<uint8_t>(data - packed.size(), options_.padding));
+    if (!last) out.bytes(std::vector<uint8_t>(data - packed.size(), 0));
   }
   return out.take();
 }

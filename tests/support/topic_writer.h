@@ -30,14 +30,10 @@
 
 namespace quorvex::testsupport {
 
-// Compressed numbers: the short form when the value fits it, else the long form; the *Long
-// variants force the long form.
+// Compressed numbers: the short form when the value fits it, else the long form.
 std::vector<uint8_t> EncodeSignedShort(int v);
-std::vector<uint8_t> EncodeSignedShortLong(int v);
 std::vector<uint8_t> EncodeSignedLong(int32_t v);
-std::vector<uint8_t> EncodeSignedLongLong(int32_t v);
 std::vector<uint8_t> EncodeUnsignedShort(unsigned v);
-std::vector<uint8_t> EncodeUnsignedShortLong(unsigned v);
 
 /// One record to place in the stream.
 struct TopicRecordSpec {
@@ -60,10 +56,8 @@ struct TopicFileOptions {
   /// Stream bytes per block. Default: block size - 12 when stored; for compressed blocks 3630,
   /// which literal-only LZ77 turns into exactly 4084 bytes (453 full groups and one of 6).
   uint32_t stream_bytes_per_block = 0;
+  /// Compressed blocks whose encoding is shorter than the block's data are padded with zeros.
   Lz77Mode mode = Lz77Mode::kLiteralsOnly;
-  /// Compressed blocks whose encoding is shorter than the block's data are padded with this
-  /// byte (zeros decode as literal zeros: filler after the block's last record).
-  uint8_t padding = 0;
 };
 
 /// Places records one after the other in the topic stream and builds "|TOPIC".
