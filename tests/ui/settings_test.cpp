@@ -35,6 +35,7 @@ TEST(Settings, ReadsValuesAsThePlatformDoes) {
       {"CR LF lines", "[Options]\r\nBmpInRtf=0\r\nLocalize=1\r\n", 0x4644},
       {"quoted value", "[Options]\nLocalize=\"1\"\nToc='0'\n", 0x4446},
       {"32-bit wrap to zero", "[Options]\nForPrint=4294967296\n", 0x0642},
+      {"a sign, blanks and a hexadecimal prefix", "[Options]\nNoShg=\t+7\nForPrint=0x10\n", 0x0643},
       {"all off", "[Options]\nForPrint=0\nEwSupport=0\nIndex=0\nToc=0\nBmpInRtf=0\n", 0},
       {"no line feed at the end", "[Options]\nPageBreak=1", 0x0656},
   };
@@ -46,21 +47,6 @@ TEST(Settings, ReadsValuesAsThePlatformDoes) {
   // Without a file: the defaults.
   EXPECT_EQ(ReadSettings(tmp / "missing/QUORVEX.INI"), 0x0646u);
   EXPECT_EQ(ReadSettings(std::filesystem::path()), 0x0646u);
-}
-
-TEST(Profile, ParsesIntegers) {
-  const std::pair<const char*, int32_t> cases[] = {{"2", 2},
-                                                   {" 12x", 12},
-                                                   {"-5", -5},
-                                                   {"+7", 7},
-                                                   {"abc", 0},
-                                                   {"", 0},
-                                                   {"-", 0},
-                                                   {"0x10", 0},
-                                                   {"\t 99 ", 99},
-                                                   {"4294967297", 1},
-                                                   {"2147483648", INT32_MIN}};
-  for (const auto& [text, value] : cases) EXPECT_EQ(ParseProfileInt(text), value) << text;
 }
 
 TEST(Settings, WriteKeepsEveryOtherLine) {
