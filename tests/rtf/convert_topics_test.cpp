@@ -1,25 +1,18 @@
 // Golden tests of whole conversions: small help files built from the file formats, converted by
-// the real driver with the program's phases, and the RTF and project files compared byte for
-// byte with the bytes the formats and the RTF literals give.
+// the real driver with the program's phases, the RTF and project files compared byte for byte.
+// This file: the recompilation topic sequence, the compilers' layouts (phrase tables, topic
+// blocks), records across block boundaries, and damaged topic data.
 //
-// This file: the compilers' layouts (HC30, HC31, HCRTF with their phrase tables and topic
-// blocks), the topic stream across block boundaries, the recompilation-mode topic sequence and
-// the character writer's line feeds, and damaged topic data.
-//
-// Reading aid for the expected texts: every character of topic text, titles and macros goes
-// through the character writer, which writes a line feed after the character numbered 0, 64,
-// 128, ... of the session (counted from 0). A session starts at 0; a browse-sequence pre-pass
-// counts the characters it writes into the null sink too.
+// Every character of topic text, titles and macros goes through the character writer, which
+// writes a line feed after the character numbered 0, 64, 128, ... of the session; a
+// browse-sequence pre-pass counts the characters it writes into the null sink too.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <functional>
 #include <optional>
-#include <string>
-#include <vector>
 
 #include "core/strings.h"
-#include "tests/support/byte_builder.h"
 #include "tests/support/golden_conversion.h"
 #include "tests/support/help_writer.h"
 #include "tests/support/phrase_writer.h"
@@ -28,19 +21,17 @@ namespace quorvex {
 namespace {
 
 using namespace testsupport;
+using namespace std::string_view_literals;
 using Files = std::vector<std::pair<std::string, std::vector<uint8_t>>>;
 
-std::vector<uint8_t> Chars(std::string_view text) {
-  return std::vector<uint8_t>(text.begin(), text.end());
-}
 std::vector<uint8_t> Join(std::initializer_list<std::vector<uint8_t>> pieces) {
   std::vector<uint8_t> out;
   for (const std::vector<uint8_t>& p : pieces) out.insert(out.end(), p.begin(), p.end());
   return out;
 }
-
-// ---------------------------------------------------------------------------------------------
-// The recompilation-mode topic sequence.
+std::vector<uint8_t> Chars(std::string_view text) {
+  return {text.begin(), text.end()};
+}
 
 TEST(ConvertTopicsGolden, RecompilationTopicsFootnotesAndSeparators) {
   TopicRecords topics;
@@ -48,30 +39,20 @@ TEST(ConvertTopicsGolden, RecompilationTopicsFootnotesAndSeparators) {
       .Paragraph(EndedParagraph(), {"Hello", ""})
       .Header({"Second", "N()"}, {.number = 1})
       .Paragraph(EndedParagraph(), {"World", ""});
-  const std::vector<uint8_t> help = GoldenHelpFile(topics);
-
-  // The pre-pass writes Intro, M(), Hello, Second, N(), World (27 characters) into the null
-  // sink; the main pass counts on from 27 and reaches no multiple of 64.
-  struct Case {
-    const char* name;
-    ConversionOptions options;
-    std::string_view separator;
-  };
-  for (const Case& c : {Case{"PageBreak", kRecompile, kPageSeparator},
-                        Case{"no PageBreak", kRecompile & ~kPageBreak, kParSeparator}}) {
-    SCOPED_TRACE(c.name);
-    const ConversionOutcome out = ConvertHelpBytes(help, c.options);
-    ASSERT_FALSE(out.fatal) << *out.fatal;
+  // The pre-pass counts 27 characters; the main pass reaches no multiple of 64.
+  for (bool page_break : {true, false}) {
+    const ConversionOutcome out = ConvertHelpBytes(
+        GoldenHelpFile(topics), page_break ? kRecompile : kRecompile & ~kPageBreak);
     EXPECT_EQ(out.FileNames(), (std::vector<std::string>{"TEST.HPJ", "TEST.RTF"}));
     // The first topic has no separator; the "$" and "!" footnotes follow the separator.
-    const std::string rtf = Frame() + Footnote('$', "Intro") + Footnote('!', "M()") +
-                            Para("Hello\\par\n") + std::string(c.separator) +
-                            Footnote('$', "Second") + Footnote('!', "N()") + Para("World\\par\n") +
-                            "}";
+    const std::string rtf =
+        Frame() + Footnote('$', "Intro") + Footnote('!', "M()") + Para("Hello\\par\n") +
+        std::string(page_break ? kPageSeparator : kParSeparator) + Footnote('$', "Second") +
+        Footnote('!', "N()") + Para("World\\par\n") + "}";
     EXPECT_TRUE(SameBytes(out.File("TEST.RTF"), Crlf(rtf)));
     EXPECT_TRUE(SameBytes(out.File("TEST.HPJ"), ProjectFile({"TEST.RTF"})));
-    // No |CONTEXT: the first topic has no context string, reported when the second starts, in
-    // the pre-pass and again in the main pass; the last topic is never reported.
+    // No |CONTEXT: the first topic lacks a context string, reported when the next one starts,
+    // in each pass; the last topic is never reported.
     ASSERT_EQ(out.WarningIds(), (std::vector<int>{kWarnNoContextId, kWarnNoContextId}));
     EXPECT_EQ(out.warnings[0].text, "Topic #0 does not have a Context Id");
     out.ExpectWellFormed();
@@ -80,307 +61,213 @@ TEST(ConvertTopicsGolden, RecompilationTopicsFootnotesAndSeparators) {
 
 TEST(ConvertTopicsGolden, LineFeedAfterTheFirstAnd65thCharacterOfTheSession) {
   std::string digits;
-  for (int i = 0; i < 13; ++i) digits += "0123456789";  // 130 characters
+  for (int i = 0; i < 13; ++i) digits += "0123456789";
   TopicRecords topics;
   topics.Header({"T"}).Paragraph(EndedParagraph(), {digits, ""});
-  const std::vector<uint8_t> help = GoldenHelpFile(topics);
-  const std::string d6 = "012345678901234567890123456789012345678901234567890123456789";
-  const std::string d5 = "01234567890123456789012345678901234567890123456789";
-
-  struct Case {
-    const char* name;
-    ConversionOptions options;
-    std::string title;
-    std::string body;
+  const std::string d6 = digits.substr(0, 60), d5 = digits.substr(0, 50);
+  // One pass: "T" is character 0, digit j character j + 1. After a pre-pass of 131 characters,
+  // digit j is character 132 + j: line feeds after digits 60 and 124.
+  const std::tuple<ConversionOptions, std::string, std::string> cases[] = {
+      {kRecompileOnePass, "T\n", d6 + "0123\n456789" + d5 + "01234567\n89"},
+      {kRecompile, "T", d6 + "0\n123456789" + d5 + "01234\n56789"},
   };
-  const Case cases[] = {
-      // One pass: "T" is character 0 of the session, digit j is character j + 1: line feeds
-      // after "T", after digit 63 and after digit 127.
-      {"one pass", kRecompileOnePass, "T\n", d6 + "0123\n456789" + d5 + "01234567\n89"},
-      // The pre-pass counts "T" and the 130 digits first; in the main pass "T" is character
-      // 131, digit j is 132 + j: line feeds after digit 60 (192) and digit 124 (256).
-      {"after a pre-pass", kRecompile, "T", d6 + "0\n123456789" + d5 + "01234\n56789"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    const ConversionOutcome out = ConvertHelpBytes(help, c.options);
-    const std::string rtf = Frame() + Footnote('$', c.title) + Para(c.body + "\\par\n") + "}";
+  for (const auto& [options, title, body] : cases) {
+    const ConversionOutcome out = ConvertHelpBytes(GoldenHelpFile(topics), options);
+    const std::string rtf = Frame() + Footnote('$', title) + Para(body + "\\par\n") + "}";
     EXPECT_TRUE(SameBytes(out.File("TEST.RTF"), Crlf(rtf)));
     EXPECT_TRUE(out.warnings.empty());
-    out.ExpectWellFormed();
   }
 }
 
-// ---------------------------------------------------------------------------------------------
-// The compilers: HC30, HC31 and HCRTF layouts, phrase tables and topic blocks.
-
-// The phrases, and one topic text written with them: "Use Quorvex to read a help file."
+// The phrases, and one topic text written with them.
 const std::vector<std::string> kPhrases = {"Quorvex", "help file", "window"};
 const std::string kPhrasedText = "Use Quorvex to read a help file.";
 
-/// The text strings {kPhrasedText, ""} in the older phrase codes: byte 1..15 and the next byte
-/// make code = (byte - 1) * 256 + next, phrase code / 2, then a space when code is odd.
-std::vector<uint8_t> OldCodedText() {
-  return Join({
-      Chars("Use "),
-      {0x01, 0x01},  // code 1: phrase 0 "Quorvex" and a space
-      Chars("to read a "),
-      {0x01, 0x02},  // code 2: phrase 1 "help file", no space
-      Chars("."),
-      {0x00, 0x00},  // the end of the first string and the empty last string
-  });
+/// {kPhrasedText, ""} in the older codes: byte 1..15 and the next make code = (byte - 1) * 256
+/// + next, phrase code / 2 (plus `first`), then a space when the code is odd.
+std::vector<uint8_t> OldCodedText(uint8_t first = 0) {
+  return Join({Chars("Use "),
+               {0x01, uint8_t(2 * first + 1)},
+               Chars("to read a "),
+               {0x01, uint8_t(2 * first + 2)},
+               Chars(".\0\0"sv)});
 }
 
 /// The same in the HCRTF codes.
 std::vector<uint8_t> HcrtfCodedText() {
-  return Join({
-      {0x13},  // b & 7 = 3: (b >> 3) + 1 = 3 literal bytes
-      Chars("Use"),
-      {0x07},  // b & 15 = 7: (b >> 4) + 1 = 1 space
-      {0x00},  // even: phrase b / 2 = 0, "Quorvex"
-      {0x07},
-      {0x43},  // 9 literal bytes
-      Chars("to read a"),
-      {0x07},
-      {0x02},  // phrase 1, "help file"
-      {0x03},  // 1 literal byte
-      Chars("."),
-      {0x1F},  // b & 15 = 15: (b >> 4) + 1 = 2 NULs
-  });
+  return Join({{0x13},
+               Chars("Use"),        // b & 7 = 3: (b >> 3) + 1 literal bytes
+               {0x07, 0x00, 0x07},  // b & 15 = 7: one space; even: phrase b / 2
+               {0x43},
+               Chars("to read a"),  // 9 literal bytes
+               {0x07, 0x02, 0x03},
+               Chars("."),
+               {0x1F}});  // b & 15 = 15: (b >> 4) + 1 NULs
 }
 
 /// A paragraph record whose stored text `stored` expands to the strings {text, ""}.
 TopicRecordSpec CodedParagraph(uint8_t type, std::vector<uint8_t> stored, const std::string& text) {
-  TopicRecordSpec spec;
-  spec.type = type;
-  spec.format_part = ParagraphFormatPart(EndedParagraph().Build(), type);
-  spec.text_part = std::move(stored);
-  spec.expanded_length = static_cast<int32_t>(text.size() + 2);
-  return spec;
+  return {.type = type,
+          .format_part = ParagraphFormatPart(EndedParagraph().Build(), type),
+          .text_part = std::move(stored),
+          .expanded_length = static_cast<int32_t>(text.size() + 2)};
 }
 
-TEST(ConvertTopicsGolden, Hc30) {
-  // HC30: 2048-byte blocks stored as they are (even with the LZ77 flag set), |Phrases in the
-  // HC30 layout (never compressed), next-record fields that are distances, 12-byte topic
-  // headers (topic number and scroll start read as 0), paragraphs of type 1, and the topic
-  // header whose first field is 8 or less as the last record.
-  TopicRecords topics(TopicFileOptions{.hc30 = true});
-  topics.Header({"First"}, {.first_field = 200})
-      .Record(CodedParagraph(1, OldCodedText(), kPhrasedText))
-      .Header({"Second"}, {.first_field = 200})
-      .Paragraph(EndedParagraph(), {"plain text", ""})
-      .Header({}, {.first_field = 8})
-      .Paragraph(EndedParagraph(), {"never converted", ""});
-  // The fixture: HC30 next fields are distances, which read as positions would point back.
-  const std::vector<uint8_t> stream = topics.writer().Stream();
-  ASSERT_EQ(GetU32(stream, 12), topics.writer().Position(1) - 12);
-
-  const std::vector<uint8_t> help =
-      AssembleHelpFile({{"|SYSTEM", BuildHc30SystemFile("HC30 Sample", kFlagsLz77)},
-                        {"|Phrases", BuildHc30Phrases(kPhrases)},
-                        {"|FONT", OldStyleFontFile()},
-                        {"|TOPIC", topics.Build()}});
-  const ConversionOutcome out = ConvertHelpBytes(help, kRecompileOnePass);
-  ASSERT_FALSE(out.fatal) << *out.fatal;
-  // The topic after the end mark gets its separator; what follows it is not read.
-  const std::string rtf = Frame() + Footnote('$', "F\nirst") + Para(kPhrasedText + "\\par\n") +
-                          std::string(kPageSeparator) + Footnote('$', "Second") +
-                          Para("plain text\\par\n") + std::string(kPageSeparator) + "}";
-  EXPECT_TRUE(SameBytes(out.File("TEST.RTF"), Crlf(rtf)));
-  EXPECT_TRUE(SameBytes(out.File("TEST.HPJ"), ProjectFile({"TEST.RTF"})));
-  // HC30 topics are never reported for a missing context string.
-  EXPECT_EQ(out.WarningIds(), (std::vector<int>{kWarnCompiledBy}));
-  out.ExpectWellFormed();
-}
-
-/// "|Phrases" of an HC31 file whose text is stored: the size rule (size - 2N - 8 + 10 < S for
-/// compressed text) fails with S = 0, so the offset table is read from offset 4, where the
-/// zero size field stands for the first two offsets (phrase 0 empty, phrase 1 the table's own
-/// bytes). Phrases 2 and 3 are "Quorvex" and "help file".
+/// "|Phrases" of HC31 with its text stored: with S = 0 the size rule (size - 2N - 8 + 10 < S
+/// for compressed text) fails, so the offset table is read from offset 4, where the size field
+/// stands for the first two offsets. Phrases 2 and 3 are "Quorvex" and "help file".
 std::vector<uint8_t> Hc31StoredPhrases() {
   return ByteBuilder()
-      .u16(4)       // 0: N
-      .u16(0x0100)  // 2: not used
-      .i32(0)       // 4: S = 0, read as offsets 0 and 1 (both 0)
-      .u16(10)      // 8: offset 2: the text starts after the 5 offsets (at 4 + 10)
-      .u16(17)      // 10: offset 3
-      .u16(26)      // 12: offset 4, the end of the text
-      .text("Quorvex")
-      .text("help file")
+      .u16(4)
+      .u16(0x0100)
+      .i32(0)
+      .u16(10)
+      .u16(17)
+      .u16(26)
+      .text("Quorvexhelp file")
       .take();
 }
 
-TEST(ConvertTopicsGolden, Hc31PhraseTables) {
-  struct Case {
-    const char* name;
-    uint16_t flags;  // 4: LZ77 topic blocks, and compressed phrase text
-    std::vector<uint8_t> phrases;
-    std::vector<uint8_t> coded_text;
-  };
-  const Case cases[] = {
-      {"compressed phrases, LZ77 topic blocks", kFlagsLz77,
-       BuildHc31Phrases(kPhrases, Lz77Mode::kGreedy), OldCodedText()},
-      {"stored phrases (size rule), stored topic blocks", 0, Hc31StoredPhrases(),
-       Join({
-           Chars("Use "),
-           {0x01, 0x05},  // code 5: phrase 2 and a space
-           Chars("to read a "),
-           {0x01, 0x06},  // code 6: phrase 3
-           Chars("."),
-           {0x00, 0x00},
-       })},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    TopicRecords topics(TopicFileOptions{.compressed = c.flags != 0, .mode = Lz77Mode::kGreedy});
-    topics.Header({"First"}, {.number = 0})
-        .Record(CodedParagraph(0x20, c.coded_text, kPhrasedText))
-        .Header({"Second"}, {.number = 1})
-        .Paragraph(EndedParagraph(), {"plain text", ""});
-    const std::vector<uint8_t> help =
-        AssembleHelpFile({{"|SYSTEM", GoldenSystem(kMinorHc31, c.flags)},
-                          {"|Phrases", c.phrases},
-                          {"|FONT", OldStyleFontFile()},
-                          {"|TOPIC", topics.Build()}});
-    const ConversionOutcome out = ConvertHelpBytes(help, kRecompileOnePass);
-    ASSERT_FALSE(out.fatal) << *out.fatal;
-    const std::string rtf = Frame() + Footnote('$', "F\nirst") + Para(kPhrasedText + "\\par\n") +
-                            std::string(kPageSeparator) + Footnote('$', "Second") +
-                            Para("plain text\\par\n") + "}";
-    EXPECT_TRUE(SameBytes(out.File("TEST.RTF"), Crlf(rtf)));
-    EXPECT_EQ(out.WarningIds(), (std::vector<int>{kWarnNoContextId}));
-    out.ExpectWellFormed();
-  }
-}
-
-TEST(ConvertTopicsGolden, HcrtfPhraseIndexAndImage) {
-  // 130 phrases, so that phrase 129 needs the two-byte code.
-  std::vector<std::string> phrases = kPhrases;
-  while (phrases.size() < 129) phrases.push_back("p" + std::to_string(phrases.size()));
-  phrases.push_back("two-byte");
-
-  struct Case {
-    const char* name;
-    bool compressed_image;
-    uint16_t flags;
-  };
-  const Case cases[] = {
-      {"|PhrImage stored, stored topic blocks", false, 0},
-      {"|PhrImage compressed, stored topic blocks", true, 0},
-      {"|PhrImage compressed, LZ77 topic blocks", true, kFlagsLz77},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    const RtfPhraseFiles files = BuildRtfPhrases(phrases, 3, c.compressed_image);
-    // The fixture: the stored size field tells the two forms apart.
-    ASSERT_EQ(
-        GetU32(files.index, kPhrIndexStoredSizeAt) == GetU32(files.index, kPhrIndexTextSizeAt),
-        !c.compressed_image);
-
-    TopicRecords topics(TopicFileOptions{.compressed = c.flags != 0, .mode = Lz77Mode::kGreedy});
-    topics.Header({"First"}, {.number = 0})
-        .Record(CodedParagraph(0x20, HcrtfCodedText(), kPhrasedText))
-        // 0x01 0x01: b & 3 = 1, phrase 128 + (b >> 2) * 256 + 1 = 129; 0x1F: two NULs.
-        .Record(CodedParagraph(0x20, {0x01, 0x01, 0x1F}, "two-byte"))
-        .Header({"Second"}, {.number = 1})
-        // Stored as long as expanded: the older codes, under which these bytes stand for
-        // themselves.
-        .Paragraph(EndedParagraph(), {"plain text", ""});
-    const std::vector<uint8_t> help =
-        AssembleHelpFile({{"|SYSTEM", GoldenSystem(kMinorHcrtf, c.flags)},
-                          {"|PhrIndex", files.index},
-                          {"|PhrImage", files.image},
-                          {"|FONT", NewStyleFontFile()},
-                          {"|TOPIC", topics.Build()}});
-    const ConversionOutcome out = ConvertHelpBytes(help, kRecompileOnePass);
-    ASSERT_FALSE(out.fatal) << *out.fatal;
-    const std::string rtf = Frame(kNewStyleFontTables) + Footnote('$', "F\nirst") +
-                            Para(kPhrasedText + "\\par\n") + Para("two-byte\\par\n") +
-                            std::string(kPageSeparator) + Footnote('$', "Second") +
-                            Para("plain text\\par\n") + "}";
-    EXPECT_TRUE(SameBytes(out.File("TEST.RTF"), Crlf(rtf)));
-    EXPECT_EQ(out.WarningIds(), (std::vector<int>{kWarnCompiledBy, kWarnNoContextId}));
-    out.ExpectWellFormed();
-  }
-}
-
-// ---------------------------------------------------------------------------------------------
-// The topic stream across block boundaries.
-
-TEST(ConvertTopicsGolden, RecordsAcrossBlockBoundariesAndFillerAtABlockEnd) {
-  enum class Place { kCross30, kCross10, kFiller };
+TEST(ConvertTopicsGolden, CompilersPhraseTablesAndTopicBlocks) {
+  // 130 HCRTF phrases, so that phrase 129 needs the two-byte code.
+  std::vector<std::string> many = kPhrases;
+  while (many.size() < 129) many.push_back("p" + std::to_string(many.size()));
+  many.push_back("two-byte");
+  const RtfPhraseFiles stored = BuildRtfPhrases(many, 3, false),
+                       packed = BuildRtfPhrases(many, 3, true);
+  // The fixture: the stored size field tells the two |PhrImage forms apart.
+  ASSERT_EQ(GetU32(stored.index, kPhrIndexStoredSizeAt), GetU32(stored.index, kPhrIndexTextSizeAt));
+  ASSERT_NE(GetU32(packed.index, kPhrIndexStoredSizeAt), GetU32(packed.index, kPhrIndexTextSizeAt));
+  const TopicFileOptions lz77{.compressed = true, .mode = Lz77Mode::kGreedy};
   struct Case {
     const char* name;
     TopicFileOptions options;
-    Place place;
+    Files files;  // all but |TOPIC
+    std::vector<uint8_t> coded;
+    std::vector<int> warnings;
   };
-  const TopicFileOptions stored{};
-  // Literal-only LZ77 turns each 3630-byte piece into exactly the 4084 bytes of a block, so
-  // the decompressed block ends where the piece ends (no padding decodes to extra bytes).
-  const TopicFileOptions lz77{.compressed = true, .mode = Lz77Mode::kLiteralsOnly};
-  const TopicFileOptions hc30{.hc30 = true};
+  const std::vector<int> hcrtf_warnings = {kWarnCompiledBy, kWarnNoContextId};
+  auto hcrtf = [&](const RtfPhraseFiles& p, uint16_t flags) {
+    return Files{{"|SYSTEM", GoldenSystem(kMinorHcrtf, flags)},
+                 {"|PhrIndex", p.index},
+                 {"|PhrImage", p.image},
+                 {"|FONT", NewStyleFontFile()}};
+  };
+  // HC30: 2048-byte blocks stored even with the LZ77 flag, next fields that are distances,
+  // 12-byte topic headers, paragraphs of type 1, |Phrases never compressed; HC30 topics are
+  // never reported for a missing context string.
   const Case cases[] = {
-      {"stored: a record starts 30 bytes before the block end", stored, Place::kCross30},
-      {"stored: a record header straddles the block end", stored, Place::kCross10},
-      {"stored: filler bytes end the block", stored, Place::kFiller},
-      {"LZ77: a record starts 30 bytes before the block end", lz77, Place::kCross30},
-      {"LZ77: a record header straddles the block end", lz77, Place::kCross10},
-      {"LZ77: filler bytes end the block", lz77, Place::kFiller},
-      {"HC30: a record starts 30 bytes before the block end", hc30, Place::kCross30},
-      {"HC30: filler bytes end the block", hc30, Place::kFiller},
+      {"HC30",
+       {.hc30 = true},
+       {{"|SYSTEM", BuildHc30SystemFile("HC30 Sample", kFlagsLz77)},
+        {"|Phrases", BuildHc30Phrases(kPhrases)},
+        {"|FONT", OldStyleFontFile()}},
+       OldCodedText(),
+       {kWarnCompiledBy}},
+      {"HC31, compressed phrases, LZ77 topic blocks",
+       lz77,
+       {{"|SYSTEM", GoldenSystem(kMinorHc31, kFlagsLz77)},
+        {"|Phrases", BuildHc31Phrases(kPhrases, Lz77Mode::kGreedy)},
+        {"|FONT", OldStyleFontFile()}},
+       OldCodedText(),
+       {kWarnNoContextId}},
+      {"HC31, stored phrases (size rule), stored topic blocks",
+       {},
+       {{"|SYSTEM", GoldenSystem(kMinorHc31, 0)},
+        {"|Phrases", Hc31StoredPhrases()},
+        {"|FONT", OldStyleFontFile()}},
+       OldCodedText(2),
+       {kWarnNoContextId}},
+      {"HCRTF, |PhrImage stored, stored topic blocks",
+       {},
+       hcrtf(stored, 0),
+       HcrtfCodedText(),
+       hcrtf_warnings},
+      {"HCRTF, |PhrImage compressed, stored topic blocks",
+       {},
+       hcrtf(packed, 0),
+       HcrtfCodedText(),
+       hcrtf_warnings},
+      {"HCRTF, |PhrImage compressed, LZ77 topic blocks", lz77, hcrtf(packed, kFlagsLz77),
+       HcrtfCodedText(), hcrtf_warnings},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
+    const bool hc30 = c.options.hc30, rtf_codes = c.files[1].first == "|PhrIndex";
     TopicRecords topics(c.options);
-    topics.Header({"Blocks"}, {.first_field = 200}).Paragraph(EndedParagraph(), {"before", ""});
-    if (c.place == Place::kFiller) {
-      topics.writer().FillToBlockEnd(0xAA);
-    } else {
-      topics.writer().StartBeforeBlockEnd(c.place == Place::kCross30 ? 30 : 10, 0xAA);
+    topics.Header({"First"}, {.number = 0})
+        .Record(CodedParagraph(hc30 ? 1 : 0x20, c.coded, kPhrasedText));
+    // 0x01 0x01: b & 3 = 1, phrase 128 + (b >> 2) * 256 + 1 = 129; 0x1F: two NULs.
+    if (rtf_codes) topics.Record(CodedParagraph(0x20, {0x01, 0x01, 0x1F}, "two-byte"));
+    // Stored as long as expanded: the older codes, under which these bytes stand for themselves.
+    topics.Header({"Second"}, {.number = 1}).Paragraph(EndedParagraph(), {"plain text", ""});
+    // HC30 ends at the topic header whose first field is 8 or less; what follows is not read.
+    if (hc30) topics.Header({}, {.first_field = 8}).Paragraph(EndedParagraph(), {"never", ""});
+    if (hc30) {  // the fixture: HC30 next fields are distances
+      ASSERT_EQ(GetU32(topics.writer().Stream(), 12), topics.writer().Position(1) - 12);
     }
-    topics.Paragraph(EndedParagraph(), {"across the block boundary", ""})
-        .Paragraph(EndedParagraph(), {"after", ""});
-    // The fixture: the third record starts in block 0 and ends in block 1, or starts block 1.
-    const uint32_t block_of_third = topics.writer().Position(2) >> topics.writer().shift();
-    const uint32_t block_of_fourth = topics.writer().Position(3) >> topics.writer().shift();
-    ASSERT_EQ(block_of_third, c.place == Place::kFiller ? 1u : 0u);
-    ASSERT_EQ(block_of_fourth, 1u);
-
-    const std::vector<uint8_t> system =
-        c.options.hc30 ? BuildHc30SystemFile("HC30 Sample")
-                       : GoldenSystem(kMinorHc31, c.options.compressed ? 4 : 0);
-    const std::vector<uint8_t> help = AssembleHelpFile(
-        {{"|SYSTEM", system}, {"|FONT", OldStyleFontFile()}, {"|TOPIC", topics.Build()}});
-    const ConversionOutcome out = ConvertHelpBytes(help, kRecompileOnePass);
+    Files files = c.files;
+    files.push_back({"|TOPIC", topics.Build()});
+    const ConversionOutcome out = ConvertHelpBytes(AssembleHelpFile(files), kRecompileOnePass);
     ASSERT_FALSE(out.fatal) << *out.fatal;
-    const std::string rtf = Frame() + Footnote('$', "B\nlocks") + Para("before\\par\n") +
-                            Para("across the block boundary\\par\n") + Para("after\\par\n") + "}";
+    const std::string rtf =
+        Frame(rtf_codes ? kNewStyleFontTables : kOldStyleFontTables) + Footnote('$', "F\nirst") +
+        Para(kPhrasedText + "\\par\n") + (rtf_codes ? Para("two-byte\\par\n") : "") +
+        std::string(kPageSeparator) + Footnote('$', "Second") + Para("plain text\\par\n") +
+        (hc30 ? std::string(kPageSeparator) : "") + "}";
     EXPECT_TRUE(SameBytes(out.File("TEST.RTF"), Crlf(rtf)));
-    if (c.options.hc30) {
-      EXPECT_EQ(out.WarningIds(), (std::vector<int>{kWarnCompiledBy}));
-    } else {
-      EXPECT_TRUE(out.warnings.empty());
-    }
+    EXPECT_TRUE(SameBytes(out.File("TEST.HPJ"), ProjectFile({"TEST.RTF"})));
+    EXPECT_EQ(out.WarningIds(), c.warnings);
+    out.ExpectWellFormed();
   }
 }
 
-// ---------------------------------------------------------------------------------------------
-// Damaged topic data: no crash, no hang, a warning, well-formed RTF that keeps what came before
-// the damage.
-
-/// What every damaged file below starts with: the topic "Good" and its paragraph "kept".
-std::string KeptPart() {
-  return Frame() + Footnote('$', "G\nood") + Para("kept\\par\n");
+TEST(ConvertTopicsGolden, RecordsAcrossBlockBoundariesAndFillerAtABlockEnd) {
+  // Literal-only LZ77 turns each 3630-byte piece into exactly the 4084 bytes of a block, so the
+  // decompressed block ends where the piece ends.
+  const TopicFileOptions stored{}, hc30{.hc30 = true};
+  const TopicFileOptions lz77{.compressed = true, .mode = Lz77Mode::kLiteralsOnly};
+  // Where the third record starts: this many bytes before the block end (0: filler to the end).
+  const std::tuple<const char*, TopicFileOptions, uint32_t> cases[] = {
+      {"stored", stored, 30}, {"stored", stored, 10}, {"stored", stored, 0}, {"LZ77", lz77, 30},
+      {"LZ77", lz77, 10},     {"LZ77", lz77, 0},      {"HC30", hc30, 30},    {"HC30", hc30, 0},
+  };
+  for (const auto& [name, options, before_end] : cases) {
+    SCOPED_TRACE(testing::Message() << name << ", " << before_end << " bytes before the end");
+    TopicRecords topics(options);
+    topics.Header({"Blocks"}).Paragraph(EndedParagraph(), {"before", ""});
+    if (before_end == 0) {
+      topics.writer().FillToBlockEnd(0xAA);
+    } else {
+      topics.writer().StartBeforeBlockEnd(before_end, 0xAA);
+    }
+    topics.Paragraph(EndedParagraph(), {"across the block boundary", ""})
+        .Paragraph(EndedParagraph(), {"after", ""});
+    // The fixture: the third record starts in block 0 (or starts block 1), the fourth in block 1.
+    ASSERT_EQ(topics.writer().Position(2) >> topics.writer().shift(), before_end == 0 ? 1u : 0u);
+    ASSERT_EQ(topics.writer().Position(3) >> topics.writer().shift(), 1u);
+    const std::vector<uint8_t> system = options.hc30
+                                            ? BuildHc30SystemFile("HC30 Sample")
+                                            : GoldenSystem(kMinorHc31, options.compressed ? 4 : 0);
+    const ConversionOutcome out = ConvertHelpBytes(
+        AssembleHelpFile(
+            {{"|SYSTEM", system}, {"|FONT", OldStyleFontFile()}, {"|TOPIC", topics.Build()}}),
+        kRecompileOnePass);
+    const std::string rtf = Frame() + Footnote('$', "B\nlocks") + Para("before\\par\n") +
+                            Para("across the block boundary\\par\n") + Para("after\\par\n") + "}";
+    EXPECT_TRUE(SameBytes(out.File("TEST.RTF"), Crlf(rtf)));
+    EXPECT_EQ(out.WarningIds(),
+              options.hc30 ? std::vector<int>{kWarnCompiledBy} : std::vector<int>{});
+  }
 }
 
+// Damaged topic data: no crash, no hang, one warning, well-formed RTF that keeps what came
+// before the damage: the topic "Good" and its paragraph "kept".
 struct DamageCase {
   const char* name;
-  /// An HC31 |Phrases with the phrases of kPhrases (compressed, hence LZ77 topic blocks).
-  bool with_phrases;
-  /// Adds the damaged records after the topic "Good" and its paragraph "kept".
-  std::function<void(TopicRecords&)> damage;
-  /// What follows the kept part in the RTF, before the closing brace.
-  std::string rest;
+  bool with_phrases;  // kPhrases in a compressed HC31 |Phrases (and LZ77 topic blocks)
+  std::function<void(TopicRecords&)> damage;  // adds the records after "kept"
+  std::string rest;  // what follows "kept" in the RTF, before the closing brace
   int warning;
 };
 
@@ -397,15 +284,15 @@ void RunDamageCase(const DamageCase& c) {
   if (c.with_phrases) files.push_back({"|Phrases", BuildHc31Phrases(kPhrases)});
   const ConversionOutcome out = ConvertHelpBytes(AssembleHelpFile(files), kRecompileOnePass);
   ASSERT_FALSE(out.fatal) << *out.fatal;
-  EXPECT_TRUE(SameBytes(out.File("TEST.RTF"), Crlf(KeptPart() + c.rest + "}")));
-  // Exactly one warning, and its text is in the string table.
+  const std::string kept = Frame() + Footnote('$', "G\nood") + Para("kept\\par\n");
+  EXPECT_TRUE(SameBytes(out.File("TEST.RTF"), Crlf(kept + c.rest + "}")));
   EXPECT_EQ(out.WarningIds(), std::vector<int>{c.warning});
   for (const auto& w : out.warnings) EXPECT_NE(w.text, "String Id not found");
   out.ExpectWellFormed();
 }
 
 TEST(ConvertTopicsGolden, DamagedRecordLinksAndSizes) {
-  // After the kept part: the paragraph "read" with one field damaged, then (unless `last`) the
+  // After "kept": the paragraph "read" with one field damaged, then (unless `last`) the
   // paragraph "after". `in_next_block`: the damaged record starts block 1.
   using Damage = std::function<void(TopicRecordSpec&, const TopicFileWriter&)>;
   struct Case {
@@ -415,38 +302,38 @@ TEST(ConvertTopicsGolden, DamagedRecordLinksAndSizes) {
     bool read;  // "read" is written before the damage is noticed
     int warning;
   };
+  const int lost = kWarnTopicRecordLost, ends = kWarnTopicStreamEnds;
   const Case cases[] = {
       {"a record size past everything |TOPIC can hold", true, false, false,
        [](auto& r, auto&) { r.record_size = 0x10000000; }, false, kWarnTopicRecordDamaged},
       {"a record size past the data of its block", true, false, false,
-       [](auto& r, auto&) { r.record_size = 3000; }, false, kWarnTopicStreamEnds},
+       [](auto& r, auto&) { r.record_size = 3000; }, false, ends},
       {"a next-record link that points backwards", false, false, false,
-       [](auto& r, auto& w) { r.next = int32_t(w.Position(1)); }, true, kWarnTopicRecordLost},
+       [](auto& r, auto& w) { r.next = int32_t(w.Position(1)); }, true, lost},
       {"a next-record link to the record itself", false, false, false,
-       [](auto& r, auto& w) { r.next = int32_t(w.NextPosition()); }, true, kWarnTopicRecordLost},
+       [](auto& r, auto& w) { r.next = int32_t(w.NextPosition()); }, true, lost},
       {"a next-record link into a block already passed", false, true, false,
-       [](auto& r, auto& w) { r.next = int32_t(w.Position(1)); }, true, kWarnTopicRecordLost},
+       [](auto& r, auto& w) { r.next = int32_t(w.Position(1)); }, true, lost},
       {"text longer than the record holds, last record", false, false, true,
-       [](auto& r, auto&) { r.expanded_length = 100; }, false, kWarnTopicStreamEnds},
+       [](auto& r, auto&) { r.expanded_length = 100; }, false, ends},
       {"text longer than the record holds, more records follow", false, false, false,
-       [](auto& r, auto&) { r.expanded_length = 100; }, false, kWarnTopicStreamEnds},
+       [](auto& r, auto&) { r.expanded_length = 100; }, false, ends},
       {"a next-record link beyond the data of its block", false, false, false,
-       [](auto& r, auto&) { r.next = 12 + 3000; }, true, kWarnTopicRecordLost},
+       [](auto& r, auto&) { r.next = 12 + 3000; }, true, lost},
       {"a next-record link into a block past the end", false, false, false,
-       [](auto& r, auto&) { r.next = (40 << 14) + 12; }, true, kWarnTopicRecordLost},
+       [](auto& r, auto&) { r.next = (40 << 14) + 12; }, true, lost},
       {"a next-record link into the block header", false, false, false,
-       [](auto& r, auto&) { r.next = 5; }, true, kWarnTopicRecordLost},
+       [](auto& r, auto&) { r.next = 5; }, true, lost},
       {"a record size smaller than its header", false, false, false,
-       [](auto& r, auto&) { r.record_size = 0; }, false, kWarnTopicRecordLost},
+       [](auto& r, auto&) { r.record_size = 0; }, false, lost},
       {"a negative record size", false, false, false, [](auto& r, auto&) { r.record_size = -5; },
-       false, kWarnTopicRecordLost},
+       false, lost},
   };
   for (const Case& c : cases) {
     auto damage = [&c](TopicRecords& t) {
       if (c.in_next_block) t.writer().FillToBlockEnd();
-      TopicRecordSpec r;
-      r.format_part = ParagraphFormatPart(EndedParagraph().Build());
-      r.text_part = TextStrings({"read", ""});
+      TopicRecordSpec r{.format_part = ParagraphFormatPart(EndedParagraph().Build()),
+                        .text_part = TextStrings({"read", ""})};
       c.damage(r, t.writer());
       t.Record(r);
       if (!c.last) t.Paragraph(EndedParagraph(), {"after", ""});
@@ -456,91 +343,67 @@ TEST(ConvertTopicsGolden, DamagedRecordLinksAndSizes) {
 }
 
 TEST(ConvertTopicsGolden, DamagedRecordContents) {
+  const std::string after = Para("after\\par\n");
+  auto then_after = [](TopicRecordSpec spec) {
+    return [spec](TopicRecords& t) { t.Record(spec).Paragraph(EndedParagraph(), {"after", ""}); };
+  };
   const DamageCase cases[] = {
       // Phrase 50 of a 3-phrase table adds nothing; the walk goes on.
       {"a phrase number beyond the table", true,
-       [](TopicRecords& t) {
-         t.Record(
-              CodedParagraph(0x20, Join({Chars("a"), {0x01, 100}, Chars("b"), {0x00, 0x00}}), "ab"))
-             .Paragraph(EndedParagraph(), {"after", ""});
-       },
-       Para("ab\\par\n") + Para("after\\par\n"), kWarnTopicTextPhrase},
+       then_after(CodedParagraph(0x20, Join({Chars("a"), {0x01, 100}, Chars("b\0\0"sv)}), "ab")),
+       Para("ab\\par\n") + after, kWarnTopicTextPhrase},
       // The paragraph ends with the data: its text is still written.
       {"formatting data without 0xFF", false,
-       [](TopicRecords& t) {
-         TopicRecordSpec open;
-         open.format_part = ParagraphFormatPart(EndedParagraph().Build(false));
-         open.text_part = TextStrings({"open", ""});
-         t.Record(open).Paragraph(EndedParagraph(), {"after", ""});
-       },
-       Para("open\\par\n") + Para("after\\par\n"), kWarnParagraphNoEnd},
+       then_after({.format_part = ParagraphFormatPart(EndedParagraph().Build(false)),
+                   .text_part = TextStrings({"open", ""})}),
+       Para("open\\par\n") + after, kWarnParagraphNoEnd},
       // A font change whose number is cut: the command is dropped, the text before it kept.
       {"a command's operands past the formatting data", false,
-       [](TopicRecords& t) {
-         TopicRecordSpec cut;
-         cut.format_part = ParagraphFormatPart(ParagraphBuilder().Raw({0x80, 0x01}).Build(false));
-         cut.text_part = TextStrings({"cut", ""});
-         t.Record(cut).Paragraph(EndedParagraph(), {"after", ""});
-       },
-       Para("cut") + Para("after\\par\n"), kWarnParagraphCut},
-      // Type 0x24 is skipped; the next record is converted.
+       then_after(
+           {.format_part = ParagraphFormatPart(ParagraphBuilder().Raw({0x80, 0x01}).Build(false)),
+            .text_part = TextStrings({"cut", ""})}),
+       Para("cut") + after, kWarnParagraphCut},
       {"an unknown record type", false,
-       [](TopicRecords& t) {
-         TopicRecordSpec unknown;
-         unknown.type = 0x24;
-         unknown.format_part = {1, 2, 3};
-         unknown.text_part = TextStrings({"skipped"});
-         t.Record(unknown).Paragraph(EndedParagraph(), {"after", ""});
-       },
-       Para("after\\par\n"), kWarnUnknownRecord},
+       then_after({.type = 0x24, .format_part = {1, 2, 3}, .text_part = TextStrings({"skipped"})}),
+       after, kWarnUnknownRecord},
   };
   for (const DamageCase& c : cases) RunDamageCase(c);
-}
-
-TEST(ConvertTopicsGolden, UnknownRecordTypeWarningText) {
+  // One warning per unknown record and pass.
   TopicRecords topics;
-  TopicRecordSpec unknown;
-  unknown.type = 0x24;
-  topics.Header({"A"}).Record(unknown).Record(unknown).Paragraph(EndedParagraph(), {"b", ""});
+  topics.Header({"A"})
+      .Record({.type = 0x24})
+      .Record({.type = 0x24})
+      .Paragraph(EndedParagraph(), {"b", ""});
   const ConversionOutcome out = ConvertHelpBytes(GoldenHelpFile(topics), kRecompile);
-  // One warning per record and pass.
   ASSERT_EQ(out.WarningIds(), (std::vector<int>(4, kWarnUnknownRecord)));
   EXPECT_EQ(out.warnings[0].text, "Unknown TopicLink-Record Type 36");
-  EXPECT_TRUE(
-      SameBytes(out.File("TEST.RTF"), Crlf(Frame() + Footnote('$', "A") + Para("b\\par\n") + "}")));
 }
 
 TEST(ConvertTopicsGolden, NoTopicAtAll) {
-  struct Case {
-    const char* name;
-    std::optional<std::vector<uint8_t>> topic;
-    // Between the frame and the closing brace, with one pass (the first character of the
-    // session is followed by a line feed) and after a pre-pass (which counted it already).
-    std::string one_pass;
-    std::string after_pre_pass;
-  };
-  TopicRecords orphans;
+  TopicRecords orphans, table_first;
   orphans.Paragraph(EndedParagraph(), {"no topic header", ""});
-  TopicRecords table_first;
   table_first.Table(TableLayout(1, {{100, 0}}), {TableCell(0, EndedParagraph().Build())},
                     {"cell", ""});
   const std::string row = "\\par{\\pard\\trowd\\intbl\\trleft00\\cellx1000 \\pard\\s0\\intbl\\ql ";
-  const Case cases[] = {
-      {"no |TOPIC", std::nullopt, "", ""},
-      {"an empty |TOPIC", std::vector<uint8_t>{}, "", ""},
-      {"a paragraph before any topic header", orphans.Build(), Para("n\no topic header\\par\n"),
-       Para("no topic header\\par\n")},
-      {"a table before any topic header", table_first.Build(), row + "c\nell\\cell\\row\\pard}\n",
-       row + "cell\\cell\\row\\pard}\n"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
+  // Between the frame and the closing brace, with one pass (a line feed after the session's
+  // first character) and after a pre-pass (which counted it already).
+  const std::tuple<const char*, std::optional<std::vector<uint8_t>>, std::string, std::string>
+      cases[] = {
+          {"no |TOPIC", std::nullopt, "", ""},
+          {"an empty |TOPIC", std::vector<uint8_t>{}, "", ""},
+          {"a paragraph before any topic header", orphans.Build(), Para("n\no topic header\\par\n"),
+           Para("no topic header\\par\n")},
+          {"a table before any topic header", table_first.Build(),
+           row + "c\nell\\cell\\row\\pard}\n", row + "cell\\cell\\row\\pard}\n"},
+      };
+  for (const auto& [name, topic, one_pass, after_pre_pass] : cases) {
+    SCOPED_TRACE(name);
     Files files = {{"|SYSTEM", GoldenSystem()}, {"|FONT", OldStyleFontFile()}};
-    if (c.topic) files.push_back({"|TOPIC", *c.topic});
+    if (topic) files.push_back({"|TOPIC", *topic});
     for (ConversionOptions options : {kRecompileOnePass, kRecompile}) {
       const ConversionOutcome out = ConvertHelpBytes(AssembleHelpFile(files), options);
       ASSERT_FALSE(out.fatal) << *out.fatal;
-      const std::string& body = options == kRecompile ? c.after_pre_pass : c.one_pass;
+      const std::string& body = options == kRecompile ? after_pre_pass : one_pass;
       EXPECT_TRUE(SameBytes(out.File("TEST.RTF"), Crlf(Frame() + body + "}")));
       EXPECT_TRUE(SameBytes(out.File("TEST.HPJ"), ProjectFile({"TEST.RTF"})));
       // Reported once, by the main pass.

@@ -38,12 +38,12 @@ std::vector<uint8_t> EncodeUnsignedShort(unsigned v);
 /// One record to place in the stream.
 struct TopicRecordSpec {
   uint8_t type = 0x20;
-  std::vector<uint8_t> format_part;
-  std::vector<uint8_t> text_part;          // as stored
-  std::optional<int32_t> expanded_length;  // default: text_part.size()
-  std::optional<int32_t> record_size;      // overrides the computed size (malformed files)
-  std::optional<int32_t> next;             // overrides the computed next field
-  std::optional<int32_t> format_length;    // overrides 21 + format_part.size()
+  std::vector<uint8_t> format_part = {};
+  std::vector<uint8_t> text_part = {};          // as stored
+  std::optional<int32_t> expanded_length = {};  // default: text_part.size()
+  std::optional<int32_t> record_size = {};      // overrides the computed size (malformed files)
+  std::optional<int32_t> next = {};             // overrides the computed next field
+  std::optional<int32_t> format_length = {};    // overrides 21 + format_part.size()
 };
 
 /// The bytes of one record with the given next and previous fields.
