@@ -27,33 +27,31 @@ class SystemFileTest : public testing::Test {
   ConversionSession session_{diag_, out_};
 };
 
-TEST_F(SystemFileTest, VersionTable) {
-  struct Case {
-    uint16_t minor;
-    const char* warning;  // nullptr: none
-    bool hc30, hcrtf, media_viewer;
+TEST_F(SystemFileTest, VersionTableAndCompressedFlag) {
+  const char* const hc30 = "File Created by HC30. handling Incomplete";
+  const char* const mvc = "File Created by WMVC (Media Viewer). handling Incomplete";
+  const char* const hcrtf = "File Created by HCRTF (Windows NT/Windows 95). handling Incomplete";
+  // The flags 4 and 8 mean LZ77, except in HC30 files; only the low byte of the minor counts.
+  const std::tuple<uint16_t, uint16_t, const char*, bool> cases[] = {
+      {15, 4, hc30, false},    {15, 8, hc30, false},     {21, 0, nullptr, false},
+      {21, 4, nullptr, true},  {21, 8, nullptr, true},   {21, 0x0C, nullptr, true},
+      {21, 2, nullptr, false}, {27, 8, mvc, true},       {33, 0, hcrtf, false},
+      {33, 4, hcrtf, true},    {0x0121, 4, hcrtf, true},
   };
-  const char* const kHcrtf = "File Created by HCRTF (Windows NT/Windows 95). handling Incomplete";
-  const Case cases[] = {
-      {15, "File Created by HC30. handling Incomplete", true, false, false},
-      {21, nullptr, false, false, false},
-      {27, "File Created by WMVC (Media Viewer). handling Incomplete", false, false, true},
-      {33, kHcrtf, false, true, false},
-      {0x0121, kHcrtf, false, true, false},  // only the low byte counts
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.minor);
+  for (const auto& [minor, flags, warning, compressed] : cases) {
+    SCOPED_TRACE(testing::Message() << minor << "/" << flags);
     diag_.warnings.clear();
-    auto hf = OpenWith(BuildSystemFile(c.minor, 0, {}));
+    auto hf =
+        OpenWith(minor == 15 ? BuildHc30SystemFile("T", flags) : BuildSystemFile(minor, flags, {}));
     ASSERT_TRUE(hf);
-    EXPECT_EQ(hf->system_header.minor, c.minor);
-    EXPECT_EQ(hf->is_hc30, c.hc30);
-    EXPECT_EQ(hf->is_hcrtf, c.hcrtf);
-    EXPECT_EQ(hf->is_media_viewer, c.media_viewer);
-    ASSERT_EQ(diag_.warnings.size(), c.warning ? 1u : 0u);
-    if (c.warning) {
+    EXPECT_EQ(hf->is_hc30, warning == hc30);
+    EXPECT_EQ(hf->is_hcrtf, warning == hcrtf);
+    EXPECT_EQ(hf->is_media_viewer, warning == mvc);
+    EXPECT_EQ(hf->compressed, compressed);
+    ASSERT_EQ(diag_.warnings.size(), warning ? 1u : 0u);
+    if (warning) {
       EXPECT_EQ(diag_.warnings[0].id, kWarnCompiledBy);
-      EXPECT_EQ(diag_.warnings[0].text, c.warning);
+      EXPECT_EQ(diag_.warnings[0].text, warning);
     }
   }
   // 0x1516: the low byte, 22, is no known compiler; a |SYSTEM shorter than its header neither.
@@ -69,23 +67,6 @@ TEST_F(SystemFileTest, VersionTable) {
                      "This Program can only Convert HLP-Files created by HC31,HC30 or HCRTF");
       }
     }
-}
-
-TEST_F(SystemFileTest, CompressedFlag) {
-  struct {
-    uint16_t minor, flags;
-    bool compressed;
-  } cases[] = {
-      {21, 0, false}, {21, 4, true},  {21, 8, true}, {21, 0x0C, true}, {21, 2, false},
-      {33, 4, true},  {33, 0, false}, {27, 8, true}, {15, 4, false},   {15, 8, false},
-  };
-  for (const auto& c : cases) {
-    auto hf = OpenWith(
-        c.minor == 15 ? BuildHc30SystemFile("T", c.flags) : BuildSystemFile(c.minor, c.flags, {}),
-        kProbeOnly);
-    ASSERT_TRUE(hf);
-    EXPECT_EQ(hf->compressed, c.compressed) << c.minor << "/" << c.flags;
-  }
   // No |SYSTEM: nothing is known, nothing is warned.
   diag_.warnings.clear();
   auto hf = OpenWith({});

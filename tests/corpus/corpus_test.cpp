@@ -294,15 +294,11 @@ void CorpusRun::TestBody() {
                                                : "HC31";
   EXPECT_EQ(compiler, manifest.at("compiler"));
   EXPECT_EQ(hf->internal_files.size(), std::stoul(manifest.at("n_internal")));
-  for (const auto& [column, slot] :
-       std::initializer_list<std::pair<const char*, Slot>>{{"Phrases", Slot::kPhrases},
-                                                           {"PhrIndex", Slot::kPhrIndex},
-                                                           {"PhrImage", Slot::kPhrImage},
-                                                           {"CONTEXT", Slot::kContext},
-                                                           {"KWBTREE", Slot::kKwBtree},
-                                                           {"CTXOMAP", Slot::kCtxOMap},
-                                                           {"TOMAP", Slot::kToMap},
-                                                           {"FONT", Slot::kFont}})
+  const std::pair<const char*, Slot> slots[] = {
+      {"Phrases", Slot::kPhrases}, {"PhrIndex", Slot::kPhrIndex}, {"PhrImage", Slot::kPhrImage},
+      {"CONTEXT", Slot::kContext}, {"KWBTREE", Slot::kKwBtree},   {"CTXOMAP", Slot::kCtxOMap},
+      {"TOMAP", Slot::kToMap},     {"FONT", Slot::kFont}};
+  for (const auto& [column, slot] : slots)
     EXPECT_EQ(hf->slot(slot).present(), manifest.at(column) != "-") << column;
   if (!manifest.at("title").empty()) {
     EXPECT_EQ(ReadSystemStrings(*hf).title.value_or("(none)"), manifest.at("title"));
