@@ -143,27 +143,6 @@ ParagraphBuilder& ParagraphBuilder::Set(uint16_t bit, std::vector<int> values) {
   fields_[bit] = std::move(values);
   return *this;
 }
-ParagraphBuilder& ParagraphBuilder::SpaceBefore(int v) {
-  return Set(0x0002, {v});
-}
-ParagraphBuilder& ParagraphBuilder::SpaceAfter(int v) {
-  return Set(0x0004, {v});
-}
-ParagraphBuilder& ParagraphBuilder::LineSpacing(int v) {
-  return Set(0x0008, {v});
-}
-ParagraphBuilder& ParagraphBuilder::LeftIndent(int v) {
-  return Set(0x0010, {v});
-}
-ParagraphBuilder& ParagraphBuilder::RightIndent(int v) {
-  return Set(0x0020, {v});
-}
-ParagraphBuilder& ParagraphBuilder::FirstIndent(int v) {
-  return Set(0x0040, {v});
-}
-ParagraphBuilder& ParagraphBuilder::UnknownPair(int a, int b) {
-  return Set(0x0001, {a, b});
-}
 ParagraphBuilder& ParagraphBuilder::Border(uint8_t flags) {
   bits_ |= 0x0100;
   border_ = flags;
@@ -176,29 +155,9 @@ ParagraphBuilder& ParagraphBuilder::Tab(unsigned position, std::optional<uint8_t
   tabs_.push_back(std::move(t));
   return *this;
 }
-ParagraphBuilder& ParagraphBuilder::Bits(uint16_t extra) {
-  bits_ |= extra;
-  return *this;
-}
 
-ParagraphBuilder& ParagraphBuilder::Font(uint16_t n) {
-  commands_.u8(0x80).u16(n);
-  return *this;
-}
-ParagraphBuilder& ParagraphBuilder::Command(uint8_t code) {
-  commands_.u8(code);
-  return *this;
-}
-ParagraphBuilder& ParagraphBuilder::Raw(std::vector<uint8_t> bytes) {
-  commands_.bytes(bytes);
-  return *this;
-}
 ParagraphBuilder& ParagraphBuilder::Macro(std::string_view text, bool no_font) {
   commands_.u8(no_font ? 0xCC : 0xC8).i16(static_cast<int16_t>(text.size() + 1)).cstr(text);
-  return *this;
-}
-ParagraphBuilder& ParagraphBuilder::JumpShort(uint8_t code, uint32_t hash) {
-  commands_.u8(code).u32(hash);
   return *this;
 }
 ParagraphBuilder& ParagraphBuilder::JumpExtended(uint8_t code, uint32_t hash,

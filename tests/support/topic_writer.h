@@ -109,24 +109,34 @@ class TopicFileWriter {
 /// fields in bit order, then commands, then 0xFF.
 class ParagraphBuilder {
  public:
-  ParagraphBuilder& SpaceBefore(int v);
-  ParagraphBuilder& SpaceAfter(int v);
-  ParagraphBuilder& LineSpacing(int v);
-  ParagraphBuilder& LeftIndent(int v);
-  ParagraphBuilder& RightIndent(int v);
-  ParagraphBuilder& FirstIndent(int v);
-  ParagraphBuilder& UnknownPair(int a, int b);
+  // The optional fields, compressed signed shorts, by their bit.
+  ParagraphBuilder& UnknownPair(int a, int b) { return Set(0x0001, {a, b}); }
+  ParagraphBuilder& SpaceBefore(int v) { return Set(0x0002, {v}); }
+  ParagraphBuilder& SpaceAfter(int v) { return Set(0x0004, {v}); }
+  ParagraphBuilder& LineSpacing(int v) { return Set(0x0008, {v}); }
+  ParagraphBuilder& LeftIndent(int v) { return Set(0x0010, {v}); }
+  ParagraphBuilder& RightIndent(int v) { return Set(0x0020, {v}); }
+  ParagraphBuilder& FirstIndent(int v) { return Set(0x0040, {v}); }
   ParagraphBuilder& Border(uint8_t flags);
   /// A tab stop: position 0..0x3FFF; with `type` the flag 0x4000 and the type byte follow.
   ParagraphBuilder& Tab(unsigned position, std::optional<uint8_t> type = std::nullopt);
-  ParagraphBuilder& Bits(uint16_t extra);  // alignment and keep bits
+  ParagraphBuilder& Bits(uint16_t extra) {  // alignment and keep bits
+    bits_ |= extra;
+    return *this;
+  }
 
   // Commands.
-  ParagraphBuilder& Font(uint16_t n);
-  ParagraphBuilder& Command(uint8_t code);  // a command without operands (0x81, 0x82, ...)
-  ParagraphBuilder& Raw(std::vector<uint8_t> bytes);
+  ParagraphBuilder& Font(uint16_t n) { return Raw(ByteBuilder().u8(0x80).u16(n).take()); }
+  /// A command without operands (0x81, 0x82, ...).
+  ParagraphBuilder& Command(uint8_t code) { return Raw({code}); }
+  ParagraphBuilder& Raw(std::vector<uint8_t> bytes) {
+    commands_.bytes(bytes);
+    return *this;
+  }
   ParagraphBuilder& Macro(std::string_view text, bool no_font = false);
-  ParagraphBuilder& JumpShort(uint8_t code, uint32_t hash);
+  ParagraphBuilder& JumpShort(uint8_t code, uint32_t hash) {
+    return Raw(ByteBuilder().u8(code).u32(hash).take());
+  }
   /// An extended hotspot (0xEA, 0xEB, 0xEE, 0xEF).
   ParagraphBuilder& JumpExtended(uint8_t code, uint32_t hash, std::optional<uint8_t> window,
                                  std::optional<std::string> window_name,
