@@ -37,7 +37,6 @@ inline constexpr size_t kWriterInternalHeaderBytes = 9;
 inline constexpr size_t kWriterBTreeHeaderBytes = 38;
 inline constexpr size_t kWriterLeafHeaderBytes = 8;
 inline constexpr size_t kWriterIndexHeaderBytes = 6;
-inline constexpr size_t kWriterSystemHeaderBytes = 12;
 
 /// One B-tree entry: a leaf holds key + value; an index page repeats the key.
 struct BTreeEntry {
@@ -59,8 +58,6 @@ struct BTreeLayout {
   int16_t root_page = 0;
   uint16_t levels = 0;
   std::vector<int16_t> leaf_chain;  // leaf page numbers in chain order
-  /// The offset of page `page` from the start of the B-tree data.
-  size_t PageOffset(int page) const { return kWriterBTreeHeaderBytes + size_t(page) * page_size; }
   /// The first leaf (the start of the chain).
   int16_t first_leaf() const { return leaf_chain.empty() ? -1 : leaf_chain.front(); }
 };
