@@ -52,45 +52,15 @@ TEST(Settings, ReadsValuesAsThePlatformDoes) {
 TEST(Settings, WriteKeepsEveryOtherLine) {
   TempFolder tmp;
   const std::filesystem::path ini = tmp / "QUORVEX.INI";
-  WriteFile(ini,
-            "; my settings\n"
-            "[Other]\n"
-            "ForPrint=7\n"
-            "\n"
-            "[OPTIONS]\n"
-            "Language=DEU\n"
-            "  forprint = 1\n"
-            "; keep me\n"
-            "Unknown=5\n"
-            "\n"
-            "; about the tail\n"
-            "[Tail]\n"
-            "X=1\n");
+  const std::string head = "; my settings\n[Other]\nForPrint=7\n\n[OPTIONS]\nLanguage=DEU\n";
+  const std::string tail = "; keep me\nUnknown=5\n\n; about the tail\n[Tail]\nX=1\n";
+  WriteFile(ini, head + "  forprint = 1\n" + tail);
   ASSERT_TRUE(WriteSettings(ini, kNoShg | kToc | kBrowseSeq | kProgressWindow));
-  EXPECT_EQ(ReadFile(ini),
-            "; my settings\n"
-            "[Other]\n"
-            "ForPrint=7\n"
-            "\n"
-            "[OPTIONS]\n"
-            "Language=DEU\n"
-            "forprint=0\n"
-            "; keep me\n"
-            "Unknown=5\n"
-            "NoShg=1\n"
-            "SplitRtf=0\n"
-            "PageBreak=0\n"
-            "EwSupport=0\n"
-            "Jumps=0\n"
-            "PageLinks=0\n"
-            "Index=0\n"
-            "Toc=1\n"
-            "BmpInRtf=0\n"
-            "Localize=0\n"
-            "\n"
-            "; about the tail\n"
-            "[Tail]\n"
-            "X=1\n");
+  // The key found is replaced in place; the others follow the section's last key.
+  EXPECT_EQ(ReadFile(ini), head + "forprint=0\n; keep me\nUnknown=5\n" +
+                               "NoShg=1\nSplitRtf=0\nPageBreak=0\nEwSupport=0\nJumps=0\n" +
+                               "PageLinks=0\nIndex=0\nToc=1\nBmpInRtf=0\nLocalize=0\n" +
+                               "\n; about the tail\n[Tail]\nX=1\n");
   EXPECT_EQ(ReadSettings(ini), kNoShg | kToc);
   EXPECT_EQ(ReadLanguageSetting(ini), "DEU");
 
