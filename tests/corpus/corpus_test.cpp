@@ -378,12 +378,13 @@ void CorpusRun::TestBody() {
   }
 }
 
-/// One test per help file and mode: Recompilation.NAME and PrintingSplit.NAME. Printing is
-/// the "-v" preset (the defaults and PageLinks) split into numbered files, so that the frame
-/// of every file is checked too.
+/// One test per help file and mode: CorpusRunRecompilation.NAME and CorpusRunPrintingSplit.NAME.
+/// Printing is the "-v" preset (the defaults and PageLinks) split into numbered files, so that the
+/// frame of every file is checked too.
 const bool registered = [] {
-  static const Mode modes[] = {{"Recompilation", "[Options]\nForPrint=0\n", false},
-                               {"PrintingSplit", "[Options]\nPageLinks=1\nSplitRtf=1\n", true}};
+  static const Mode modes[] = {
+      {"CorpusRunRecompilation", "[Options]\nForPrint=0\n", false},
+      {"CorpusRunPrintingSplit", "[Options]\nPageLinks=1\nSplitRtf=1\n", true}};
   for (const Mode& mode : modes) {
     for (const auto& [file, test_name] : ListCorpus()) {
       ::testing::RegisterTest(
