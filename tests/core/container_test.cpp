@@ -60,26 +60,14 @@ class ContainerTest : public testing::Test {
   ConversionSession session_{diag_, out_};
 };
 
-TEST_F(ContainerTest, DirectoryOfOneLeafOrOfManyLevels) {
-  HelpFileWriter w;
-  w.AddFile("|SYSTEM", Hc31System()).AddFile("|TOPIC", {1, 2, 3}).AddFile("|bm0", {9});
-  auto hf = Open(w.Build());
-  ASSERT_TRUE(hf);
-  EXPECT_EQ(hf->first_leaf, 0);
-  EXPECT_EQ(hf->page0_offset, w.layout().directory_page0);
-  EXPECT_EQ(uint32_t(hf->slot(Slot::kTopic).data_offset), w.layout().File("|TOPIC").data_offset);
-  EXPECT_EQ(hf->slot(Slot::kTopic).size, 3);
-  EXPECT_FALSE(hf->slot(Slot::kFont).present());
-  EXPECT_TRUE(diag_.warnings.empty());
-  ASSERT_FALSE(diag_.progress.empty());
-  EXPECT_EQ(diag_.progress.front(), std::make_pair(0, kPhaseLoadingSystem));
-
+TEST_F(ContainerTest, DirectoryOfManyLevels) {
+  // (The golden conversions read directories of one leaf.)
   // Entry numbers continue across pages, whichever way the pages are numbered; the one-walk
   // table and the per-entry scan give the same entries.
   for (bool reverse : {false, true}) {
     SCOPED_TRACE(reverse ? "root first" : "root last");
     HelpFileWriter many = ManyFiles(150, 64, reverse);
-    hf = Open(many.Build());
+    auto hf = Open(many.Build());
     ASSERT_GE(many.layout().directory.levels, 3);
     ASSERT_TRUE(hf);
     EXPECT_EQ(hf->first_leaf, many.layout().directory.first_leaf());
@@ -116,6 +104,8 @@ TEST_F(ContainerTest, DirectoryOfOneLeafOrOfManyLevels) {
                     [&](ByteReader&, int) { return ++pages < 2; });  // stops on request
     EXPECT_EQ(pages, 2);
   }
+  EXPECT_TRUE(diag_.warnings.empty());
+  EXPECT_EQ(diag_.progress.front(), std::make_pair(0, kPhaseLoadingSystem));
 }
 
 TEST_F(ContainerTest, WellKnownSlots) {
