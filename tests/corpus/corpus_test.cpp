@@ -202,7 +202,8 @@ std::vector<std::string> RunEnvironment(const fs::path& home, const fs::path& te
   static const std::set<std::string> replaced = {"HOME",     "XDG_CONFIG_HOME", "TEMP",
                                                  "TMP",      "TMPDIR",          "LANG",
                                                  "LANGUAGE", "LC_ALL",          "LC_MESSAGES",
-                                                 "DISPLAY",  "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"};
+                                                 "DISPLAY",  "WAYLAND_DISPLAY", "QT_QPA_PLATFORM",
+                                                 "QUORVEX_NO_OPEN"};
   std::vector<std::string> env;
   for (char** entry = environ; *entry; ++entry) {
     const std::string text = *entry;
@@ -210,7 +211,8 @@ std::vector<std::string> RunEnvironment(const fs::path& home, const fs::path& te
   }
   for (std::string v : {"HOME=" + home.string(), "XDG_CONFIG_HOME=" + (home / ".config").string(),
                         "TEMP=" + temp.string(), "TMPDIR=" + temp.string(), std::string("LANG=C"),
-                        std::string("LC_ALL=C"), std::string("QT_QPA_PLATFORM=offscreen")})
+                        std::string("LC_ALL=C"), std::string("QT_QPA_PLATFORM=offscreen"),
+                        std::string("QUORVEX_NO_OPEN=1")})
     env.push_back(v);
   return env;
 }
@@ -229,7 +231,9 @@ std::string Entries(const fs::path& dir) {
 struct Mode {
   const char* suite;
   const char* settings;  // QUORVEX.INI
+  const char* option;    // on the command line before the help file, or nullptr
   bool printing;
+  bool split;
 };
 
 class CorpusRun : public ::testing::Test {
@@ -255,8 +259,10 @@ void CorpusRun::TestBody() {
   WriteFile(settings, mode_.settings);
   // A copy beside nothing else, so that anything written beside the help file shows.
   fs::copy_file(kCorpusDir / file_, input / file_);
-  const ProgramRun run = RunProgram({binary, (input / file_).string()}, RunEnvironment(home, temp),
-                                    out, kTimeoutSeconds);
+  std::vector<std::string> args = {binary};
+  if (mode_.option) args.push_back(mode_.option);
+  args.push_back((input / file_).string());
+  const ProgramRun run = RunProgram(args, RunEnvironment(home, temp), out, kTimeoutSeconds);
   const std::string& err = run.err;
   ASSERT_TRUE(run.started) << "cannot start " << binary;
   EXPECT_FALSE(run.timed_out) << "no end within " << kTimeoutSeconds << " s";
@@ -318,7 +324,8 @@ void CorpusRun::TestBody() {
   EXPECT_EQ(walk.table_records, std::stol(facts.at("table_records")));
   for (const auto& w : diag.warnings) EXPECT_EQ(w.id, kWarnCompiledBy) << w.text;
 
-  // The files written: BASE.RTF and BASE.HPJ, or BASE1.RTF, BASE2.RTF, ... in printing mode.
+  // The files written: BASE.RTF, BASE.HPJ in recompilation mode, BASE1.RTF, BASE2.RTF, ... with
+  // SplitRtf.
   const std::string stem = file_.substr(0, file_.find_last_of('.'));
   EXPECT_EQ(fs::exists(out / (stem + ".HPJ")), !mode_.printing);
   std::vector<fs::path> rtf_files;
@@ -329,7 +336,7 @@ void CorpusRun::TestBody() {
     return x.size() != y.size() ? x.size() < y.size() : x < y;
   });
   const long split = (walk.topics + kTopicsPerSplitFile - 1) / kTopicsPerSplitFile;
-  EXPECT_EQ(long(rtf_files.size()), mode_.printing ? std::max(1L, split) : 1L);
+  EXPECT_EQ(long(rtf_files.size()), mode_.split ? std::max(1L, split) : 1L);
   std::string text;
   for (const fs::path& path : rtf_files) {
     const std::string rtf = ReadFile(path);
@@ -378,13 +385,14 @@ void CorpusRun::TestBody() {
   }
 }
 
-/// One test per help file and mode: CorpusRunRecompilation.NAME and CorpusRunPrintingSplit.NAME.
-/// Printing is the "-v" preset (the defaults and PageLinks) split into numbered files, so that the
-/// frame of every file is checked too.
+/// One test per help file and mode: recompilation, printing with the stored defaults split into
+/// numbered files (so that the frame of every split file is checked too), and the "-v" preset as
+/// a user types it.
 const bool registered = [] {
   static const Mode modes[] = {
-      {"CorpusRunRecompilation", "[Options]\nForPrint=0\n", false},
-      {"CorpusRunPrintingSplit", "[Options]\nPageLinks=1\nSplitRtf=1\n", true}};
+      {"CorpusRunRecompilation", "[Options]\nForPrint=0\n", nullptr, false, false},
+      {"CorpusRunPrintingSplit", "[Options]\nSplitRtf=1\n", nullptr, true, true},
+      {"CorpusRunView", "", "-v", true, false}};
   for (const Mode& mode : modes) {
     for (const auto& [file, test_name] : ListCorpus()) {
       ::testing::RegisterTest(

@@ -25,7 +25,7 @@
 # RTF files larger than QUORVEX_READERS_MAX_MB (3) megabytes are therefore left out (26 of 188;
 # the reference manuals of the corpus), which keeps a run at about 2.5 minutes on 2 cores;
 # QUORVEX_READERS_MAX_MB=0 reads every file. Every RTF file of both modes is still checked for
-# well-formedness and lost text by the in-process corpus test (tests/rtf/corpus_rtf_test.cpp).
+# well-formedness and lost text by the corpus test (tests/corpus/corpus_test.cpp).
 #
 # Exits 0 when all is well, 1 on a failure, 77 (ctest's SKIP_RETURN_CODE) when the corpus,
 # pandoc or soffice is missing. QUORVEX_READERS_JOBS sets how many readers run at once (default:
