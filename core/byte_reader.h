@@ -69,7 +69,8 @@ class ByteReader {
   }
   uint32_t u32() {
     if (remaining() < 4) return fail<uint32_t>();
-    uint32_t v = static_cast<uint32_t>(data_[pos_]) | (static_cast<uint32_t>(data_[pos_ + 1]) << 8) |
+    uint32_t v = static_cast<uint32_t>(data_[pos_]) |
+                 (static_cast<uint32_t>(data_[pos_ + 1]) << 8) |
                  (static_cast<uint32_t>(data_[pos_ + 2]) << 16) |
                  (static_cast<uint32_t>(data_[pos_ + 3]) << 24);
     pos_ += 4;

@@ -18,7 +18,9 @@ bool RecordingDiagnostics::Saw(std::string_view part) const {
 
 TerminalDiagnostics::TerminalDiagnostics(bool interactive) : interactive_(interactive) {}
 
-TerminalDiagnostics::~TerminalDiagnostics() { Finish(); }
+TerminalDiagnostics::~TerminalDiagnostics() {
+  Finish();
+}
 
 void TerminalDiagnostics::Finish() {
   if (bar_shown_) {

@@ -15,9 +15,9 @@ OutputNames DeriveOutputNames(const ConversionJob& job) {
   OutputNames n;
   n.help_path = job.path;
   size_t sep = n.help_path.find_last_of("/\\");
-  std::string_view file_part =
-      sep == std::string::npos ? std::string_view(n.help_path)
-                               : std::string_view(n.help_path).substr(sep + 1);
+  std::string_view file_part = sep == std::string::npos
+                                   ? std::string_view(n.help_path)
+                                   : std::string_view(n.help_path).substr(sep + 1);
   if (file_part.find('.') == std::string_view::npos) n.help_path += ".HLP";
 
   sep = n.help_path.find_last_of("/\\");

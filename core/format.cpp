@@ -66,12 +66,18 @@ std::string FormatText(std::string_view format, std::initializer_list<FormatArg>
     Spec s;
     for (; i < format.size(); ++i) {
       char f = format[i];
-      if (f == '-') s.left = true;
-      else if (f == '0') s.zero = true;
-      else if (f == '+') s.plus = true;
-      else if (f == ' ') s.space = true;
-      else if (f == '#') s.alt = true;
-      else break;
+      if (f == '-')
+        s.left = true;
+      else if (f == '0')
+        s.zero = true;
+      else if (f == '+')
+        s.plus = true;
+      else if (f == ' ')
+        s.space = true;
+      else if (f == '#')
+        s.alt = true;
+      else
+        break;
     }
     if (i < format.size() && format[i] == '*') {
       const FormatArg* a = take();

@@ -22,7 +22,8 @@ inline constexpr ConversionOptions kIndex = 0x0400;      // book index from the 
 inline constexpr ConversionOptions kSplitRtf = 0x0800;   // numbered RTF files of 152 topics
 inline constexpr ConversionOptions kProgressWindow = 0x1000;  // progress display for the job
 inline constexpr ConversionOptions kLocalize = 0x4000;        // localization reference file
-inline constexpr ConversionOptions kProbeOnly = 0x8000;  // open silently, directory and |SYSTEM only
+inline constexpr ConversionOptions kProbeOnly =
+    0x8000;  // open silently, directory and |SYSTEM only
 
 /// The printing preset of "-v PATH": NoShg, BmpInRtf, ForPrint, EwSupport, PageLinks, Toc, Index.
 inline constexpr ConversionOptions kViewPreset = 0x0747;

@@ -86,9 +86,8 @@ std::unique_ptr<OutputSink> OutputDir::Create(std::string_view name, bool text) 
   if (!IsPlainName(name)) return nullptr;
   std::FILE* f = std::fopen(PathOf(name).c_str(), "wb");
   if (!f) return nullptr;
-  return std::unique_ptr<OutputSink>(
-      new OutputSink(text ? OutputSink::Kind::kText : OutputSink::Kind::kBinary,
-                     std::string(name), f));
+  return std::unique_ptr<OutputSink>(new OutputSink(
+      text ? OutputSink::Kind::kText : OutputSink::Kind::kBinary, std::string(name), f));
 }
 
 std::unique_ptr<OutputSink> OutputDir::CreateText(std::string_view name) {

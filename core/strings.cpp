@@ -72,11 +72,13 @@ constexpr Entry kTexts[] = {
     {152, "Font %d names face %d, which |FONT does not hold (%d face names); Arial is used"},
     {153, "|FONT is cut short: %d of %d font descriptors are in it"},
     {170, "The topic data ends inside a record after topic #%ld; the topics after it are lost"},
-    {171, "A topic record after topic #%ld is damaged (its sizes do not fit); the topics after it "
-          "are skipped"},
+    {171,
+     "A topic record after topic #%ld is damaged (its sizes do not fit); the topics after it "
+     "are skipped"},
     {172, "The help file holds no topics"},
-    {173, "The topic record after topic #%ld cannot be found (its position lies outside the topic "
-          "data); the topics after it are lost"},
+    {173,
+     "The topic record after topic #%ld cannot be found (its position lies outside the topic "
+     "data); the topics after it are lost"},
 
     {512 + 1, "Sammelt Suchbegriffe"},
     {512 + 2, "Konvertiert Grafiken"},
@@ -113,9 +115,11 @@ constexpr Entry kTexts[] = {
     {512 + 61, "Möchten Sie die Konvertierung wirklich abbrechen"},
     {512 + 62, "Quorvex Verarbeitungsfehler"},
     {512 + 90, "Warnung:"},
-    {512 + 100, "Die interne Datei %s (Eintrag %ld) liegt außerhalb der Hilfedatei und wird übergangen"},
+    {512 + 100,
+     "Die interne Datei %s (Eintrag %ld) liegt außerhalb der Hilfedatei und wird übergangen"},
     {512 + 101, "Die interne Datei %s ist verkürzt: %ld von %ld Bytes liegen in der Hilfedatei"},
-    {512 + 102, "Die interne Datei %s hat die ungültige Größe %ld Bytes und wird als leer behandelt"},
+    {512 + 102,
+     "Die interne Datei %s hat die ungültige Größe %ld Bytes und wird als leer behandelt"},
     {512 + 103, "Das Verzeichnis enthält %ld interne Dateien, sein Kopf kündigt aber %ld an"},
     {512 + 104, "|SYSTEM-Eintrag vom Typ %d ist verkürzt: %ld von %ld Bytes liegen in der Datei"},
     {512 + 120, "Phrasentabelle %s kündigt %ld Phrasen an, enthält aber Daten für nur %ld"},
@@ -137,16 +141,20 @@ constexpr Entry kTexts[] = {
     {512 + 138, "Das Layout einer Tabellenzeile reicht über ihre Formatdaten hinaus"},
     {512 + 150, "Die Hilfedatei hat kein brauchbares |FONT; das RTF nutzt eine Standardschrift"},
     {512 + 151, "|FONT enthält keine Schriftbeschreibungen; das RTF nutzt eine Standardschrift"},
-    {512 + 152, "Schrift %d verweist auf Schriftname %d, den |FONT nicht enthält (%d Namen); Arial "
-                "wird verwendet"},
+    {512 + 152,
+     "Schrift %d verweist auf Schriftname %d, den |FONT nicht enthält (%d Namen); Arial "
+     "wird verwendet"},
     {512 + 153, "|FONT ist verkürzt: %d von %d Schriftbeschreibungen sind vorhanden"},
-    {512 + 170, "Die Themendaten enden mitten in einem Satz nach Thema #%ld; die folgenden Themen "
-                "gehen verloren"},
-    {512 + 171, "Ein Thema-Satz nach Thema #%ld ist beschädigt (seine Größen passen nicht); die "
-                "folgenden Themen werden übergangen"},
+    {512 + 170,
+     "Die Themendaten enden mitten in einem Satz nach Thema #%ld; die folgenden Themen "
+     "gehen verloren"},
+    {512 + 171,
+     "Ein Thema-Satz nach Thema #%ld ist beschädigt (seine Größen passen nicht); die "
+     "folgenden Themen werden übergangen"},
     {512 + 172, "Die Hilfedatei enthält keine Themen"},
-    {512 + 173, "Der Thema-Satz nach Thema #%ld ist nicht zu finden (seine Position liegt außerhalb "
-                "der Themendaten); die folgenden Themen gehen verloren"},
+    {512 + 173,
+     "Der Thema-Satz nach Thema #%ld ist nicht zu finden (seine Position liegt außerhalb "
+     "der Themendaten); die folgenden Themen gehen verloren"},
 };
 
 struct Table {
@@ -166,9 +174,13 @@ int g_language_offset = 0;
 
 }  // namespace
 
-void SetLanguageOffset(int offset) { g_language_offset = offset; }
+void SetLanguageOffset(int offset) {
+  g_language_offset = offset;
+}
 
-int LanguageOffset() { return g_language_offset; }
+int LanguageOffset() {
+  return g_language_offset;
+}
 
 const std::string& LoadText(int id) {
   static const std::string kNotFound = "String Id not found";

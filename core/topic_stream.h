@@ -28,13 +28,13 @@ TopicGeometry TopicGeometryOf(const HelpFile& hf);
 
 /// Reading state, kept in the HelpFile between calls.
 struct TopicStream {
-  bool started = false;          // a buffer exists (false before the first read and after reset)
-  std::vector<uint8_t> buffer;   // decompressed data of the current block
-  uint32_t read_index = 0;       // index of the next byte to deliver
-  uint32_t valid_length = 0;     // valid bytes in the buffer
-  int32_t block = -1;            // block in the buffer; -1 before the first load
-  uint32_t next_position = 12;   // TopicPosition of the record to be entered next
-  uint32_t bytes_left = 0;       // bytes of the current record not yet delivered
+  bool started = false;         // a buffer exists (false before the first read and after reset)
+  std::vector<uint8_t> buffer;  // decompressed data of the current block
+  uint32_t read_index = 0;      // index of the next byte to deliver
+  uint32_t valid_length = 0;    // valid bytes in the buffer
+  int32_t block = -1;           // block in the buffer; -1 before the first load
+  uint32_t next_position = 12;  // TopicPosition of the record to be entered next
+  uint32_t bytes_left = 0;      // bytes of the current record not yet delivered
   // A record's size and next-record fields are taken from its first 16 bytes as they are
   // delivered, so that a record header may straddle a block boundary.
   uint32_t header_collected = 0;           // bytes of the open record's header seen so far

@@ -82,11 +82,11 @@ int TopicWalk::ProgressPercent() const {
   const int64_t span = for_print ? 50 : 25;
   const int64_t base = (main_pass_ && !for_print) ? 25 : 0;
   // A |TOPIC smaller than one block would divide by zero.
-  const int64_t blocks = std::max<int64_t>(1, static_cast<uint32_t>(hf_.slot(Slot::kTopic).size) /
-                                                  g.block_size);
+  const int64_t blocks =
+      std::max<int64_t>(1, static_cast<uint32_t>(hf_.slot(Slot::kTopic).size) / g.block_size);
   const int64_t block = std::max<int32_t>(0, hf_.topic_stream.block);
-  return static_cast<int>(std::min<int64_t>(100, 50 + base + (block * span * 2 + blocks) /
-                                                                  (2 * blocks)));
+  return static_cast<int>(
+      std::min<int64_t>(100, 50 + base + (block * span * 2 + blocks) / (2 * blocks)));
 }
 
 void TopicWalk::StartFile() {
@@ -185,8 +185,8 @@ void TopicWalk::Run() {
     }
 
     // The parts of the record: FormatPart, then the stored TextPart.
-    const int64_t format_size = static_cast<int64_t>(link.format_length) -
-                                static_cast<int64_t>(kTopicLinkHeaderSize);
+    const int64_t format_size =
+        static_cast<int64_t>(link.format_length) - static_cast<int64_t>(kTopicLinkHeaderSize);
     const int64_t stored_size = has_phrase_table ? static_cast<int64_t>(link.record_size) -
                                                        static_cast<int64_t>(link.format_length)
                                                  : static_cast<int64_t>(link.text_length);
@@ -203,8 +203,7 @@ void TopicWalk::Run() {
     std::string text;
     if (stored_size > 0) {
       const size_t n = std::min<size_t>(text_part.size(), text_length);
-      const size_t capacity =
-          std::clamp<size_t>(text_length, kTopicTextCapacity, kMaxExpandedText);
+      const size_t capacity = std::clamp<size_t>(text_length, kTopicTextCapacity, kMaxExpandedText);
       text = ExpandTopicText(hf_, Bytes(text_part.data(), n),
                              PhraseCodesFor(hf_, text_part.size(), text_length), capacity);
     }
@@ -254,8 +253,7 @@ void TopicWalk::Run() {
 
 }  // namespace
 
-void ConvertTopics(HelpFile& hf, std::string_view base_name, OutputSink& project,
-                   bool main_pass) {
+void ConvertTopics(HelpFile& hf, std::string_view base_name, OutputSink& project, bool main_pass) {
   TopicWalk(hf, base_name, project, main_pass).Run();
 }
 

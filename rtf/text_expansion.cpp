@@ -112,8 +112,7 @@ PhraseCodes PhraseCodesFor(const HelpFile& hf, size_t stored_length, size_t expa
   // A file with both |Phrases and |PhrIndex has the |Phrases table loaded; its text can only
   // be read with the codes of that table.
   const bool old_table_loaded = hf.phrases.kind == PhraseTables::Kind::kOld;
-  return hf.slot(Slot::kPhrIndex).present() && !old_table_loaded &&
-                 stored_length < expanded_length
+  return hf.slot(Slot::kPhrIndex).present() && !old_table_loaded && stored_length < expanded_length
              ? PhraseCodes::kHcrtf
              : PhraseCodes::kOld;
 }

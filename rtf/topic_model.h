@@ -30,12 +30,12 @@ inline constexpr size_t kTopicLinkHeaderSize = 21;
 
 /// The FormatPart of a topic header (type 2) and its expanded text.
 struct TopicHeaderRecord {
-  int32_t first_field = 0;     // HC30: 8 or less marks the last topic
-  int32_t browse_back = -1;    // predecessor in the browse sequence, -1 if none
+  int32_t first_field = 0;   // HC30: 8 or less marks the last topic
+  int32_t browse_back = -1;  // predecessor in the browse sequence, -1 if none
   int32_t browse_forward = -1;
   int32_t topic_number = 0;
-  int32_t scroll_start = 0;    // TopicPosition where the scrolling region starts
-  std::string text;            // title, NUL, entry macros (as expanded)
+  int32_t scroll_start = 0;  // TopicPosition where the scrolling region starts
+  std::string text;          // title, NUL, entry macros (as expanded)
 };
 
 /// The text strings of a record, consumed one NUL-terminated string at a time. A record
@@ -85,7 +85,7 @@ struct ParagraphProperties {
   int left_indent = 0;
   int right_indent = 0;
   int first_indent = 0;
-  uint8_t border_flags = 0;  // valid with kParaBorder
+  uint8_t border_flags = 0;   // valid with kParaBorder
   std::vector<TabStop> tabs;  // valid with kParaTabs
 };
 
@@ -102,8 +102,8 @@ struct HotspotTarget {
 
 /// An object placed in the text (0x86, 0x87, 0x88).
 struct ObjectData {
-  uint8_t type = 0;        // 3 or 0x22 picture; 5 embedded window, button or media object
-  int32_t size = 0;        // compressed signed long after the type
+  uint8_t type = 0;         // 3 or 0x22 picture; 5 embedded window, button or media object
+  int32_t size = 0;         // compressed signed long after the type
   uint16_t char_count = 0;  // added to the PositionAdjustment (pictures of type 0x22)
   int16_t stored_flag = 0;  // pictures: non-zero when the picture's bytes are stored here
   std::optional<uint16_t> picture_number;  // none for a stored 0x22 picture
@@ -137,8 +137,8 @@ inline constexpr uint8_t kCmdEnd = 0xFF;
 
 /// True for the jump and popup hotspot starts 0xE0-0xE3, 0xE6, 0xE7, 0xEA, 0xEB, 0xEE, 0xEF.
 constexpr bool IsHotspotStart(uint8_t c) {
-  return c == 0xE0 || c == 0xE1 || c == 0xE2 || c == 0xE3 || c == 0xE6 || c == 0xE7 ||
-         c == 0xEA || c == 0xEB || c == 0xEE || c == 0xEF;
+  return c == 0xE0 || c == 0xE1 || c == 0xE2 || c == 0xE3 || c == 0xE6 || c == 0xE7 || c == 0xEA ||
+         c == 0xEB || c == 0xEE || c == 0xEF;
 }
 
 /// A paragraph: its properties, then texts[0], commands[0], texts[1], commands[1], ...,
@@ -168,8 +168,8 @@ struct CellParagraph {
 /// A table record (type 35): one table row.
 struct TableRow {
   uint8_t column_count = 0;
-  uint8_t table_type = 0;        // 0, 1 or 3 supported
-  uint16_t width_factor = 32767;  // type 0 only
+  uint8_t table_type = 0;            // 0, 1 or 3 supported
+  uint16_t width_factor = 32767;     // type 0 only
   std::vector<TableColumn> columns;  // as stored (type 0 scaling is the writer's)
   std::vector<CellParagraph> cells;  // consecutive paragraphs with one column form one cell
   bool truncated = false;            // the layout ran past the formatting data

@@ -5,7 +5,9 @@
 
 namespace quorvex {
 
-void StandardPhases::BuildFontStyleTable(HelpFile& hf) { WriteFontTable(hf, nullptr); }
+void StandardPhases::BuildFontStyleTable(HelpFile& hf) {
+  WriteFontTable(hf, nullptr);
+}
 
 void StandardPhases::ConvertTopics(HelpFile& hf, std::string_view base_name, OutputSink& project,
                                    bool main_pass) {

@@ -199,10 +199,18 @@ TopicWalk WalkTopics(HelpFile& hf) {
 
 /// The environment with the user's settings, language, temporary folder and display replaced.
 std::vector<std::string> RunEnvironment(const fs::path& home, const fs::path& temp) {
-  static const std::set<std::string> replaced = {"HOME",     "XDG_CONFIG_HOME", "TEMP",
-                                                 "TMP",      "TMPDIR",          "LANG",
-                                                 "LANGUAGE", "LC_ALL",          "LC_MESSAGES",
-                                                 "DISPLAY",  "WAYLAND_DISPLAY", "QT_QPA_PLATFORM",
+  static const std::set<std::string> replaced = {"HOME",
+                                                 "XDG_CONFIG_HOME",
+                                                 "TEMP",
+                                                 "TMP",
+                                                 "TMPDIR",
+                                                 "LANG",
+                                                 "LANGUAGE",
+                                                 "LC_ALL",
+                                                 "LC_MESSAGES",
+                                                 "DISPLAY",
+                                                 "WAYLAND_DISPLAY",
+                                                 "QT_QPA_PLATFORM",
                                                  "QUORVEX_NO_OPEN"};
   std::vector<std::string> env;
   for (char** entry = environ; *entry; ++entry) {
