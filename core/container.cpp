@@ -259,9 +259,10 @@ std::unique_ptr<HelpFile> OpenHelpFileFromBytes(std::vector<uint8_t> bytes, std:
 
 void CloseHelpFile(std::unique_ptr<HelpFile> hf) {
   if (!hf) return;
-  if (hf->option(kBmpInRtf) && hf->session) {
-    for (const std::string& name : hf->extracted_pictures)
-      if (!name.empty()) hf->session->output.Remove(name);
+  // Embedded pictures live on only inside the RTF.
+  if (hf->option(kBmpInRtf)) {
+    for (const ExtractedPicture& picture : hf->extracted_pictures.pictures())
+      if (!picture.empty() && picture.folder) picture.folder->Remove(picture.name);
   }
   hf.reset();
 }

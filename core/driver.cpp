@@ -31,19 +31,24 @@ OutputNames DeriveOutputNames(const ConversionJob& job) {
   return n;
 }
 
+std::string RtfFileName(std::string_view base_name, bool split, int number) {
+  return std::string(base_name) + (split ? std::to_string(number) : "") + ".RTF";
+}
+
 OutputNames ConvertHelpFile(const ConversionJob& job, ConversionSession& session,
                             ConversionPhases& phases) {
   const ConversionOptions options = job.options;
   OutputNames names = DeriveOutputNames(job);
 
+  const bool for_print = (options & kForPrint) != 0;
   std::unique_ptr<HelpFile> hf = OpenHelpFile(names.help_path, options, session);
   // The project file is created only for a help file that opened, so that a mistyped path
-  // leaves no empty project file behind.
+  // leaves no empty project file behind. Printing mode writes the project sections nowhere.
   std::unique_ptr<OutputSink> project;
-  if (hf) project = session.output.CreateText(names.project_name);
+  if (hf) project = for_print ? OutputSink::Null() : session.output.CreateText(names.project_name);
   if (!hf || !project) FatalError("Can't open File %s", names.help_path);
+  hf->services = &phases;
 
-  const bool for_print = (options & kForPrint) != 0;
   if (!for_print || (options & kPageLinks)) phases.LoadContextMap(*hf);
   phases.WriteSystemSections(*hf, *project);
   phases.WriteBitmapsSection(*hf, *project);
@@ -52,6 +57,7 @@ OutputNames ConvertHelpFile(const ConversionJob& job, ConversionSession& session
     phases.WriteMapSection(*hf, *project);
   }
   if (!for_print || (options & kIndex)) phases.LoadKeywordTables(*hf);
+  hf->fonts = ReadFontModel(*hf);
   phases.BuildFontStyleTable(*hf);
   if (options & kBrowseSeq) {
     std::unique_ptr<OutputSink> null_sink = OutputSink::Null();

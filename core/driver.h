@@ -13,10 +13,10 @@
 
 namespace quorvex {
 
-/// The phases of a conversion, in the order the driver runs them. Each does nothing by default.
-class ConversionPhases {
+/// The phases of a conversion, in the order the driver runs them, and the services its topic
+/// writers use. Each does nothing by default.
+class ConversionPhases : public TopicServices {
  public:
-  virtual ~ConversionPhases() = default;
   /// |CONTEXT into the context map ("Reading Context File").
   virtual void LoadContextMap(HelpFile&) {}
   /// [options], [Config], [Windows], [GROUPS] and the icon; builds the window names.
@@ -29,7 +29,7 @@ class ConversionPhases {
   virtual void WriteMapSection(HelpFile&, OutputSink& /*project*/) {}
   /// The K and A keyword tables ("Scanning Keywords").
   virtual void LoadKeywordTables(HelpFile&) {}
-  /// The font style table from |FONT, written nowhere.
+  /// The font style table from the font model (the driver reads |FONT just before).
   virtual void BuildFontStyleTable(HelpFile&) {}
   /// One pass of the topic walk: the main pass writes the RTF files and the [Files] section,
   /// the pre-pass (main_pass false) only collects browse sequences.
@@ -47,6 +47,10 @@ struct OutputNames {
 
 /// Derives the output names of `job`. Both "/" and "\" separate folders.
 OutputNames DeriveOutputNames(const ConversionJob& job);
+
+/// The name of RTF file `number` (from 1) of a conversion: "%s%d.RTF" with SplitRtf, "%s.RTF"
+/// otherwise.
+std::string RtfFileName(std::string_view base_name, bool split, int number);
 
 /// Converts one help file. Returns the names it used. A failure is fatal (FatalException):
 /// "Can't open File %s" when the help file cannot be read or the project file cannot be created.

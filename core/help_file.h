@@ -8,15 +8,19 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "core/byte_reader.h"
 #include "core/diagnostics.h"
+#include "core/fonts.h"
 #include "core/options.h"
 #include "core/output.h"
 #include "core/phrases.h"
+#include "core/services.h"
+#include "core/tables.h"
 #include "core/topic_stream.h"
 
 namespace quorvex {
@@ -24,9 +28,16 @@ namespace quorvex {
 /// What every conversion of one process shares: where messages and files go, and the running
 /// character count of the RTF writer (which spans all files of a process).
 struct ConversionSession {
-  ConversionSession(Diagnostics& d, OutputDir& o) : diagnostics(d), output(o) {}
+  ConversionSession(Diagnostics& d, OutputDir& o, OutputDir* temp = nullptr)
+      : diagnostics(d), output(o), temp_folder(temp) {
+    output.ReportTo(&diagnostics);
+    if (temp_folder) temp_folder->ReportTo(&diagnostics);
+  }
   Diagnostics& diagnostics;
   OutputDir& output;
+  /// The folder named by TEMP, for the picture files of pictures embedded in the RTF; none:
+  /// they go to `output` too.
+  OutputDir* temp_folder;
   uint64_t rtf_char_count = 0;
 };
 
@@ -99,12 +110,6 @@ struct SlotEntry {
 /// The RTF character-format string of each font descriptor ("\f0\cf0\fs20\b0\i0\ul0").
 using FontStyleTable = std::vector<std::string>;
 
-/// A context string that the help file spells out, with its hash.
-struct KnownContextName {
-  uint32_t hash = 0;
-  std::string name;
-};
-
 struct HelpFile {
   ConversionOptions options = 0;
   bool compressed = false;  // topic blocks are LZ77-compressed
@@ -117,26 +122,36 @@ struct HelpFile {
   bool is_hc30 = false;
   bool is_hcrtf = false;
   bool is_media_viewer = false;
-  bool new_font_descriptors = false;  // |FONT uses 42-byte descriptors
-  int16_t first_leaf = 0;             // page number of the directory's first leaf
-  uint32_t page0_offset = 0;          // file offset of the directory's page 0
+  int16_t first_leaf = 0;     // page number of the directory's first leaf
+  uint32_t page0_offset = 0;  // file offset of the directory's page 0
   std::array<SlotEntry, static_cast<size_t>(Slot::kCount)> slots{};
   std::vector<InternalFile> internal_files;
 
-  std::vector<KnownContextName> known_context_names;
+  // The tables the preparatory phases build.
+  KnownContextNames known_context_names;
+  std::optional<ContextMap> context_map;               // only when the context map was loaded
+  std::optional<KeywordTable> k_keywords, a_keywords;  // only when loaded and present
+  WindowNames window_names;
+  BrowseGroups browse_groups;
+  ExtractedPictureList extracted_pictures;
+  FontModel fonts;
   FontStyleTable font_styles;
-  bool font_styles_built = false;
-  std::vector<std::string> extracted_pictures;  // one name per picture number; may be empty
-  std::vector<std::string> window_names;        // secondary windows, at most 60
   PhraseTables phrases;
 
   bool main_pass = false;  // true during the main topic pass, false during the pre-pass
   TopicStream topic_stream;
 
   ConversionSession* session = nullptr;
+  /// What the topic writers need from outside the reading core (set by the driver).
+  TopicServices* services = nullptr;
 
   bool option(ConversionOptions bit) const { return (options & bit) != 0; }
   Diagnostics& diagnostics() const { return session->diagnostics; }
+  /// The services the driver was given, or ones that do nothing.
+  TopicServices& topic_services() const {
+    static TopicServices none;
+    return services ? *services : none;
+  }
   const SlotEntry& slot(Slot s) const { return slots[static_cast<size_t>(s)]; }
   SlotEntry& slot(Slot s) { return slots[static_cast<size_t>(s)]; }
 

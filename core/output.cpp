@@ -1,33 +1,71 @@
 #include "core/output.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <fstream>
+#include <iterator>
 #include <system_error>
 
 #include "core/diagnostics.h"
 
 namespace quorvex {
 
-OutputSink::OutputSink(Kind kind, std::string name, std::FILE* file)
-    : kind_(kind), text_(kind == Kind::kText), name_(std::move(name)), file_(file) {}
+namespace {
+
+/// Names that Windows reserves for devices, with or without an extension: a help compiler
+/// there could not read a file under such a name back.
+bool IsDeviceName(std::string_view name) {
+  std::string stem(name.substr(0, name.find('.')));
+  for (char& c : stem) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  if (stem == "CON" || stem == "PRN" || stem == "AUX" || stem == "NUL") return true;
+  return stem.size() == 4 && (stem.starts_with("COM") || stem.starts_with("LPT")) &&
+         stem[3] >= '1' && stem[3] <= '9';
+}
+
+/// Opens `path` for writing without following a symbolic link: a link that is already there is
+/// replaced by the new file, so that its target (perhaps outside the folder) stays untouched.
+std::FILE* OpenNoFollow(const std::filesystem::path& path) {
+  constexpr int kFlags = O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC;
+  int fd = ::open(path.c_str(), kFlags, 0666);
+  if (fd < 0 && errno == ELOOP && ::unlink(path.c_str()) == 0)
+    fd = ::open(path.c_str(), kFlags | O_EXCL, 0666);
+  if (fd < 0) return nullptr;
+  std::FILE* f = ::fdopen(fd, "wb");
+  if (!f) ::close(fd);
+  return f;
+}
+
+}  // namespace
+
+OutputSink::OutputSink(Kind kind, bool text, std::string name)
+    : kind_(kind), text_(text), name_(std::move(name)) {}
 
 OutputSink::~OutputSink() {
   // Close() reports write failures; a sink dropped during unwinding only releases the file.
   if (file_) {
     if (!failed_ && !buffer_.empty()) std::fwrite(buffer_.data(), 1, buffer_.size(), file_);
     std::fclose(file_);
+  } else if (target_) {
+    target_->append(buffer_);
   }
 }
 
 std::unique_ptr<OutputSink> OutputSink::Null() {
-  return std::unique_ptr<OutputSink>(new OutputSink(Kind::kNull, "NUL", nullptr));
+  return std::unique_ptr<OutputSink>(new OutputSink(Kind::kNull, false, "NUL"));
 }
 
 std::unique_ptr<OutputSink> OutputSink::Memory(bool text) {
-  auto sink = std::unique_ptr<OutputSink>(new OutputSink(Kind::kMemory, "memory", nullptr));
-  sink->text_ = text;
-  return sink;
+  return std::unique_ptr<OutputSink>(new OutputSink(Kind::kMemory, text, "memory"));
 }
 
 void OutputSink::Flush() {
+  if (target_) {
+    target_->append(buffer_);
+    buffer_.clear();
+    return;
+  }
   if (!file_ || buffer_.empty()) return;
   if (std::fwrite(buffer_.data(), 1, buffer_.size(), file_) != buffer_.size()) {
     failed_ = true;
@@ -38,6 +76,11 @@ void OutputSink::Flush() {
 }
 
 void OutputSink::Close() {
+  if (target_) {
+    Flush();
+    target_ = nullptr;
+    return;
+  }
   if (!file_) return;
   Flush();
   std::FILE* f = file_;
@@ -53,8 +96,14 @@ OutputDir::OutputDir(std::filesystem::path root) : root_(std::move(root)) {
   std::filesystem::create_directories(root_, ec);
 }
 
+std::unique_ptr<OutputDir> OutputDir::InMemory() {
+  auto dir = std::unique_ptr<OutputDir>(new OutputDir(std::filesystem::path()));
+  dir->in_memory_ = true;
+  return dir;
+}
+
 bool OutputDir::IsPlainName(std::string_view name) {
-  if (name.empty() || name == "." || name == "..") return false;
+  if (name.empty() || name == "." || name == ".." || IsDeviceName(name)) return false;
   for (unsigned char c : name) {
     if (c < 0x20 || c == 0x7F || c == '/' || c == '\\' || c == ':') return false;
   }
@@ -71,23 +120,38 @@ std::string OutputDir::SafeName(std::string_view name) {
     out += (c < 0x20 || c == 0x7F || c == ':') ? '_' : static_cast<char>(c);
   }
   if (out.empty() || out == "." || out == "..") out = "_";
+  if (IsDeviceName(out)) out.insert(0, "_");
   return out;
 }
 
-bool OutputDir::Remove(std::string_view name) const {
-  std::error_code ec;
-  return std::filesystem::remove(PathOf(name), ec);
+std::string OutputDir::NameFor(std::string_view name) {
+  if (IsPlainName(name)) return std::string(name);
+  const std::string safe = SafeName(name);
+  // Two unsafe names can map to one safe name: later ones get a number, so none overwrites
+  // another file of this conversion.
+  std::string chosen = safe;
+  const size_t dot = safe.rfind('.');
+  const std::string stem = dot == std::string::npos || dot == 0 ? safe : safe.substr(0, dot);
+  const std::string extension = stem.size() == safe.size() ? "" : safe.substr(dot);
+  for (int n = 2; files_.count(chosen); ++n) chosen = stem + "_" + std::to_string(n) + extension;
+  if (diagnostics_) diagnostics_->Warning(kWarnUnsafeName, name, chosen);
+  return chosen;
 }
 
 std::unique_ptr<OutputSink> OutputDir::Create(std::string_view name, bool text) {
-  if (name.size() == 3 && (name[0] | 0x20) == 'n' && (name[1] | 0x20) == 'u' &&
-      (name[2] | 0x20) == 'l')
-    return OutputSink::Null();
-  if (!IsPlainName(name)) return nullptr;
-  std::FILE* f = std::fopen(PathOf(name).c_str(), "wb");
-  if (!f) return nullptr;
-  return std::unique_ptr<OutputSink>(new OutputSink(
-      text ? OutputSink::Kind::kText : OutputSink::Kind::kBinary, std::string(name), f));
+  const std::string actual = NameFor(name);
+  const OutputSink::Kind kind = text ? OutputSink::Kind::kText : OutputSink::Kind::kBinary;
+  auto sink = std::unique_ptr<OutputSink>(new OutputSink(kind, text, actual));
+  if (in_memory_) {
+    std::string& contents = files_[actual];
+    contents.clear();
+    sink->target_ = &contents;
+    return sink;
+  }
+  sink->file_ = OpenNoFollow(PathOf(actual));
+  if (!sink->file_) return nullptr;
+  files_[actual];
+  return sink;
 }
 
 std::unique_ptr<OutputSink> OutputDir::CreateText(std::string_view name) {
@@ -96,6 +160,24 @@ std::unique_ptr<OutputSink> OutputDir::CreateText(std::string_view name) {
 
 std::unique_ptr<OutputSink> OutputDir::CreateBinary(std::string_view name) {
   return Create(name, false);
+}
+
+std::optional<std::string> OutputDir::Read(std::string_view name) const {
+  auto it = files_.find(std::string(name));
+  if (it == files_.end()) return std::nullopt;
+  if (in_memory_) return it->second;
+  std::ifstream in(PathOf(name), std::ios::binary);
+  if (!in) return std::nullopt;
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+bool OutputDir::Remove(std::string_view name) {
+  auto it = files_.find(std::string(name));
+  if (it == files_.end()) return false;
+  files_.erase(it);
+  if (in_memory_) return true;
+  std::error_code ec;
+  return std::filesystem::remove(PathOf(name), ec);
 }
 
 }  // namespace quorvex

@@ -1,18 +1,25 @@
-// Output files. Every file the conversion writes is created through one OutputDir.
+// Output files. Every file the conversion writes is created through an OutputDir.
 //
 // Text files get CR LF for every LF, on every platform, so the output is byte-identical to the
-// original platform's. The name "NUL" is the null sink: nothing is opened on disk.
+// original platform's. A name that is not a plain file name (absolute, with folder parts or
+// "..", a drive letter, a control character, a reserved device name) is written under a safe
+// name inside the folder, with a warning that names both: nothing is ever written outside it.
+// Files are created without following symbolic links.
 #pragma once
 
 #include <cstdio>
 #include <filesystem>
+#include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
 namespace quorvex {
 
-/// A buffered output file (text or binary), a null sink, or a memory sink for tests.
+class Diagnostics;
+
+/// A buffered output file (text or binary), a null sink, or a memory sink.
 class OutputSink {
  public:
   enum class Kind { kText, kBinary, kNull, kMemory };
@@ -36,7 +43,7 @@ class OutputSink {
         buffer_ += c;
       }
     }
-    if (buffer_.size() >= kFlushSize && kind_ != Kind::kMemory) Flush();
+    if (buffer_.size() >= kFlushSize && (file_ || target_)) Flush();
   }
   void Put(char c) { Write(std::string_view(&c, 1)); }
 
@@ -46,56 +53,76 @@ class OutputSink {
 
   bool is_null() const { return kind_ == Kind::kNull; }
   Kind kind() const { return kind_; }
-  /// The name the sink was created under ("NUL" for the null sink).
+  /// The name the sink was created under ("NUL" for the null sink); for a name that had to be
+  /// made safe, the safe name.
   const std::string& name() const { return name_; }
-  /// What a memory sink holds.
+  /// What a memory sink of its own holds.
   const std::string& contents() const { return buffer_; }
 
  private:
   static constexpr size_t kFlushSize = 1 << 16;
-  OutputSink(Kind kind, std::string name, std::FILE* file);
+  OutputSink(Kind kind, bool text, std::string name);
   void Flush();
 
   Kind kind_;
   bool text_;
   std::string name_;
   std::FILE* file_ = nullptr;
+  std::string* target_ = nullptr;  // the file of an in-memory folder
   std::string buffer_;
   bool failed_ = false;
 
   friend class OutputDir;
 };
 
-/// The folder that receives the output of a conversion.
+/// The folder that receives the output of a conversion: a folder on disk, or one in memory
+/// (tests, fuzzing).
 class OutputDir {
  public:
-  /// `root`: the folder; created when missing.
+  /// `root`: the folder on disk; created when missing.
   explicit OutputDir(std::filesystem::path root = ".");
+  /// A folder that keeps its files in memory.
+  static std::unique_ptr<OutputDir> InMemory();
 
   const std::filesystem::path& root() const { return root_; }
+  bool in_memory() const { return in_memory_; }
+  /// Where the warnings about unsafe names go (none: they are not reported).
+  void ReportTo(Diagnostics* diagnostics) { diagnostics_ = diagnostics; }
 
-  /// Creates `name` (a plain file name) for writing in text mode. "NUL" (any case) gives the null
-  /// sink. Returns nullptr when the file cannot be created or the name is not a plain file name.
+  /// Creates `name` for writing in text mode. Returns nullptr only when the file cannot be
+  /// created.
   std::unique_ptr<OutputSink> CreateText(std::string_view name);
   /// As CreateText, but bytes are written as they are.
   std::unique_ptr<OutputSink> CreateBinary(std::string_view name);
 
-  /// The path of `name` inside the folder.
+  /// The path of `name` inside the folder (for messages and for opening a finished file).
   std::filesystem::path PathOf(std::string_view name) const { return root_ / std::string(name); }
-  /// Deletes `name` from the folder; false when it was not there.
-  bool Remove(std::string_view name) const;
+  /// The bytes of `name`, a file this folder created; none when it was not created here or
+  /// cannot be read.
+  std::optional<std::string> Read(std::string_view name) const;
+  /// Deletes `name`, but only a file this folder created; false when nothing was deleted.
+  bool Remove(std::string_view name);
+  /// The files created so far, by name (in memory: with their bytes; on disk: empty bytes).
+  const std::map<std::string, std::string>& files() const { return files_; }
 
   /// True when `name` can be created in the folder as it stands: not empty, not "." or "..",
-  /// no folder separator, no drive letter, no control character.
+  /// no folder separator, no drive letter, no control character, no reserved device name.
   static bool IsPlainName(std::string_view name);
-  /// Maps a name that comes from the help file to a plain name: folder parts are dropped,
-  /// separators, colons and control characters become "_", and an empty result or "."/".."
-  /// becomes "_". Returns `name` unchanged when it is plain already.
+  /// Maps a name that is not plain to a plain one: folder parts are dropped, colons and control
+  /// characters become "_", a reserved device name gets a "_" in front, and an empty result or
+  /// "."/".." becomes "_". Returns `name` unchanged when it is plain already.
   static std::string SafeName(std::string_view name);
 
  private:
   std::unique_ptr<OutputSink> Create(std::string_view name, bool text);
+  /// The name a file is created under: `name` itself when plain, else a safe name not yet
+  /// used in this folder.
+  std::string NameFor(std::string_view name);
+
   std::filesystem::path root_;
+  bool in_memory_ = false;
+  Diagnostics* diagnostics_ = nullptr;
+  std::map<std::string, std::string> files_;
 };
 
 }  // namespace quorvex

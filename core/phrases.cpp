@@ -5,6 +5,7 @@
 
 #include "core/decompress.h"
 #include "core/help_file.h"
+#include "core/system_file.h"
 
 namespace quorvex {
 
@@ -24,8 +25,6 @@ constexpr int32_t kPhrasesLongHeaderSize = 0x10000;
 constexpr size_t kPhraseTextSlack = 300;
 /// 16-bit offsets, measured from the start of the offset table, end no later than this.
 constexpr size_t kOldPhraseAddressable = 0xFFFF;
-/// Topic-block flags that mark compressed data, which also covers the phrase text.
-constexpr uint16_t kCompressedFlags = 0x4 | 0x8;
 
 // "|PhrIndex": the 28-byte header.
 constexpr size_t kPhrIndexHeaderSize = 28;
@@ -87,7 +86,7 @@ void LoadPhrases(HelpFile& hf) {
   }
 
   const uint32_t rule_size = static_cast<uint32_t>(size) - 2 * n - kPhrasesHeaderSize + 10;
-  const bool compressed = !hf.is_hc30 && ((hf.system_header.flags & kCompressedFlags) != 0 ||
+  const bool compressed = !hf.is_hc30 && ((hf.system_header.flags & kSystemFlagsCompressed) != 0 ||
                                           rule_size < static_cast<uint32_t>(s));
 
   // The stored layout has no size field: its table starts 4 bytes before the compressed one.

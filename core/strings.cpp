@@ -79,6 +79,7 @@ constexpr Entry kTexts[] = {
     {173,
      "The topic record after topic #%ld cannot be found (its position lies outside the topic "
      "data); the topics after it are lost"},
+    {340, "The name %s is not a plain file name in the output folder; the file is written as %s"},
 
     {512 + 1, "Sammelt Suchbegriffe"},
     {512 + 2, "Konvertiert Grafiken"},
@@ -155,6 +156,9 @@ constexpr Entry kTexts[] = {
     {512 + 173,
      "Der Thema-Satz nach Thema #%ld ist nicht zu finden (seine Position liegt außerhalb "
      "der Themendaten); die folgenden Themen gehen verloren"},
+    {512 + 340,
+     "Der Name %s ist kein einfacher Dateiname im Ausgabeordner; die Datei wird als %s "
+     "geschrieben"},
 };
 
 struct Table {

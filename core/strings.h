@@ -79,6 +79,12 @@ inline constexpr int kWarnTopicStreamEnds = 170;
 inline constexpr int kWarnTopicRecordDamaged = 171;
 inline constexpr int kWarnNoTopics = 172;
 inline constexpr int kWarnTopicRecordLost = 173;
+// Ranges kept for the conversion steps still to come: 180-199 contexts, keywords and hotspots;
+// 260-279 front-end messages of the reading core; 300-319 project-file sections, map, browse
+// sequences, baggage and localization; 320-339 pictures; 360-379 code pages and many files.
+// (200-299 belong to the front-end's own texts.)
+// Warnings of the output folder. Range 340 to 359.
+inline constexpr int kWarnUnsafeName = 340;
 
 /// Sets the language: 0 English, kGermanOffset German. Set once at start-up.
 void SetLanguageOffset(int offset);

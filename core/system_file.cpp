@@ -6,8 +6,6 @@ namespace quorvex {
 
 namespace {
 
-/// Topic blocks are LZ77-compressed when the header flags carry either bit.
-constexpr uint16_t kFlagsCompressed = 0x0004 | 0x0008;
 /// Record head: type and data length, two 16-bit words.
 constexpr size_t kRecordHeadSize = 4;
 /// HC30 keeps the title as one line read into a buffer of this many characters.
@@ -86,7 +84,7 @@ void ReadSystemHeader(HelpFile& hf, const InternalFile& system) {
 }
 
 void SetCompressed(HelpFile& hf) {
-  hf.compressed = (hf.system_header.flags & kFlagsCompressed) != 0 && !hf.is_hc30;
+  hf.compressed = (hf.system_header.flags & kSystemFlagsCompressed) != 0 && !hf.is_hc30;
 }
 
 std::vector<SystemRecord> ReadSystemRecords(const HelpFile& hf) {

@@ -20,6 +20,9 @@ inline constexpr uint8_t kMinorHc31 = 21;
 inline constexpr uint8_t kMinorMediaViewer = 27;
 inline constexpr uint8_t kMinorHcrtf = 33;
 
+/// System-header flags that mark LZ77-compressed topic blocks (and phrase text).
+inline constexpr uint16_t kSystemFlagsCompressed = 0x0004 | 0x0008;
+
 /// Reads the 12-byte header of `system` into the help file, sets the version flags and reports
 /// the version: warning 34 for HC30, HCRTF and the Media Viewer compiler, nothing for HC31,
 /// fatal for any other version.

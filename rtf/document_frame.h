@@ -1,4 +1,4 @@
-// The frame of every RTF file: prologue, font and colour tables from |FONT, paper size,
+// The frame of every RTF file: prologue, font and colour tables from the font model, paper size,
 // template reference, stylesheet and (printing mode) the page header; and the font style table
 // that the paragraph writer uses for font changes.
 #pragma once
@@ -11,12 +11,13 @@
 
 namespace quorvex {
 
-/// Reads |FONT. Builds hf.font_styles on the first call (and sets hf.font_styles_built and
-/// hf.new_font_descriptors); later calls leave the table alone. With `out`, writes the font
-/// table, colour table, paper size and, with PageLinks, Toc or Index, the template reference.
-/// A missing or damaged |FONT is warned about once (on the call that builds the table) and
-/// still gives a font table with at least "\f0", so the document stays usable.
-void WriteFontTable(HelpFile& hf, OutputSink* out);
+/// Builds hf.font_styles, the character formats that font changes write ("\f0\cf0\fs20\b0\i0\ul0"),
+/// from the font model.
+void BuildFontStyleTable(HelpFile& hf);
+
+/// Writes the font table, colour table, paper size and, with PageLinks, Toc or Index, the
+/// template reference, from the font model. Without fonts the table still has "\f0".
+void WriteFontTable(HelpFile& hf, OutputSink& out);
 
 /// Starts an RTF file: prologue, font table, stylesheet and, in printing mode, the page header
 /// with `rtf_name` and the help file's title. In recompilation mode `rtf_name` goes into the

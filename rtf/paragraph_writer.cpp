@@ -11,11 +11,6 @@ namespace quorvex {
 
 namespace {
 
-// Object types of the object commands 0x86, 0x87 and 0x88.
-constexpr uint8_t kObjectPicture = 3;
-constexpr uint8_t kObjectStoredPicture = 0x22;
-constexpr uint8_t kObjectEmbedded = 5;
-
 // Border flags of a paragraph, in the order their control words are written.
 struct BorderWord {
   uint8_t flag;
@@ -31,7 +26,7 @@ constexpr uint16_t kTabPositionMask = 0x3FFF;
 /// Paragraph measures are twips in files with 42-byte font descriptors and units of ten twips
 /// in the older ones.
 long long MeasureScale(const HelpFile& hf) {
-  return hf.new_font_descriptors ? 1 : 10;
+  return hf.fonts.new_descriptors ? 1 : 10;
 }
 
 /// The hotspot that is open: its hidden text is written at the hotspot end.
@@ -104,7 +99,7 @@ void WriteParagraphProperties(HelpFile& hf, OutputSink& out, const ParagraphProp
 
 /// An object placed in the text (commands 0x86, 0x87, 0x88) with alignment letter `alignment`.
 void WriteObject(HelpFile& hf, OutputSink& out, const ObjectData& object, char alignment) {
-  if (object.type == kObjectPicture || object.type == kObjectStoredPicture) {
+  if (object.type == kObjectPictureHc30 || object.type == kObjectPicture) {
     WritePictureObjectPlaceholder(hf, out, object, alignment);
     return;
   }
@@ -193,7 +188,7 @@ void WriteParagraph(HelpFile& hf, OutputSink& out, const Paragraph& paragraph, b
         // The macro goes into a hidden group as it stands; a brace or backslash in it would
         // otherwise break the group (and the compiler reads "\\" back as "\").
         pending = PendingHotspot{
-            (command.code == kCmdMacro ? "!" : "%!") + RtfProtected(command.macro), false};
+            (command.code == kCmdMacro ? "!" : "%!") + RtfEscaped(command.macro), false};
         if (hf.option(kJumps)) out.Write("\\strike ");
         break;
       default:

@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+#include "core/rtf_escape.h"
+
 namespace quorvex {
 
 namespace {
@@ -9,45 +11,10 @@ namespace {
 /// A line feed follows the first character of a process and then every 64th, so that the RTF
 /// has lines a word processor and a diff can handle.
 constexpr uint64_t kCharsPerLine = 64;
-/// Longest escape of one character ("(0x1f)") plus the line feed that may follow it.
-constexpr size_t kMaxCharOutput = 7;
+/// Longest escape of one character plus the line feed that may follow it.
+constexpr size_t kMaxCharOutput = kMaxRtfEscape + 1;
 /// Escaped text is gathered on the stack and handed to the sink in pieces of about this size.
 constexpr size_t kChunkSize = 512;
-
-constexpr char kHexDigits[] = "0123456789abcdef";
-
-/// Writes the escape of `c` at `dst` and returns its length.
-size_t EscapeRtfChar(uint8_t c, char* dst) {
-  if (c >= 0x80) {
-    dst[0] = '\\';
-    dst[1] = '\'';
-    dst[2] = kHexDigits[c >> 4];
-    dst[3] = kHexDigits[c & 0x0F];
-    return 4;
-  }
-  switch (c) {
-    case 0x09:
-      std::char_traits<char>::copy(dst, "\\tab ", 5);
-      return 5;
-    case '\\':
-    case '{':
-    case '}':
-      dst[0] = '\\';
-      dst[1] = static_cast<char>(c);
-      return 2;
-    default:
-      break;
-  }
-  if (c < 0x20) {
-    std::char_traits<char>::copy(dst, "(0x", 3);
-    dst[3] = kHexDigits[c >> 4];
-    dst[4] = kHexDigits[c & 0x0F];
-    dst[5] = ')';
-    return 6;
-  }
-  dst[0] = static_cast<char>(c);
-  return 1;
-}
 
 /// With Localize, topic text, titles and keywords of the main pass become references into the
 /// localization file instead of RTF text. The localization writer takes over here; until it
@@ -100,16 +67,6 @@ size_t WriteTextString(HelpFile& hf, OutputSink& out, std::string_view text,
 
 size_t WriteTextString(HelpFile& hf, OutputSink& out, TextCursor& cursor, TextCategory category) {
   return WriteTextString(hf, out, cursor.Next(), category);
-}
-
-std::string RtfProtected(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (char c : text) {
-    if (c == '\\' || c == '{' || c == '}') out += '\\';
-    out += c;
-  }
-  return out;
 }
 
 void WriteControlWord(OutputSink& out, std::string_view word, long long value) {

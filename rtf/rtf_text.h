@@ -13,7 +13,8 @@
 
 #include "core/help_file.h"
 #include "core/output.h"
-#include "rtf/topic_model.h"
+#include "core/rtf_escape.h"
+#include "core/topic_model.h"
 
 namespace quorvex {
 
@@ -41,11 +42,6 @@ size_t WriteTextString(HelpFile& hf, OutputSink& out, std::string_view text, Tex
 /// Takes the next string from `cursor` and writes it as above. Returns the number of characters
 /// taken.
 size_t WriteTextString(HelpFile& hf, OutputSink& out, TextCursor& cursor, TextCategory category);
-
-/// `text` with only "\", "{" and "}" escaped, not counted: for file names and macros that the
-/// frame and the hotspot writer put into control groups unescaped otherwise, so that a brace in
-/// them cannot unbalance the document. Any other text comes back unchanged.
-std::string RtfProtected(std::string_view text);
 
 /// Writes `word` followed by the decimal `value` ("\sb" 600 -> "\sb600").
 void WriteControlWord(OutputSink& out, std::string_view word, long long value);

@@ -3,7 +3,7 @@
 
 #include "core/help_file.h"
 #include "core/output.h"
-#include "rtf/topic_model.h"
+#include "core/topic_model.h"
 
 namespace quorvex {
 

@@ -46,9 +46,9 @@ void ReportFatal(std::ostream& err, std::string_view message) {
 
 /// Opens the RTF of a finished -v conversion, or says where it is.
 void ViewResult(const CommandLineContext& context, const OutputDir& output,
-                std::string_view help_path) {
+                const OutputNames& names) {
   std::error_code ec;
-  std::filesystem::path rtf = output.PathOf(ViewResultName(help_path));
+  std::filesystem::path rtf = output.PathOf(RtfFileName(names.base_name, false, 1));
   std::filesystem::path absolute = std::filesystem::absolute(rtf, ec);
   if (!ec) rtf = absolute;
   if (context.open_document && context.open_document(rtf)) return;
@@ -67,15 +67,21 @@ int Convert(const CommandLine& line, const std::filesystem::path& ini,
   if (!std::filesystem::is_directory(folder, ec))
     FatalError(LoadText(kTextCantCreateFolder), folder.string());
   OutputDir output(folder);
+  // Pictures embedded in the RTF are written to the TEMP folder when there is one.
+  std::unique_ptr<OutputDir> temp;
+  if (const char* t = context.env ? context.env("TEMP") : nullptr; t && *t) {
+    if (std::filesystem::is_directory(t, ec)) temp = std::make_unique<OutputDir>(t);
+  }
 
+  OutputNames names;
   {
     TerminalDiagnostics diagnostics(context.terminal);
-    ConversionSession session(diagnostics, output);
+    ConversionSession session(diagnostics, output, temp.get());
     StandardPhases phases;
-    ConvertHelpFile(job, session, phases);
+    names = ConvertHelpFile(job, session, phases);
     diagnostics.Finish();
   }
-  if (line.view) ViewResult(context, output, job.path);
+  if (line.view) ViewResult(context, output, names);
   return kExitNormal;
 }
 
@@ -137,14 +143,6 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
 ConversionOptions CommandLineOptions(ConversionOptions stored, bool view) {
   ConversionOptions options = view ? kViewPreset : ApplyCanonicalOptions(stored);
   return options | kProgressWindow;
-}
-
-std::string ViewResultName(std::string_view help_path) {
-  size_t sep = help_path.find_last_of("/\\");
-  std::string_view name = sep == std::string_view::npos ? help_path : help_path.substr(sep + 1);
-  size_t dot = name.rfind('.');
-  if (dot != std::string_view::npos) name = name.substr(0, dot);
-  return std::string(name) + ".RTF";
 }
 
 int RunCommandLine(const std::vector<std::string>& args, const CommandLineContext& context) {

@@ -66,10 +66,6 @@ int RunCommandLine(int argc, char** argv);
 /// or exactly the printing preset with -v; ProgressWindow added either way.
 ConversionOptions CommandLineOptions(ConversionOptions stored, bool view);
 
-/// The name of the RTF a conversion of `help_path` writes: the file-name part (after the last
-/// "/" or "\") cut at its last "." (whole when it has none), with ".RTF" appended.
-std::string ViewResultName(std::string_view help_path);
-
 /// The desktop's opener (xdg-open on PATH) when one may be used: a display (DISPLAY or
 /// WAYLAND_DISPLAY) is set and QUORVEX_NO_OPEN is unset, empty or "0".
 std::optional<std::filesystem::path> FindDesktopOpener(const EnvironmentLookup& env);

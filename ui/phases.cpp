@@ -6,7 +6,7 @@
 namespace quorvex {
 
 void StandardPhases::BuildFontStyleTable(HelpFile& hf) {
-  WriteFontTable(hf, nullptr);
+  quorvex::BuildFontStyleTable(hf);
 }
 
 void StandardPhases::ConvertTopics(HelpFile& hf, std::string_view base_name, OutputSink& project,

@@ -181,13 +181,18 @@ TEST_F(ContainerTest, OpenFromDiskAndCloseDeletesExtractedPicturesWithBmpInRtf) 
   EXPECT_EQ(hf->bytes, bytes);
   EXPECT_EQ(OpenHelpFile((root_ / "MISSING.HLP").string(), 0, session_), nullptr);
   EXPECT_EQ(OpenHelpFile(root_.path().string(), 0, session_), nullptr);  // a folder
+  // Only files this conversion created are deleted: A3.bmp was there before.
+  WriteFile(root_ / "A3.bmp", {1});
   for (ConversionOptions options : {ConversionOptions(0), kBmpInRtf}) {
     for (const char* name : {"A1.bmp", "A2.wmf"}) out_.CreateBinary(name)->Close();
     hf = Open(bytes, options);
-    hf->extracted_pictures = {"A1.bmp", "", "A2.wmf"};
+    hf->extracted_pictures.Record(0, {"A1.bmp", &out_});
+    hf->extracted_pictures.Record(2, {"A2.wmf", &out_});
+    hf->extracted_pictures.Record(3, {"A3.bmp", &out_});
     CloseHelpFile(std::move(hf));
     EXPECT_EQ(std::filesystem::exists(out_.PathOf("A1.bmp")), options == 0);
     EXPECT_EQ(std::filesystem::exists(out_.PathOf("A2.wmf")), options == 0);
+    EXPECT_TRUE(std::filesystem::exists(out_.PathOf("A3.bmp")));
   }
   CloseHelpFile(nullptr);
 }

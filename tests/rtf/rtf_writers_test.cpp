@@ -68,7 +68,6 @@ class RtfWriters : public ::testing::Test {
     session.rtf_char_count = 1;  // past the line feed after the session's first character
     hf.font_styles = {"\\f0\\cf0\\fs20\\b0\\i0\\ul0", "\\f1\\cf1\\fs24\\b\\i0\\ul0",
                       "\\f2\\cf2\\fs20\\b\\i0\\ul"};
-    hf.font_styles_built = true;
   }
   ~RtfWriters() override { SetLanguageOffset(0); }
 
@@ -99,7 +98,9 @@ class RtfWriters : public ::testing::Test {
     if (!font.empty()) hf.slot(Slot::kFont) = {16, static_cast<int32_t>(font.size())};
   }
   std::string FontTable() {
-    return Rtf([&](OutputSink& o) { WriteFontTable(hf, &o); });
+    hf.fonts = ReadFontModel(hf);
+    BuildFontStyleTable(hf);
+    return Rtf([&](OutputSink& o) { WriteFontTable(hf, o); });
   }
   /// A whole empty document, checked for well-formedness.
   std::string Document(std::string_view name = "TEST.RTF") {
@@ -290,7 +291,7 @@ TEST_F(RtfWriters, FontTableOfOldDescriptors) {
                                    "\\f2\\cf2\\fs20\\b\\i0\\ul",   "\\f3\\cf3\\fs16\\b0\\i\\ul0",
                                    "\\f4\\cf4\\fs18\\b0\\i\\ul0",  "\\f5\\cf5\\fs8\\b0\\i0\\ul0"};
   EXPECT_EQ(hf.font_styles, expected);
-  EXPECT_FALSE(hf.new_font_descriptors);
+  EXPECT_FALSE(hf.fonts.new_descriptors);
   // A face name that fills its whole field has no NUL.
   SetFont(BuildFontFile({std::string(32, 'N')}, 32, {Old(0, 20, 3, 0)}));
   EXPECT_NE(FontTable().find("\\fswiss " + std::string(32, 'N') + "}}"), std::string::npos);
@@ -323,7 +324,7 @@ TEST_F(RtfWriters, FontTableOfNewDescriptors) {
     SetFont(BuildFontFile({"Arial"}, 20, {NewFontDescriptor(spec)}));
     EXPECT_EQ(FontTable(), "{\\fonttbl{\\f0\n\\f" + c.family +
                                " Arial}}\n{\\colortbl\n\\red1\\green2\\blue3;\n}\n \\paperw11906 ");
-    EXPECT_TRUE(hf.new_font_descriptors);
+    EXPECT_TRUE(hf.fonts.new_descriptors);
     EXPECT_EQ(hf.font_styles, FontStyleTable{"\\f0\\cf0" + c.style});
   }
 }

@@ -1,6 +1,6 @@
 // Expansion of phrase-compressed topic text with both code schemes, where the golden
 // conversions do not look: the longest runs, the capacity, codes cut short, unknown phrases.
-#include "rtf/text_expansion.h"
+#include "core/text_expansion.h"
 
 #include <gtest/gtest.h>
 

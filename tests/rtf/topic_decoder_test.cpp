@@ -1,6 +1,6 @@
 // Decoding of TopicLink records where the golden conversions do not look: compressed numbers,
 // the text cursor, hotspot targets and objects, formatting data that ends early, table rows.
-#include "rtf/topic_decoder.h"
+#include "core/topic_decoder.h"
 
 #include <gtest/gtest.h>
 

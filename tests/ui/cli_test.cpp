@@ -183,11 +183,6 @@ TEST(CommandLine, DerivedNames) {
     EXPECT_EQ(n.project_name, project) << path;
     EXPECT_EQ(n.base_name, base) << path;
   }
-  const std::pair<const char*, const char*> views[] = {{"D:\\DOCS\\MY.APP.HLP", "MY.APP.RTF"},
-                                                       {"SUPERAPP", "SUPERAPP.RTF"},
-                                                       {"C:\\MY.DIR\\SUPERAPP", "SUPERAPP.RTF"},
-                                                       {"/tmp/a.b/x.hlp", "x.RTF"}};
-  for (const auto& [path, rtf] : views) EXPECT_EQ(ViewResultName(path), rtf) << path;
 }
 
 TEST(CommandLine, DesktopOpener) {

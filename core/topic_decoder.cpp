@@ -3,7 +3,7 @@
 // Every read goes through a ByteReader over one part of one record; a read past the part's
 // data yields zeros, as the zero-filled record buffers of the help viewer do, and the reader's
 // failure flag tells the command loop that an operand ran past the data.
-#include "rtf/topic_decoder.h"
+#include "core/topic_decoder.h"
 
 #include <algorithm>
 
@@ -26,10 +26,6 @@ constexpr size_t kTopicBrowseForward = 8;
 constexpr size_t kTopicNumber = 12;
 constexpr size_t kTopicScrollStart = 20;
 
-// Object types of the commands 0x86, 0x87 and 0x88.
-constexpr uint8_t kObjectPictureHc30 = 3;
-constexpr uint8_t kObjectPicture = 0x22;
-constexpr uint8_t kObjectEmbedded = 5;
 /// Window data in front of the text of an embedded window, button or media object.
 constexpr size_t kEmbeddedWindowDataSize = 6;
 

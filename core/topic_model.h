@@ -1,6 +1,6 @@
-// Decoded topic records: what the topic walk reads out of a TopicLink record before any RTF is
-// written. The decoder (topic_decoder.h) fills these from the record's bytes; the RTF writers
-// (paragraph_writer.h, table_writer.h) turn them into RTF. Nothing here knows about RTF.
+// Decoded topic records: what the topic walk (topic_walk.h) reads out of a TopicLink record.
+// The decoder (topic_decoder.h) fills these from the record's bytes; the writers turn them into
+// output. Nothing here knows about RTF.
 #pragma once
 
 #include <cstdint>
@@ -99,6 +99,11 @@ struct HotspotTarget {
   std::string window_name;
   std::string file_name;
 };
+
+// Object types of the commands 0x86, 0x87 and 0x88.
+inline constexpr uint8_t kObjectPictureHc30 = 3;  // a picture by number
+inline constexpr uint8_t kObjectPicture = 0x22;   // a picture by number, or stored in the text
+inline constexpr uint8_t kObjectEmbedded = 5;     // embedded window, button or media object
 
 /// An object placed in the text (0x86, 0x87, 0x88).
 struct ObjectData {

@@ -3,7 +3,7 @@
 
 #include "core/byte_reader.h"
 #include "core/diagnostics.h"
-#include "rtf/topic_model.h"
+#include "core/topic_model.h"
 
 namespace quorvex {
 

@@ -1,5 +1,5 @@
 // Expansion of phrase-compressed topic text.
-#include "rtf/text_expansion.h"
+#include "core/text_expansion.h"
 
 #include <algorithm>
 

@@ -1,0 +1,52 @@
+#include "core/rtf_escape.h"
+
+namespace quorvex {
+
+namespace {
+
+constexpr char kHexDigits[] = "0123456789abcdef";
+
+}  // namespace
+
+size_t EscapeRtfChar(uint8_t c, char* dst) {
+  if (c >= 0x80) {
+    dst[0] = '\\';
+    dst[1] = '\'';
+    dst[2] = kHexDigits[c >> 4];
+    dst[3] = kHexDigits[c & 0x0F];
+    return 4;
+  }
+  switch (c) {
+    case 0x09:
+      std::char_traits<char>::copy(dst, "\\tab ", 5);
+      return 5;
+    case '\\':
+    case '{':
+    case '}':
+      dst[0] = '\\';
+      dst[1] = static_cast<char>(c);
+      return 2;
+    default:
+      break;
+  }
+  if (c < 0x20) {
+    std::char_traits<char>::copy(dst, "(0x", 3);
+    dst[3] = kHexDigits[c >> 4];
+    dst[4] = kHexDigits[c & 0x0F];
+    dst[5] = ')';
+    return 6;
+  }
+  dst[0] = static_cast<char>(c);
+  return 1;
+}
+
+std::string RtfEscaped(std::string_view text) {
+  if (size_t nul = text.find('\0'); nul != std::string_view::npos) text = text.substr(0, nul);
+  std::string out;
+  out.reserve(text.size());
+  char buffer[kMaxRtfEscape];
+  for (char c : text) out.append(buffer, EscapeRtfChar(static_cast<uint8_t>(c), buffer));
+  return out;
+}
+
+}  // namespace quorvex

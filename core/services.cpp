@@ -1,0 +1,21 @@
+#include "core/services.h"
+
+#include "core/format.h"
+
+namespace quorvex {
+
+std::string TopicServices::ContextNameForHash(const HelpFile&, uint32_t hash) const {
+  return FormatText("0x%08lX", {hash});
+}
+
+std::optional<std::string> TopicServices::BrowseSequenceName(HelpFile&, int32_t, int32_t, int32_t) {
+  return std::nullopt;
+}
+
+void TopicServices::WriteRtfPicture(HelpFile&, OutputSink&, const ExtractedPicture&, char, bool) {}
+
+std::optional<size_t> TopicServices::ExtractStoredPicture(HelpFile&, Bytes) {
+  return std::nullopt;
+}
+
+}  // namespace quorvex

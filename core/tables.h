@@ -1,0 +1,111 @@
+// The look-up tables of one conversion. The preparatory phases fill them (contexts, keywords and
+// project sections in project/, pictures in graphics/) and the topic writers read them; they
+// hang from the HelpFile and go with it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace quorvex {
+
+class OutputDir;
+
+/// The help compiler's hash of a context string: h = h * 43 + v over the bytes whose value v in
+/// its character table is not 0 ("1"-"9" 1-9, "0" 10, "." 12, "_" 13, letters of either case
+/// 17-42), modulo 2^32. Upper and lower case hash alike; other bytes are skipped.
+uint32_t ContextHash(std::string_view name);
+
+/// A context string that the help file spells out, with its hash.
+struct KnownContextName {
+  uint32_t hash = 0;
+  std::string name;
+};
+
+/// The context strings the help file spells out (hotspot targets of pictures), in the order they
+/// were met. Entries are only appended; duplicates stay, and a hash finds its first entry.
+class KnownContextNames {
+ public:
+  /// Appends `name` with its hash and returns the hash.
+  uint32_t Add(std::string_view name);
+  /// The name first added with `hash`, or nullptr.
+  const std::string* Find(uint32_t hash) const;
+  const std::vector<KnownContextName>& entries() const { return entries_; }
+
+ private:
+  std::vector<KnownContextName> entries_;
+  std::unordered_map<uint32_t, size_t> first_;  // hash -> its first entry
+};
+
+/// One |CONTEXT entry: a context hash and the TopicOffset where that context begins.
+struct ContextPair {
+  uint32_t hash = 0;
+  uint32_t topic_offset = 0;
+};
+
+/// |CONTEXT in leaf-chain order (the order of the hashes). Exists only when the context map was
+/// loaded (recompilation, or PageLinks).
+struct ContextMap {
+  std::vector<ContextPair> pairs;
+};
+
+/// One keyword entry: a TopicOffset and the file offset of the keyword's text in its B-tree
+/// leaf (the text is read from the help file when it is needed).
+struct KeywordPair {
+  uint32_t topic_offset = 0;
+  uint32_t keyword_position = 0;
+};
+
+/// A keyword table (K or A): pairs in the leaf order of the keywords, each keyword's topics in
+/// the order of its data file.
+struct KeywordTable {
+  std::vector<KeywordPair> pairs;
+};
+
+/// The names of the secondary windows that hotspots refer to by number, in |SYSTEM record order:
+/// entry i is the i-th window definition that has a name.
+using WindowNames = std::vector<std::string>;
+
+/// A topic of a browse sequence as the topic walk gives it: its own identifier and those of its
+/// predecessor and successor, -1 for none.
+struct BrowseTriple {
+  int32_t back = -1;
+  int32_t topic = -1;
+  int32_t forward = -1;
+};
+
+/// The browse-sequence groups; a group's number is its index + 1. A group emptied by a merge
+/// keeps its place.
+struct BrowseGroups {
+  std::vector<std::vector<BrowseTriple>> groups;
+};
+
+/// A picture file written for a picture number, and the folder it was written to.
+struct ExtractedPicture {
+  std::string name;
+  OutputDir* folder = nullptr;
+  bool empty() const { return name.empty(); }
+};
+
+/// The picture files by picture number. Storing beyond the end grows the list and leaves the
+/// slots in between empty.
+class ExtractedPictureList {
+ public:
+  /// Picture numbers are 16-bit in topic text: higher numbers can never be referred to.
+  static constexpr size_t kMaxPictureNumber = 0xFFFF;
+
+  /// Stores `picture` at `number`, replacing what was there. False (nothing stored) for a
+  /// number above kMaxPictureNumber.
+  bool Record(size_t number, ExtractedPicture picture);
+  /// The picture at `number`, or nullptr when the slot is beyond the list or empty.
+  const ExtractedPicture* Find(size_t number) const;
+  size_t size() const { return pictures_.size(); }
+  const std::vector<ExtractedPicture>& pictures() const { return pictures_; }
+
+ private:
+  std::vector<ExtractedPicture> pictures_;
+};
+
+}  // namespace quorvex

@@ -1,0 +1,147 @@
+#include "core/topic_walk.h"
+
+#include <algorithm>
+
+#include "core/help_file.h"
+#include "core/text_expansion.h"
+#include "core/topic_decoder.h"
+#include "core/topic_stream.h"
+
+namespace quorvex {
+
+namespace {
+
+/// The expanded text of a record normally fits 65280 bytes; a record that announces more gets
+/// room for all of it, up to this bound (far beyond any real topic).
+constexpr size_t kMaxExpandedText = 16u << 20;
+/// HC30 marks the last topic with a first TopicHeader field of this value or less.
+constexpr int32_t kHc30LastTopicMark = 8;
+/// A compressed block expands to at most this many times its stored size.
+constexpr size_t kBlockExpansion = 6;
+
+bool IsTextRecord(uint8_t type) {
+  return type == kRecordParagraphHc30 || type == kRecordParagraph || type == kRecordTable;
+}
+
+}  // namespace
+
+TopicWalk::TopicWalk(HelpFile& hf) : hf_(hf), last_(!hf.slot(Slot::kTopic).present()) {}
+
+TopicWalk::~TopicWalk() {
+  ResetTopicStream(hf_);
+}
+
+int32_t TopicWalk::block() const {
+  return std::max<int32_t>(0, hf_.topic_stream.block);
+}
+
+bool TopicWalk::ReadPart(std::vector<uint8_t>& out, size_t n) {
+  out.assign(n, 0);
+  if (n == 0) return true;
+  return ReadTopicBytes(hf_, std::span<uint8_t>(out), topic_offset_, new_block_) == n;
+}
+
+size_t TopicWalk::MaxPartSize() const {
+  const TopicGeometry g = TopicGeometryOf(hf_);
+  const size_t blocks = static_cast<uint32_t>(hf_.slot(Slot::kTopic).size) / g.block_size + 1;
+  return blocks * g.data_size() * (hf_.compressed ? kBlockExpansion : 1);
+}
+
+uint32_t TopicWalk::Hc30RecordPosition() const {
+  const TopicStream& s = hf_.topic_stream;
+  const TopicGeometry g = TopicGeometryOf(hf_);
+  if (!s.started || s.block < 0) return kTopicBlockHeaderSize;
+  const uint32_t block = static_cast<uint32_t>(s.block);
+  if (s.read_index >= s.valid_length) return (block + 1) * g.block_size + kTopicBlockHeaderSize;
+  return block * g.block_size + kTopicBlockHeaderSize + s.read_index;
+}
+
+const TopicRecord* TopicWalk::Next() {
+  if (last_) return nullptr;
+  TopicRecord& r = record_;
+  Diagnostics& diagnostics = hf_.diagnostics();
+  r.position = hf_.is_hc30 ? Hc30RecordPosition() : 0;
+  if (!ReadPart(head_, kTopicLinkHeaderSize)) {
+    // An empty |TOPIC has no first record; that is reported as a file without topics.
+    if (records_read_ > 0) diagnostics.Warning(kWarnTopicRecordLost, topic_number_);
+    last_ = true;
+    return nullptr;
+  }
+  ++records_read_;
+  r.link = DecodeTopicLinkHeader(head_);
+  r.browse_topic = hf_.is_hc30 ? topic_number_ + 1 : static_cast<int32_t>(topic_offset_);
+  if (!new_block_) topic_offset_ += position_adjustment_;
+  position_adjustment_ = 0;
+  new_block_ = false;
+
+  r.topic_offset = topic_offset_;
+  r.text_length = r.link.text_length > 0 ? static_cast<uint32_t>(r.link.text_length) : 0;
+  r.non_scrolling = false;
+  if (IsTextRecord(r.link.type)) {
+    topic_offset_ += r.text_length;
+    r.non_scrolling = static_cast<uint32_t>(r.link.next) <= static_cast<uint32_t>(scroll_start_);
+  }
+
+  // The parts of the record: FormatPart, then the stored TextPart.
+  const bool has_phrase_table =
+      hf_.slot(Slot::kPhrases).present() || hf_.slot(Slot::kPhrIndex).present();
+  const int64_t format_size =
+      int64_t{r.link.format_length} - static_cast<int64_t>(kTopicLinkHeaderSize);
+  const int64_t stored_size = has_phrase_table
+                                  ? int64_t{r.link.record_size} - int64_t{r.link.format_length}
+                                  : int64_t{r.link.text_length};
+  const size_t max_part = MaxPartSize();
+  if (format_size < 0 || stored_size < 0 || static_cast<uint64_t>(format_size) > max_part ||
+      static_cast<uint64_t>(stored_size) > max_part) {
+    diagnostics.Warning(kWarnTopicRecordDamaged, topic_number_);
+    last_ = true;
+    return nullptr;
+  }
+  if (!ReadPart(format_, static_cast<size_t>(format_size)) ||
+      !ReadPart(stored_, static_cast<size_t>(stored_size))) {
+    diagnostics.Warning(kWarnTopicStreamEnds, topic_number_);
+    last_ = true;
+    return nullptr;
+  }
+  r.has_text = stored_size > 0;
+  text_.clear();
+  if (r.has_text) {
+    const size_t n = std::min<size_t>(stored_.size(), r.text_length);
+    const size_t capacity = std::clamp<size_t>(r.text_length, kTopicTextCapacity, kMaxExpandedText);
+    text_ = ExpandTopicText(hf_, Bytes(stored_.data(), n),
+                            PhraseCodesFor(hf_, stored_.size(), r.text_length), capacity);
+  }
+
+  TextCursor cursor(text_);
+  const Bytes format(format_.data(), format_.size());
+  switch (r.link.type) {
+    case kRecordParagraphHc30:
+    case kRecordParagraph:
+      r.kind = TopicRecord::Kind::kParagraph;
+      r.paragraph = DecodeParagraphRecord(r.link.type, format, cursor, position_adjustment_);
+      WarnParagraphProblems(diagnostics, r.paragraph);
+      break;
+    case kRecordTable:
+      r.kind = TopicRecord::Kind::kTable;
+      r.table = DecodeTableRecord(format, cursor, position_adjustment_);
+      WarnTableProblems(diagnostics, r.table);
+      break;
+    case kRecordTopicHeader:
+      r.kind = TopicRecord::Kind::kTopicHeader;
+      r.header = DecodeTopicHeader(format, text_);
+      topic_seen_ = true;
+      topic_number_ = hf_.is_hc30 ? topic_number_ + 1 : r.header.topic_number;
+      scroll_start_ = r.header.scroll_start;
+      if (hf_.is_hc30 && r.header.first_field <= kHc30LastTopicMark) last_ = true;
+      break;
+    default:
+      r.kind = TopicRecord::Kind::kOther;
+      diagnostics.Warning(kWarnUnknownRecord, r.link.type);
+      break;
+  }
+  r.topic_number = topic_number_;
+  if (r.link.next == -1) last_ = true;
+  return &r;
+}
+
+}  // namespace quorvex

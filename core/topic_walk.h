@@ -1,0 +1,91 @@
+// The topic walk: every TopicLink record of |TOPIC, from the first to the last, read from the
+// topic block stream, its text expanded and its parts decoded into the structures of
+// topic_model.h. The walk writes nothing; the RTF conversion, the tests and the fuzz targets all
+// read the topics through it.
+//
+// Besides the records it keeps the running positions that tie text to context strings and
+// keywords: the TopicOffset (a character count that each text record advances by its expanded
+// length, pictures by their character counts, and that every new topic block resets to the
+// block's base) and, for HC30 files, the TopicPosition of each record.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/topic_model.h"
+
+namespace quorvex {
+
+struct HelpFile;
+
+/// One decoded record and where it stands.
+struct TopicRecord {
+  enum class Kind { kTopicHeader, kParagraph, kTable, kOther };
+  Kind kind = Kind::kOther;
+  TopicLinkHeader link;
+  /// The topic number: counted from 1 for HC30, from the topic header otherwise. For a topic
+  /// header it is already the number of the topic the header starts.
+  int32_t topic_number = 0;
+  /// TopicOffset where the record's text starts; a text record covers topic_offset to
+  /// topic_offset + text_length - 1.
+  uint32_t topic_offset = 0;
+  /// The header's expanded text length (0 when it is negative).
+  uint32_t text_length = 0;
+  /// What the browse sequences identify a topic by: for HC30 the topic number, otherwise the
+  /// TopicOffset before the previous record's pictures are added.
+  int32_t browse_topic = 0;
+  /// HC30 only: the TopicPosition of the record (block * 2048 + 12 + index in the block).
+  uint32_t position = 0;
+  /// The record lies in its topic's non-scrolling region.
+  bool non_scrolling = false;
+  /// The record had a TextPart to expand (a record without one gives empty strings).
+  bool has_text = false;
+
+  TopicHeaderRecord header;  // kTopicHeader
+  Paragraph paragraph;       // kParagraph
+  TableRow table;            // kTable
+};
+
+/// Walks the records of one help file once. Warnings go to the help file's diagnostics: a
+/// record of unknown type (warning 20), decoding problems of paragraphs and tables, and the
+/// reason a walk ends early (a damaged record, a stream that ends inside a record, a record
+/// that cannot be found).
+class TopicWalk {
+ public:
+  explicit TopicWalk(HelpFile& hf);
+  ~TopicWalk();
+  TopicWalk(const TopicWalk&) = delete;
+  TopicWalk& operator=(const TopicWalk&) = delete;
+
+  /// The next record, or nullptr when the walk is over. The record stays valid until the next
+  /// call.
+  const TopicRecord* Next();
+  /// Number of the topic block being read (0 before the first), for progress reports.
+  int32_t block() const;
+  /// True when Next has nothing more to give.
+  bool done() const { return last_; }
+  /// True once a topic header has been read.
+  bool topic_seen() const { return topic_seen_; }
+
+ private:
+  bool ReadPart(std::vector<uint8_t>& out, size_t n);
+  uint32_t Hc30RecordPosition() const;
+  /// Largest part a record can have: all the decompressed data |TOPIC can hold.
+  size_t MaxPartSize() const;
+
+  HelpFile& hf_;
+  TopicRecord record_;
+  std::vector<uint8_t> head_, format_, stored_;
+  std::string text_;
+  uint32_t topic_offset_ = 0;
+  int32_t position_adjustment_ = 0;
+  int32_t topic_number_ = 0;
+  int32_t scroll_start_ = 0;
+  bool new_block_ = false;
+  bool last_ = false;
+  bool topic_seen_ = false;
+  size_t records_read_ = 0;
+};
+
+}  // namespace quorvex
