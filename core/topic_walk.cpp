@@ -47,20 +47,12 @@ size_t TopicWalk::MaxPartSize() const {
   return blocks * g.data_size() * (hf_.compressed ? kBlockExpansion : 1);
 }
 
-uint32_t TopicWalk::Hc30RecordPosition() const {
-  const TopicStream& s = hf_.topic_stream;
-  const TopicGeometry g = TopicGeometryOf(hf_);
-  if (!s.started || s.block < 0) return kTopicBlockHeaderSize;
-  const uint32_t block = static_cast<uint32_t>(s.block);
-  if (s.read_index >= s.valid_length) return (block + 1) * g.block_size + kTopicBlockHeaderSize;
-  return block * g.block_size + kTopicBlockHeaderSize + s.read_index;
-}
-
 const TopicRecord* TopicWalk::Next() {
   if (last_) return nullptr;
   TopicRecord& r = record_;
   Diagnostics& diagnostics = hf_.diagnostics();
-  r.position = hf_.is_hc30 ? Hc30RecordPosition() : 0;
+  // Where the previous record's link pointed (the first record lies just after the header).
+  r.position = hf_.topic_stream.next_position;
   if (!ReadPart(head_, kTopicLinkHeaderSize)) {
     // An empty |TOPIC has no first record; that is reported as a file without topics.
     if (records_read_ > 0) diagnostics.Warning(kWarnTopicRecordLost, topic_number_);

@@ -6,7 +6,7 @@
 // Besides the records it keeps the running positions that tie text to context strings and
 // keywords: the TopicOffset (a character count that each text record advances by its expanded
 // length, pictures by their character counts, and that every new topic block resets to the
-// block's base) and, for HC30 files, the TopicPosition of each record.
+// block's base) and the TopicPosition of each record (HC30 files name topics by it).
 #pragma once
 
 #include <cstdint>
@@ -35,7 +35,7 @@ struct TopicRecord {
   /// What the browse sequences identify a topic by: for HC30 the topic number, otherwise the
   /// TopicOffset before the previous record's pictures are added.
   int32_t browse_topic = 0;
-  /// HC30 only: the TopicPosition of the record (block * 2048 + 12 + index in the block).
+  /// The TopicPosition of the record: (block << 14, << 11 for HC30) + 12 + index in the block.
   uint32_t position = 0;
   /// The record lies in its topic's non-scrolling region.
   bool non_scrolling = false;
@@ -70,7 +70,6 @@ class TopicWalk {
 
  private:
   bool ReadPart(std::vector<uint8_t>& out, size_t n);
-  uint32_t Hc30RecordPosition() const;
   /// Largest part a record can have: all the decompressed data |TOPIC can hold.
   size_t MaxPartSize() const;
 
