@@ -25,12 +25,13 @@ struct Seen {
   bool operator==(const Seen&) const = default;
 };
 
-std::vector<Seen> Walk(const TopicRecords& topics, bool hc30) {
+std::vector<Seen> Walk(const TopicRecords& topics, bool hc30, bool lz77) {
   RecordingDiagnostics diagnostics;
   auto dir = OutputDir::InMemory();
   ConversionSession session(diagnostics, *dir);
   auto hf = OpenHelpFileFromBytes(
-      AssembleHelpFile({{"|SYSTEM", hc30 ? BuildHc30SystemFile("T") : GoldenSystem()},
+      AssembleHelpFile({{"|SYSTEM", hc30 ? BuildHc30SystemFile("T")
+                                          : GoldenSystem(kMinorHc31, lz77 ? kFlagsLz77 : 0)},
                         {"|TOPIC", topics.Build()}}),
       "T.HLP", 0, session);
   std::vector<Seen> seen;
@@ -43,11 +44,11 @@ std::vector<Seen> Walk(const TopicRecords& topics, bool hc30) {
 }
 
 TEST(TopicWalk, RunningPositions) {
-  for (bool hc30 : {false, true}) {
-    SCOPED_TRACE(hc30 ? "HC30" : "HC31");
+  for (const auto& [hc30, lz77] : {std::pair{false, false}, {false, true}, {true, false}}) {
+    SCOPED_TRACE(hc30 ? "HC30" : lz77 ? "HC31, LZ77" : "HC31");
     // Built twice: the scroll start is the position of the third record.
-    auto build = [hc30](int32_t scroll_start) {
-      TopicRecords t(TopicFileOptions{.hc30 = hc30});
+    auto build = [hc30, lz77](int32_t scroll_start) {
+      TopicRecords t(TopicFileOptions{.hc30 = hc30, .compressed = lz77});
       t.Header({"T"}, {.number = 5, .scroll_start = scroll_start})
           .Paragraph(EndedParagraph().PictureRef(0x86, 1, 3), {"ab", "", ""})
           .Paragraph(EndedParagraph(), {"cd", ""})
@@ -71,7 +72,7 @@ TEST(TopicWalk, RunningPositions) {
         {Kind::kTopicHeader, second, 12, 2, hc30 ? 2 : 12, false, w.Position(3)},
         {Kind::kParagraph, second, base, 3, hc30 ? 3 : int32_t(base), false, w.Position(4)},
     };
-    EXPECT_EQ(Walk(topics, hc30), expected);
+    EXPECT_EQ(Walk(topics, hc30, lz77), expected);
   }
 }
 
