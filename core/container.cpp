@@ -259,6 +259,7 @@ std::unique_ptr<HelpFile> OpenHelpFileFromBytes(std::vector<uint8_t> bytes, std:
 
 void CloseHelpFile(std::unique_ptr<HelpFile> hf) {
   if (!hf) return;
+  if (hf->localization) hf->localization->Close();
   // Embedded pictures live on only inside the RTF.
   if (hf->option(kBmpInRtf)) {
     for (const ExtractedPicture& picture : hf->extracted_pictures.pictures())

@@ -48,6 +48,8 @@ OutputNames ConvertHelpFile(const ConversionJob& job, ConversionSession& session
   if (hf) project = for_print ? OutputSink::Null() : session.output.CreateText(names.project_name);
   if (!hf || !project) FatalError("Can't open File %s", names.help_path);
   hf->services = &phases;
+  hf->output_project_name = names.project_name;
+  hf->output_base_name = names.base_name;
 
   if (!for_print || (options & kPageLinks)) phases.LoadContextMap(*hf);
   phases.WriteSystemSections(*hf, *project);

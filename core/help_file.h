@@ -138,6 +138,17 @@ struct HelpFile {
   FontStyleTable font_styles;
   PhraseTables phrases;
 
+  // The names this conversion writes (the driver sets them), so that no file taken from the
+  // help file overwrites them.
+  std::string output_project_name;
+  std::string output_base_name;
+
+  // The localization reference file, once created, its running key number and whether the
+  // blank line after a paragraph end has been written since the last reference.
+  std::unique_ptr<OutputSink> localization;
+  uint32_t localization_counter = 0;
+  bool localization_paragraph_line = false;
+
   bool main_pass = false;  // true during the main topic pass, false during the pre-pass
   TopicStream topic_stream;
 

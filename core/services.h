@@ -24,6 +24,12 @@ class TopicServices {
   /// hash alike, else the hash in hexadecimal. Default: the hexadecimal form "0x%08lX".
   virtual std::string ContextNameForHash(const HelpFile& hf, uint32_t hash) const;
 
+  /// The context name of the first context of the context map that starts within `low` to
+  /// `high` (inclusive; a negative low matches from 0); none without a match or a map.
+  /// Default: none.
+  virtual std::optional<std::string> ContextNameInRange(const HelpFile& hf, int64_t low,
+                                                        int64_t high) const;
+
   /// The "+" footnote text of a topic with these browse links ("grp%04X:%d"), recording the
   /// topic in the browse groups; none for a topic in no browse sequence. Default: none.
   virtual std::optional<std::string> BrowseSequenceName(HelpFile& hf, int32_t back, int32_t topic,

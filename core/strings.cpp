@@ -79,6 +79,10 @@ constexpr Entry kTexts[] = {
     {173,
      "The topic record after topic #%ld cannot be found (its position lies outside the topic "
      "data); the topics after it are lost"},
+    {300, "Can't create %s; the help file's icon is left out"},
+    {301, "Can't create %s; the baggage file is left out"},
+    {302, "The baggage file %s has the name of a file this conversion writes; it is written as %s"},
+    {303, "The localization file %s would overwrite the help file; it is written as %s"},
     {340, "The name %s is not a plain file name in the output folder; the file is written as %s"},
 
     {512 + 1, "Sammelt Suchbegriffe"},
@@ -156,6 +160,14 @@ constexpr Entry kTexts[] = {
     {512 + 173,
      "Der Thema-Satz nach Thema #%ld ist nicht zu finden (seine Position liegt außerhalb "
      "der Themendaten); die folgenden Themen gehen verloren"},
+    {512 + 300, "Kann %s nicht erzeugen; das Symbol der Hilfedatei fehlt"},
+    {512 + 301, "Kann %s nicht erzeugen; die Gepäckdatei fehlt"},
+    {512 + 302,
+     "Die Gepäckdatei %s trägt den Namen einer Datei, die diese Konvertierung schreibt; sie wird "
+     "als %s geschrieben"},
+    {512 + 303,
+     "Die Lokalisierungsdatei %s würde die Hilfedatei überschreiben; sie wird als %s "
+     "geschrieben"},
     {512 + 340,
      "Der Name %s ist kein einfacher Dateiname im Ausgabeordner; die Datei wird als %s "
      "geschrieben"},

@@ -80,9 +80,14 @@ inline constexpr int kWarnTopicRecordDamaged = 171;
 inline constexpr int kWarnNoTopics = 172;
 inline constexpr int kWarnTopicRecordLost = 173;
 // Ranges kept for the conversion steps still to come: 180-199 contexts, keywords and hotspots;
-// 260-279 front-end messages of the reading core; 300-319 project-file sections, map, browse
-// sequences, baggage and localization; 320-339 pictures; 360-379 code pages and many files.
+// 260-279 front-end messages of the reading core; 320-339 pictures; 360-379 code pages and
+// many files.
 // (200-299 belong to the front-end's own texts.)
+// Warnings of the project-file sections, baggage and localization. Range 300 to 319.
+inline constexpr int kWarnIconNotWritten = 300;
+inline constexpr int kWarnBaggageNotWritten = 301;
+inline constexpr int kWarnBaggageRenamed = 302;
+inline constexpr int kWarnLocalizationRenamed = 303;
 // Warnings of the output folder. Range 340 to 359.
 inline constexpr int kWarnUnsafeName = 340;
 

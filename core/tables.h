@@ -80,6 +80,10 @@ struct BrowseTriple {
 /// keeps its place.
 struct BrowseGroups {
   std::vector<std::vector<BrowseTriple>> groups;
+  /// Where each recorded topic lies: its group and its index there (a topic is recorded once).
+  std::unordered_map<int32_t, std::pair<size_t, size_t>> places;
+  /// Positions worked out since the groups last changed.
+  std::unordered_map<int32_t, int> positions;
 };
 
 /// A picture file written for a picture number, and the folder it was written to.

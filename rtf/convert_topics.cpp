@@ -8,6 +8,7 @@
 #include "core/topic_walk.h"
 #include "rtf/document_frame.h"
 #include "rtf/footnotes.h"
+#include "rtf/localization.h"
 #include "rtf/paragraph_writer.h"
 #include "rtf/table_writer.h"
 
@@ -97,12 +98,19 @@ void TopicWriter::TopicHeader(const TopicRecord& record) {
   }
   if (new_file) StartFile();
 
-  if (!first_topic_of_file_)
+  if (!first_topic_of_file_) {
     rtf_->Write(hf_.option(kPageBreak) ? "\\page\\pard\n" : "\\par\\pard\\par\n");
+    LocalizationNewTopic(hf_);
+  }
   first_topic_of_file_ = false;
   if (!hf_.option(kForPrint)) context_missing_ = true;
 
   if (!header.text.empty()) WriteTitle(hf_, *rtf_, header.text, header.browse_back != -1);
+  if (hf_.option(kBrowseSeq)) {
+    if (auto name = hf_.topic_services().BrowseSequenceName(
+            hf_, header.browse_back, record.browse_topic, header.browse_forward))
+      WriteFootnote(hf_, *rtf_, *name, '+');
+  }
   after_topic_header_ = true;
 }
 

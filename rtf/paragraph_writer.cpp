@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "rtf/localization.h"
 #include "rtf/media.h"
 #include "rtf/rtf_text.h"
 
@@ -153,7 +154,7 @@ void WriteParagraph(HelpFile& hf, OutputSink& out, const Paragraph& paragraph, b
         // the cell mark, the others need their "\par" or the cell's paragraphs run together.
         if (in_table && command.before_end && last_in_cell) break;
         out.Write("\\par\n");
-        // The localization file gets its paragraph end here once it is written.
+        LocalizationParagraphEnd(hf);
         break;
       case kCmdTab:
         out.Write("\\tab ");

@@ -3,6 +3,7 @@
 #include <charconv>
 
 #include "core/rtf_escape.h"
+#include "rtf/localization.h"
 
 namespace quorvex {
 
@@ -15,19 +16,6 @@ constexpr uint64_t kCharsPerLine = 64;
 constexpr size_t kMaxCharOutput = kMaxRtfEscape + 1;
 /// Escaped text is gathered on the stack and handed to the sink in pieces of about this size.
 constexpr size_t kChunkSize = 512;
-
-/// With Localize, topic text, titles and keywords of the main pass become references into the
-/// localization file instead of RTF text. The localization writer takes over here; until it
-/// exists every text is written as RTF. Returns true when the text was written as a reference.
-bool TryWriteLocalizationReference(const HelpFile& hf, OutputSink& /*out*/, std::string_view text,
-                                   TextCategory category) {
-  const bool localized_category =
-      category == kCategoryKeyword || category == kCategoryTitle || category == kCategoryTopicText;
-  if (!hf.option(kLocalize) || !localized_category || !hf.main_pass || text.empty()) {
-    return false;
-  }
-  return false;
-}
 
 }  // namespace
 
@@ -61,7 +49,7 @@ void WriteRtfText(HelpFile& hf, OutputSink& out, std::string_view text) {
 size_t WriteTextString(HelpFile& hf, OutputSink& out, std::string_view text,
                        TextCategory category) {
   if (size_t nul = text.find('\0'); nul != std::string_view::npos) text = text.substr(0, nul);
-  if (!TryWriteLocalizationReference(hf, out, text, category)) WriteRtfText(hf, out, text);
+  if (!WriteLocalizationReference(hf, out, text, category)) WriteRtfText(hf, out, text);
   return text.size();
 }
 

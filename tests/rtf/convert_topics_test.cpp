@@ -216,7 +216,11 @@ TEST(ConvertTopicsGolden, CompilersPhraseTablesAndTopicBlocks) {
         std::string(kPageSeparator) + Footnote('$', "Second") + Para("plain text\\par\n") +
         (hc30 ? std::string(kPageSeparator) : "") + "}";
     EXPECT_TRUE(SameBytes(out.File("TEST.RTF"), Crlf(rtf)));
-    EXPECT_TRUE(SameBytes(out.File("TEST.HPJ"), ProjectFile({"TEST.RTF"})));
+    const bool lz77_flag = hc30 || c.options.compressed;
+    EXPECT_TRUE(SameBytes(
+        out.File("TEST.HPJ"),
+        ProjectFile({"TEST.RTF"}, std::string("Compress=") + (lz77_flag ? "HIGH" : "FALSE") +
+                                      "\nTitle=" + (hc30 ? "HC30 Sample" : kGoldenTitle) + "\n")));
     EXPECT_EQ(out.WarningIds(), c.warnings);
     out.ExpectWellFormed();
   }

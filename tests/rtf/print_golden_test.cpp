@@ -149,8 +149,7 @@ TEST(PrintGolden, SplitRtfRecompilation) {
   ASSERT_FALSE(out.fatal) << *out.fatal;
   EXPECT_EQ(out.FileNames(),
             (std::vector<std::string>{"GOLDEN1.RTF", "GOLDEN2.RTF", "GOLDENSAMPLE.HPJ"}));
-  EXPECT_TRUE(
-      SameBytes(out.File("GOLDENSAMPLE.HPJ"), Crlf("\n[Files]\nGOLDEN1.RTF\nGOLDEN2.RTF\n")));
+  EXPECT_TRUE(SameBytes(out.File("GOLDENSAMPLE.HPJ"), ProjectFile({"GOLDEN1.RTF", "GOLDEN2.RTF"})));
 
   // The pre-pass counts every title once before the main pass starts.
   uint64_t count = 0;

@@ -67,6 +67,9 @@ ConversionOutcome ConvertHelpBytes(const std::vector<uint8_t>& help, ConversionO
   outcome.warnings = diagnostics.warnings;
   for (const fs::directory_entry& e : fs::directory_iterator(output))
     outcome.files[e.path().filename().string()] = ReadFile(e.path());
+  for (const fs::directory_entry& e : fs::directory_iterator(input))
+    if (e.path().filename() != file_name)
+      outcome.files["beside/" + e.path().filename().string()] = ReadFile(e.path());
   return outcome;
 }
 
@@ -144,8 +147,8 @@ std::string Para(std::string_view body) {
   return "\\pard\\s0\\ql " + std::string(body);
 }
 
-std::string ProjectFile(const std::vector<std::string>& rtf_files) {
-  std::string p = "\n[Files]\n";
+std::string ProjectFile(const std::vector<std::string>& rtf_files, std::string_view options) {
+  std::string p = "[options]\n" + std::string(options) + "\n[Baggage]\n\n[Files]\n";
   for (const std::string& f : rtf_files) p += f + "\n";
   return Crlf(p);
 }

@@ -24,7 +24,8 @@ namespace quorvex::testsupport {
 
 /// What one conversion left behind.
 struct ConversionOutcome {
-  /// Every file of the output folder after the conversion, by name, as bytes.
+  /// Every file of the output folder after the conversion, by name, as bytes; files written
+  /// beside the help file as "beside/NAME".
   std::map<std::string, std::string> files;
   std::vector<RecordingDiagnostics::WarningRecord> warnings;
   /// The message of the fatal error that ended the conversion, if one did.
@@ -166,8 +167,9 @@ std::string Para(std::string_view body);
 // Topic separators.
 inline constexpr std::string_view kPageSeparator = "\\page\\pard\n";
 inline constexpr std::string_view kParSeparator = "\\par\\pard\\par\n";
-/// The project file of a recompilation run that wrote `rtf_files`: the [Files] section only
-/// (the other sections come from phases these files do not exercise).
-std::string ProjectFile(const std::vector<std::string>& rtf_files);
+/// The project file of a recompilation run that wrote `rtf_files`, of a help file whose |SYSTEM
+/// gives the "[options]" lines `options` and that has no other sections.
+std::string ProjectFile(const std::vector<std::string>& rtf_files,
+                        std::string_view options = "Compress=FALSE\nTitle=Golden Sample\n");
 
 }  // namespace quorvex::testsupport
