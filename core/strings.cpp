@@ -83,6 +83,7 @@ constexpr Entry kTexts[] = {
     {301, "Can't create %s; the baggage file is left out"},
     {302, "The baggage file %s has the name of a file this conversion writes; it is written as %s"},
     {303, "The localization file %s would overwrite the help file; it is written as %s"},
+    {304, "|CTXOMAP announces %ld map entries but holds only %ld"},
     {340, "The name %s is not a plain file name in the output folder; the file is written as %s"},
 
     {512 + 1, "Sammelt Suchbegriffe"},
@@ -168,6 +169,7 @@ constexpr Entry kTexts[] = {
     {512 + 303,
      "Die Lokalisierungsdatei %s würde die Hilfedatei überschreiben; sie wird als %s "
      "geschrieben"},
+    {512 + 304, "|CTXOMAP kündigt %ld [MAP]-Einträge an, enthält aber nur %ld"},
     {512 + 340,
      "Der Name %s ist kein einfacher Dateiname im Ausgabeordner; die Datei wird als %s "
      "geschrieben"},

@@ -88,6 +88,7 @@ inline constexpr int kWarnIconNotWritten = 300;
 inline constexpr int kWarnBaggageNotWritten = 301;
 inline constexpr int kWarnBaggageRenamed = 302;
 inline constexpr int kWarnLocalizationRenamed = 303;
+inline constexpr int kWarnMapCut = 304;
 // Warnings of the output folder. Range 340 to 359.
 inline constexpr int kWarnUnsafeName = 340;
 

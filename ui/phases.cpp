@@ -2,6 +2,7 @@
 
 #include "project/baggage.h"
 #include "project/browse_sequences.h"
+#include "project/map_section.h"
 #include "project/system_sections.h"
 #include "rtf/convert_topics.h"
 #include "rtf/document_frame.h"
@@ -14,6 +15,10 @@ void StandardPhases::WriteSystemSections(HelpFile& hf, OutputSink& project) {
 
 void StandardPhases::ExtractBaggage(HelpFile& hf, OutputSink& project) {
   quorvex::ExtractBaggage(hf, project);
+}
+
+void StandardPhases::WriteMapSection(HelpFile& hf, OutputSink& project) {
+  quorvex::WriteMapSection(hf, project);
 }
 
 void StandardPhases::BuildFontStyleTable(HelpFile& hf) {

@@ -11,6 +11,7 @@ class StandardPhases : public ConversionPhases {
  public:
   void WriteSystemSections(HelpFile& hf, OutputSink& project) override;
   void ExtractBaggage(HelpFile& hf, OutputSink& project) override;
+  void WriteMapSection(HelpFile& hf, OutputSink& project) override;
   void BuildFontStyleTable(HelpFile& hf) override;
   void ConvertTopics(HelpFile& hf, std::string_view base_name, OutputSink& project,
                      bool main_pass) override;
