@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/code_page.h"
 #include "core/format.h"
 #include "core/strings.h"
 
@@ -42,9 +43,11 @@ class Diagnostics {
 
   /// Formats the string-table text of `id` with `args`, cuts it at its first line feed and
   /// reports it.
+  /// Text arguments are help-file bytes: they are shown as UTF-8 of the current code page,
+  /// control characters as "\xNN", so that no message carries terminal escapes.
   template <typename... A>
   void Warning(int id, const A&... args) {
-    std::string text = FormatText(LoadText(id), {FormatArg(args)...});
+    std::string text = FormatText(LoadText(id), {FormatArg(Shown(args))...});
     if (size_t lf = text.find('\n'); lf != std::string::npos) text.resize(lf);
     OnWarning(id, text);
   }
@@ -52,9 +55,25 @@ class Diagnostics {
   /// May throw ConversionCancelled.
   void Progress(int percent, int phase) { OnProgress(percent, phase); }
 
+  /// The code page of the help file being converted, for the text arguments of warnings.
+  void SetCodePage(uint32_t code_page) { code_page_ = code_page; }
+
  protected:
   virtual void OnWarning(int id, const std::string& text) = 0;
   virtual void OnProgress(int percent, int phase) = 0;
+
+ private:
+  template <typename T>
+  auto Shown(const T& v) const {
+    if constexpr (std::is_integral_v<T>) {
+      return v;
+    } else if constexpr (std::is_pointer_v<T>) {
+      return MessageText(v ? std::string_view(v) : std::string_view(), code_page_);
+    } else {
+      return MessageText(std::string_view(v), code_page_);
+    }
+  }
+  uint32_t code_page_ = kWesternCodePage;
 };
 
 /// Drops everything; used where nothing may be shown (probing a file for its title).

@@ -1,5 +1,6 @@
 #include "core/driver.h"
 
+#include "core/code_page.h"
 #include "core/container.h"
 
 namespace quorvex {
@@ -48,6 +49,8 @@ OutputNames ConvertHelpFile(const ConversionJob& job, ConversionSession& session
   if (hf) project = for_print ? OutputSink::Null() : session.output.CreateText(names.project_name);
   if (!hf || !project) FatalError("Can't open File %s", names.help_path);
   hf->services = &phases;
+  hf->code_page = job.code_page ? job.code_page : DetectCodePage(*hf);
+  session.diagnostics.SetCodePage(hf->code_page);
   hf->output_project_name = names.project_name;
   hf->output_base_name = names.base_name;
 

@@ -37,6 +37,7 @@ constexpr size_t kNewColour = 6;
 constexpr size_t kNewHeight = 12;
 constexpr size_t kNewWeight = 28;
 constexpr size_t kNewItalic = 32;
+constexpr size_t kNewCharset = 35;
 constexpr size_t kNewPitchFamily = 39;
 /// Weights above this are bold.
 constexpr int32_t kBoldWeight = 500;
@@ -99,6 +100,8 @@ StoredDescriptor ReadNewDescriptor(ByteReader r) {
   d.font.bold = r.i32() > kBoldWeight;
   r.seek(kNewItalic);
   d.font.italic = r.u32() != 0;
+  r.seek(kNewCharset);
+  d.font.charset = r.u8();
   r.seek(kNewPitchFamily);
   d.font.family = FamilyFromPitchAndFamily(r.u8());
   return d;
@@ -161,8 +164,9 @@ std::optional<std::string> ReadFaceName(const FontFile& f, size_t k) {
 
 }  // namespace
 
-FontModel ReadFontModel(HelpFile& hf) {
-  Diagnostics& warn = hf.diagnostics();
+FontModel ReadFontModel(const HelpFile& hf, bool report) {
+  NullDiagnostics quiet;
+  Diagnostics& warn = report ? hf.diagnostics() : quiet;
   const FontFile f = ReadFontFile(hf);
   if (!f.usable) {
     warn.Warning(kWarnFontMissing);

@@ -26,6 +26,7 @@ struct FontDescriptor {
   uint8_t half_points = 0;
   uint8_t family = 0;
   std::string face;                 // "Arial" when |FONT does not hold the face it names
+  uint8_t charset = 0;              // the 42-byte descriptor's character set; 0 otherwise
   std::array<uint8_t, 3> colour{};  // red, green, blue; white is made black
 };
 
@@ -37,8 +38,8 @@ struct FontModel {
 };
 
 /// Decodes |FONT. A missing or damaged |FONT gives the fonts that can be read (perhaps none)
-/// and one warning: no usable |FONT, no descriptors, descriptors cut short, or a face name that
-/// is not there.
-FontModel ReadFontModel(HelpFile& hf);
+/// and, when `report`, one warning: no usable |FONT, no descriptors, descriptors cut short, or a
+/// face name that is not there.
+FontModel ReadFontModel(const HelpFile& hf, bool report = true);
 
 }  // namespace quorvex

@@ -122,6 +122,7 @@ struct HelpFile {
   bool is_hc30 = false;
   bool is_hcrtf = false;
   bool is_media_viewer = false;
+  uint32_t code_page = 1252;  // the ANSI code page of the help file's text
   int16_t first_leaf = 0;     // page number of the directory's first leaf
   uint32_t page0_offset = 0;  // file offset of the directory's page 0
   std::array<SlotEntry, static_cast<size_t>(Slot::kCount)> slots{};

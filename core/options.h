@@ -41,6 +41,9 @@ constexpr ConversionOptions ApplyCanonicalOptions(ConversionOptions o) {
 struct ConversionJob {
   ConversionOptions options = 0;
   std::string path;
+  /// The ANSI code page of the help file's text as the user gives it; 0: worked out from the
+  /// help file.
+  uint32_t code_page = 0;
 };
 
 }  // namespace quorvex

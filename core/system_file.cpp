@@ -87,8 +87,8 @@ void SetCompressed(HelpFile& hf) {
   hf.compressed = (hf.system_header.flags & kSystemFlagsCompressed) != 0 && !hf.is_hc30;
 }
 
-std::vector<SystemRecord> ReadSystemRecords(const HelpFile& hf) {
-  return CollectRecords(hf, true);
+std::vector<SystemRecord> ReadSystemRecords(const HelpFile& hf, bool report) {
+  return CollectRecords(hf, report);
 }
 
 SystemStrings ReadSystemStrings(const HelpFile& hf) {

@@ -38,8 +38,8 @@ struct SystemRecord {
 };
 
 /// The records of |SYSTEM in file order. A record whose length runs past the end of |SYSTEM is
-/// cut to what is there and ends the list.
-std::vector<SystemRecord> ReadSystemRecords(const HelpFile& hf);
+/// cut to what is there and ends the list (with a warning when `report`).
+std::vector<SystemRecord> ReadSystemRecords(const HelpFile& hf, bool report = true);
 
 struct SystemStrings {
   std::optional<std::string> title;

@@ -7,6 +7,7 @@
 #include <system_error>
 #include <vector>
 
+#include "core/code_page.h"
 #include "core/system_file.h"
 #include "rtf/rtf_text.h"
 
@@ -15,7 +16,11 @@ namespace quorvex {
 namespace {
 
 /// The font written when |FONT gives none, so that the "\f0" of the stylesheet exists.
-constexpr std::string_view kDefaultFontEntry = "\\f0\n\\fswiss Arial";
+constexpr std::string_view kDefaultFontEntry = "\\f0\n\\fswiss";
+/// Symbol fonts keep their own character set whatever the text's code page.
+constexpr uint8_t kSymbolCharset = 2;
+constexpr std::string_view kSymbolFaces[] = {"Symbol",  "Wingdings", "Webdings",
+                                             "Marlett", "MT Extra",  "Zapf Dingbats"};
 constexpr std::string_view kTemplateName = "QUORVEX.DOT";
 
 constexpr std::string_view kStylesheet =
@@ -57,6 +62,15 @@ std::string FontStyle(size_t index, const FontDescriptor& d) {
   return s;
 }
 
+/// The character set written for a font of a help file whose code page is not 1252: the one its
+/// descriptor names, the symbol set for symbol faces, else the code page's.
+uint8_t FontCharset(const HelpFile& hf, const FontDescriptor& font) {
+  if (font.charset == kSymbolCharset || CodePageOfCharset(font.charset)) return font.charset;
+  for (std::string_view face : kSymbolFaces)
+    if (font.face.starts_with(face)) return kSymbolCharset;
+  return CharsetOfCodePage(hf.code_page);
+}
+
 }  // namespace
 
 std::string TemplatePath() {
@@ -77,11 +91,18 @@ void BuildFontStyleTable(HelpFile& hf) {
 void WriteFontTable(HelpFile& hf, OutputSink& out) {
   const std::vector<FontDescriptor>& fonts = hf.fonts.fonts;
   out.Write("{\\fonttbl{");
-  if (fonts.empty()) out.Write(kDefaultFontEntry);
+  if (fonts.empty()) {
+    out.Write(kDefaultFontEntry);
+    if (hf.code_page != kWesternCodePage)
+      WriteControlWord(out, "\\fcharset", CharsetOfCodePage(hf.code_page));
+    out.Write(" Arial");
+  }
   for (size_t i = 0; i < fonts.size(); ++i) {
     WriteControlWord(out, "\\f", static_cast<long long>(i));
     out.Write("\n\\f");
     out.Write(FamilyName(fonts[i].family));
+    if (hf.code_page != kWesternCodePage)
+      WriteControlWord(out, "\\fcharset", FontCharset(hf, fonts[i]));
     out.Write(" ");
     out.Write(RtfEscaped(fonts[i].face));
   }
@@ -104,7 +125,9 @@ void WriteFontTable(HelpFile& hf, OutputSink& out) {
 }
 
 void BeginRtfFile(HelpFile& hf, OutputSink& project, OutputSink& rtf, std::string_view rtf_name) {
-  rtf.Write("{\\rtf1\\ansi\\deff0\\deflang1031 ");
+  rtf.Write("{\\rtf1\\ansi");
+  if (hf.code_page != kWesternCodePage) WriteControlWord(rtf, "\\ansicpg", hf.code_page);
+  rtf.Write("\\deff0\\deflang1031 ");
   WriteFontTable(hf, rtf);
   rtf.Write(kStylesheet);
   if (!hf.option(kForPrint)) {

@@ -2,6 +2,7 @@
 
 #include <charconv>
 
+#include "core/code_page.h"
 #include "core/rtf_escape.h"
 #include "rtf/localization.h"
 
@@ -33,11 +34,20 @@ void WriteRtfText(HelpFile& hf, OutputSink& out, std::string_view text) {
     count += text.size();
     return;
   }
-  char buffer[kChunkSize + kMaxCharOutput];
+  // A two-byte character is written whole before a line feed may follow it; a lead byte at the
+  // end of the text stands alone.
+  const bool double_byte = IsDoubleByteCodePage(hf.code_page);
+  char buffer[kChunkSize + 2 * kMaxCharOutput];
   size_t length = 0;
-  for (char ch : text) {
-    length += EscapeRtfChar(static_cast<uint8_t>(ch), buffer + length);
-    if (count++ % kCharsPerLine == 0) buffer[length++] = '\n';
+  for (size_t i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<uint8_t>(text[i]);
+    length += EscapeRtfChar(c, buffer + length);
+    bool line_feed = count++ % kCharsPerLine == 0;
+    if (double_byte && IsLeadByte(hf.code_page, c) && i + 1 < text.size()) {
+      length += EscapeRtfChar(static_cast<uint8_t>(text[++i]), buffer + length);
+      line_feed = count++ % kCharsPerLine == 0 || line_feed;
+    }
+    if (line_feed) buffer[length++] = '\n';
     if (length >= kChunkSize) {
       out.Write(std::string_view(buffer, length));
       length = 0;

@@ -14,7 +14,7 @@ const std::set<std::string, std::less<>>& KnownWords() {
   static const std::set<std::string, std::less<>> words = [] {
     std::set<std::string, std::less<>> w;
     std::istringstream list(
-        "rtf ansi deff deflang fonttbl f fmodern froman fswiss fscript fdecor fnil colortbl red "
+        "rtf ansi ansicpg fcharset deff deflang fonttbl f fmodern froman fswiss fscript fdecor fnil colortbl red "
         "green blue stylesheet s snext sbasedon additive cs sb sa keepn keep b i ul fs lang "
         "kerning fi li ri tqr tqc tx brdrt brdrb brdrl brdrr brdrbar box brdrth brdrs brdrw brsp "
         "caps paperw paperh template header pard plain par line tab page qc qr ql sl intbl cf "

@@ -1,0 +1,103 @@
+// Text in the help file's own code page: how it is worked out, the RTF that names it, two-byte
+// characters kept whole, and messages that quote help-file text in UTF-8.
+#include "core/code_page.h"
+
+#include <gtest/gtest.h>
+
+#include "core/container.h"
+#include "tests/support/byte_builder.h"
+#include "tests/support/font_writer.h"
+#include "tests/support/golden_conversion.h"
+#include "tests/support/help_writer.h"
+
+namespace quorvex {
+namespace {
+
+using namespace testsupport;
+using Files = std::vector<std::pair<std::string, std::vector<uint8_t>>>;
+
+SystemRecordSpec Language(uint16_t lcid) {
+  return {9, ByteBuilder().zeros(8).u16(lcid).take()};
+}
+
+std::vector<uint8_t> Fonts(std::vector<std::string> faces, uint8_t charset = 0) {
+  std::vector<std::vector<uint8_t>> descriptors;
+  for (size_t i = 0; i < faces.size(); ++i) {
+    std::vector<uint8_t> d = NewFontDescriptor({.face = uint8_t(i)});
+    d[35] = charset;
+    descriptors.push_back(d);
+  }
+  return BuildFontFile(faces, 32, descriptors);
+}
+
+TEST(CodePage, WorkedOutInOrder) {
+  const std::vector<uint8_t> japanese = ByteBuilder().u16(128).take();
+  const std::tuple<const char*, Files, uint32_t> cases[] = {
+      {"LCID Russian", {{"|SYSTEM", BuildSystemFile(33, 0, {Language(0x0419)})}}, 1251},
+      {"LCID before |CHARSET",
+       {{"|SYSTEM", BuildSystemFile(33, 0, {Language(0x0405)})}, {"|CHARSET", japanese}},
+       1250},
+      {"Western LCID",
+       {{"|SYSTEM", BuildSystemFile(33, 0, {Language(0x0409)})}, {"|FONT", Fonts({"Arial Cyr"})}},
+       1252},
+      {"|CHARSET", {{"|SYSTEM", BuildSystemFile(21, 0, {})}, {"|CHARSET", japanese}}, 932},
+      {"descriptor character set",
+       {{"|SYSTEM", BuildSystemFile(33, 0, {})}, {"|FONT", Fonts({"Arial"}, 161)}},
+       1253},
+      {"one script among the faces",
+       {{"|SYSTEM", BuildSystemFile(33, 0, {})}, {"|FONT", Fonts({"Arial", "Arial Tur"})}},
+       1254},
+      {"several scripts",
+       {{"|SYSTEM", BuildSystemFile(33, 0, {})},
+        {"|FONT", Fonts({"Times New Roman CE", "Times New Roman Greek"})}},
+       1252},
+  };
+  RecordingDiagnostics diagnostics;
+  auto dir = OutputDir::InMemory();
+  ConversionSession session(diagnostics, *dir);
+  for (const auto& [name, files, code_page] : cases) {
+    auto hf = OpenHelpFileFromBytes(AssembleHelpFile(files), "T.HLP", 0, session);
+    EXPECT_EQ(DetectCodePage(*hf), code_page) << name;
+  }
+  EXPECT_EQ(MessageText("\xCF\xF0\xE8 \x1B[31m", 1251), "\xD0\x9F\xD1\x80\xD0\xB8 \\x1B[31m");
+  EXPECT_EQ(MessageText("\x82\xA0", 932), "\\x82\\xA0");
+}
+
+TEST(CodePage, CyrillicRtfNamesItsCodePage) {
+  TopicRecords t;
+  t.Header({"T"}).Paragraph(EndedParagraph(), {"\xCF\xF0\xE8", ""});
+  const ConversionOutcome out =
+      ConvertHelpBytes(AssembleHelpFile({{"|SYSTEM", BuildSystemFile(33, 0, {Language(0x0419)})},
+                                         {"|FONT", Fonts({"Arial", "Symbol"})},
+                                         {"|TOPIC", t.Build()}}),
+                       kRecompileOnePass);
+  std::string frame = Frame(
+      "{\\fonttbl{\\f0\n\\fswiss\\fcharset204 Arial\\f1\n\\fswiss\\fcharset2 Symbol}}\n"
+      "{\\colortbl\n\\red0\\green0\\blue0;\n\\red0\\green0\\blue0;\n");
+  frame.replace(0, std::string_view("{\\rtf1\\ansi").size(), "{\\rtf1\\ansi\\ansicpg1251");
+  EXPECT_TRUE(SameBytes(out.File("TEST.RTF"),
+                        Crlf(frame + Footnote('$', "T\n") + Para("\\'cf\\'f0\\'e8\\par\n") + "}")));
+}
+
+TEST(CodePage, TwoByteCharactersStayWhole) {
+  // The 63rd and 64th characters of the session form one character: the line feed after the
+  // 64th follows both. A lead byte that ends a text stands alone before the font change.
+  TopicRecords t;
+  t.Header({"T"}).Paragraph(ParagraphBuilder().Font(1).Command(0x82),
+                            {std::string(62, 'a') + "\x82\xA0\x82", "A", ""});
+  const ConversionOutcome out =
+      ConvertHelpBytes(AssembleHelpFile({{"|SYSTEM", GoldenSystem()},
+                                         {"|CHARSET", ByteBuilder().u16(128).take()},
+                                         {"|FONT", OldStyleFontFile()},
+                                         {"|TOPIC", t.Build()}}),
+                       kRecompileOnePass);
+  const std::string rtf = out.File("TEST.RTF");
+  EXPECT_NE(rtf.find(std::string(62, 'a') + "\\'82\\'a0\r\n\\'82" + std::string(kOldStyleFont1) +
+                     " A\\par"),
+            std::string::npos)
+      << rtf;
+  EXPECT_TRUE(rtf.starts_with("{\\rtf1\\ansi\\ansicpg932\\deff0"));
+}
+
+}  // namespace
+}  // namespace quorvex
