@@ -196,6 +196,11 @@ uint32_t DetectCodePage(const HelpFile& hf) {
   return kWesternCodePage;
 }
 
+uint32_t UnicodeOf(uint32_t code_page, uint8_t c) {
+  if (c < 0x80 || IsDoubleByteCodePage(code_page)) return 0;
+  return SingleByteTable(code_page)[c - 0x80];
+}
+
 std::string MessageText(std::string_view bytes, uint32_t code_page) {
   static constexpr char kHex[] = "0123456789ABCDEF";
   const uint16_t* table = IsDoubleByteCodePage(code_page) ? nullptr : SingleByteTable(code_page);

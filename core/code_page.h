@@ -30,6 +30,10 @@ bool IsDoubleByteCodePage(uint32_t code_page);
 /// True when `c` starts a two-byte character in `code_page`.
 bool IsLeadByte(uint32_t code_page, uint8_t c);
 
+/// The Unicode value of byte `c` (0x80 and above) of a single-byte code page; 0 for a byte
+/// without a character and for the double-byte code pages.
+uint32_t UnicodeOf(uint32_t code_page, uint8_t c);
+
 /// `bytes` of `code_page` as UTF-8 for a message: control characters and bytes without a
 /// character (and, in double-byte code pages, every byte from 0x80) as "\xNN".
 std::string MessageText(std::string_view bytes, uint32_t code_page);

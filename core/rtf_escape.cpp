@@ -1,5 +1,7 @@
 #include "core/rtf_escape.h"
 
+#include <charconv>
+
 namespace quorvex {
 
 namespace {
@@ -8,13 +10,23 @@ constexpr char kHexDigits[] = "0123456789abcdef";
 
 }  // namespace
 
-size_t EscapeRtfChar(uint8_t c, char* dst) {
+size_t EscapeRtfChar(uint8_t c, char* dst, uint32_t code_page) {
   if (c >= 0x80) {
+    size_t n = 0;
+    if (code_page != kWesternCodePage) {
+      if (const uint32_t u = UnicodeOf(code_page, c)) {
+        const auto r = std::to_chars(dst + 2, dst + kMaxRtfEscape, int(int16_t(u)));
+        dst[0] = '\\';
+        dst[1] = 'u';
+        n = size_t(r.ptr - dst);
+        dst += n;
+      }
+    }
     dst[0] = '\\';
     dst[1] = '\'';
     dst[2] = kHexDigits[c >> 4];
     dst[3] = kHexDigits[c & 0x0F];
-    return 4;
+    return n + 4;
   }
   switch (c) {
     case 0x09:
@@ -40,12 +52,12 @@ size_t EscapeRtfChar(uint8_t c, char* dst) {
   return 1;
 }
 
-std::string RtfEscaped(std::string_view text) {
+std::string RtfEscaped(std::string_view text, uint32_t code_page) {
   if (size_t nul = text.find('\0'); nul != std::string_view::npos) text = text.substr(0, nul);
   std::string out;
   out.reserve(text.size());
   char buffer[kMaxRtfEscape];
-  for (char c : text) out.append(buffer, EscapeRtfChar(static_cast<uint8_t>(c), buffer));
+  for (char c : text) out.append(buffer, EscapeRtfChar(static_cast<uint8_t>(c), buffer, code_page));
   return out;
 }
 

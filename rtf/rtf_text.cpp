@@ -22,7 +22,7 @@ constexpr size_t kChunkSize = 512;
 
 void WriteRtfChar(HelpFile& hf, OutputSink& out, uint8_t c) {
   char buffer[kMaxCharOutput];
-  size_t length = EscapeRtfChar(c, buffer);
+  size_t length = EscapeRtfChar(c, buffer, hf.code_page);
   if (hf.session->rtf_char_count++ % kCharsPerLine == 0) buffer[length++] = '\n';
   out.Write(std::string_view(buffer, length));
 }
@@ -41,10 +41,10 @@ void WriteRtfText(HelpFile& hf, OutputSink& out, std::string_view text) {
   size_t length = 0;
   for (size_t i = 0; i < text.size(); ++i) {
     const auto c = static_cast<uint8_t>(text[i]);
-    length += EscapeRtfChar(c, buffer + length);
+    length += EscapeRtfChar(c, buffer + length, hf.code_page);
     bool line_feed = count++ % kCharsPerLine == 0;
     if (double_byte && IsLeadByte(hf.code_page, c) && i + 1 < text.size()) {
-      length += EscapeRtfChar(static_cast<uint8_t>(text[++i]), buffer + length);
+      length += EscapeRtfChar(static_cast<uint8_t>(text[++i]), buffer + length, hf.code_page);
       line_feed = count++ % kCharsPerLine == 0 || line_feed;
     }
     if (line_feed) buffer[length++] = '\n';

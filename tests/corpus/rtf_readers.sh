@@ -182,12 +182,12 @@ html_text() {
 # The last line that is not blank.
 last_words() { grep -av '^[[:space:]]*$' | tail -1 | collapse | sed 's/^ //; s/ $//'; }
 
-# first_topic_title by help file name. FACTS.tsv spells each byte as the Latin-1 character of that
-# value; the readers show the RTF's \'xx bytes as Windows-1252 characters.
+# first_topic_title by help file name, as the bytes of the help file: FACTS.tsv spells each byte
+# as the Latin-1 character of that value. The readers show them in the RTF's code page.
 declare -A titles=()
 if [ -f "$corpus/FACTS.tsv" ]; then
   while IFS=$'\t' read -r name title; do
-    titles[$name]=$(printf '%s' "$title" | iconv -f UTF-8 -t LATIN1 | iconv -c -f CP1252 -t UTF-8)
+    titles[$name]=$(printf '%s' "$title" | iconv -f UTF-8 -t LATIN1 | od -An -tx1 | tr -d ' \n')
   done < <(awk -F'\t' 'NR == 1 { for (i = 1; i <= NF; i++) col[$i] = i; next }
                        col["file"] && col["first_topic_title"] {
                          print $col["file"] "\t" $col["first_topic_title"] }' "$corpus/FACTS.tsv")
@@ -203,8 +203,18 @@ for rtf in "${print_rtf[@]}" "${rec_rtf[@]}"; do
     fail "$mode/$name: pandoc exited with $status: $(head -c 600 "$rtf.pandoc-err")"
     continue
   fi
+  # The code page the RTF names (\ansicpgN; none: Windows-1252). Cyrillic text must read as
+  # Cyrillic, not as the Latin letters its bytes would be in Windows-1252.
+  cpg=$(head -c 200 "$rtf" | grep -ao 'ansicpg[0-9]*' | tr -dc 0-9)
+  cpg=${cpg:-1252}
+  [ "$mode" = print ] && lo="$work/lo-print/$name.txt" || lo="$work/lo-rec/$name.html"
+  if [ "$cpg" = 1251 ]; then
+    for out in "$rtf.plain" "$lo"; do
+      LC_ALL=C.UTF-8 grep -aqP '[\x{00C0}-\x{00FF}]' "$out" 2>/dev/null &&
+        fail "$mode/$name: $(basename "$out") shows Cyrillic text as Latin letters"
+    done
+  fi
   if [ "$mode" = print ]; then
-    lo="$work/lo-print/$name.txt"
     if [ ! -s "$lo" ]; then
       fail "$mode/$name: LibreOffice wrote no text"
       continue
@@ -229,7 +239,8 @@ for rtf in "${print_rtf[@]}" "${rec_rtf[@]}"; do
     fi
     lo_notes=$(grep -aoE 'name="sdfootnote[0-9]+sym"' "$lo" | sort -u | wc -l)
     [ "$lo_notes" -eq "$notes" ] || fail "$mode/$name: LibreOffice shows $lo_notes of $notes footnotes"
-    title=$(printf '%s' "${titles[$name]:-}" | collapse | sed 's/^ //; s/ $//')
+    title=$(printf "$(sed 's/../\\x&/g' <<<"${titles[$name]:-}")" | iconv -c -f "CP$cpg" -t UTF-8 |
+      collapse | sed 's/^ //; s/ $//')
     if [ -n "$title" ]; then
       collapse <"$rtf.plain" | grep -aqF -- "$title" ||
         fail "$mode/$name: first topic title \"$title\" not in pandoc's text"

@@ -76,7 +76,7 @@ TEST(CodePage, CyrillicRtfNamesItsCodePage) {
       "{\\colortbl\n\\red0\\green0\\blue0;\n\\red0\\green0\\blue0;\n");
   frame.replace(0, std::string_view("{\\rtf1\\ansi").size(), "{\\rtf1\\ansi\\ansicpg1251");
   EXPECT_TRUE(SameBytes(out.File("TEST.RTF"),
-                        Crlf(frame + Footnote('$', "T\n") + Para("\\'cf\\'f0\\'e8\\par\n") + "}")));
+                        Crlf(frame + Footnote('$', "T\n") + Para("\\u1055\\'cf\\u1088\\'f0\\u1080\\'e8\\par\n") + "}")));
 }
 
 TEST(CodePage, TwoByteCharactersStayWhole) {

@@ -19,13 +19,13 @@ std::vector<uint8_t> Le16(uint32_t v) {
 
 std::vector<uint8_t> EncodeSignedShort(int v) {
   if (v >= -64 && v <= 63) return {static_cast<uint8_t>(2 * v + 128)};
-  if (v < -16384 || v > 16383) throw std::out_of_range("compressed signed short");
+  if (v < -16383 || v > 16383) throw std::out_of_range("compressed signed short");
   // The decoder halves (r - 32768) toward zero, so a negative value needs 2v - 1.
   return Le16(static_cast<uint32_t>(v >= 0 ? 2 * v + 32769 : 2 * v + 32767));
 }
 std::vector<uint8_t> EncodeSignedLong(int32_t v) {
   if (v >= -16384 && v <= 16383) return Le16(static_cast<uint32_t>(2 * v + 32768));
-  if (v < -(1 << 30) || v > (1 << 30) - 1) throw std::out_of_range("compressed signed long");
+  if (v < -((1 << 30) - 1) || v > (1 << 30) - 1) throw std::out_of_range("compressed signed long");
   return ByteBuilder()
       .u32(static_cast<uint32_t>(v >= 0 ? 2 * int64_t{v} + 2147483649LL
                                         : 2 * int64_t{v} + 2147483647LL))
