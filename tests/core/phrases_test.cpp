@@ -1,47 +1,29 @@
-// The phrase tables: the bit-packed phrase lengths of |PhrIndex, the layouts and size rules of
-// |Phrases, warning 21 and damaged tables. (The golden conversions read each layout in use.)
+// The phrase tables: the bit-packed phrase lengths of |PhrIndex, the size rule and the Media
+// Viewer layout of |Phrases, warning 21 and damaged tables. (The golden conversions read each
+// layout the help compilers write; the corpus test reads every phrase of every corpus file.)
 #include "core/phrases.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
 
-#include "core/help_file.h"
+#include "core/container.h"
 #include "tests/support/byte_builder.h"
 #include "tests/support/golden_conversion.h"
+#include "tests/support/help_writer.h"
 #include "tests/support/phrase_writer.h"
 
 namespace quorvex {
 namespace {
 
 using namespace testsupport;
+using Files = std::vector<std::pair<std::string, std::vector<uint8_t>>>;
 
-const std::vector<std::string> kPhrases = {"the ", "help ", "", "window", "the help window "};
-
-TEST(DecodePhraseIndex, BitPatterns) {
-  struct Case {
-    const char* name;
-    uint32_t n;
-    unsigned k;
-    std::vector<uint8_t> bits;
-    std::vector<uint32_t> offsets;
-  };
-  const std::vector<Case> cases = {
-      {"k 0: bits 1 1 0 give length 3", 1, 0, {0b011}, {0, 3}},
-      {"k 0: a 0 bit alone gives length 1", 3, 0, {0b000}, {0, 1, 2, 3}},
-      {"k 4: 0 then 0101 give 1 + 10", 1, 4, {0b10100}, {0, 11}},
-      {"k 4: 1 0 then 0000 give 1 + 16", 1, 4, {0b000001}, {0, 17}},
-      // 0,0101 then 1,0,0000: bits 0..10 = 0 0 1 0 1 1 0 0 | 0 0 0
-      {"k 4: two phrases across a byte boundary", 2, 4, {0x34, 0x00}, {0, 11, 28}},
-      {"k 15: the widest low part", 1, 15, {0xFE, 0xFF}, {0, 0x8000}},
-      {"bits beyond the data read as 0", 1, 0, {0xFF}, {0, 9}},
-      {"more phrases than bits: cut to what the bits can hold", 100, 3, {0, 0}, {0, 1, 2, 3, 4}},
-      {"no bits, no phrases", 5, 2, {}, {0}},
-  };
-  for (const Case& c : cases) EXPECT_EQ(DecodePhraseIndex(c.n, c.k, c.bits), c.offsets) << c.name;
-  // A huge count allocates only what the bits hold.
+TEST(DecodePhraseIndex, WhatTheWriterPacksAndTooFewBits) {
+  // Bits beyond the data read as 0: eight 1-bits then the 0 that ends the run, length 9.
+  EXPECT_EQ(DecodePhraseIndex(1, 0, std::vector<uint8_t>{0xFF}), (std::vector<uint32_t>{0, 9}));
+  // More phrases than the bits can hold: cut to them (at least k + 1 bits a phrase).
   EXPECT_EQ(DecodePhraseIndex(0x80000000u, 3, std::vector<uint8_t>(4)).size(), 32u / 4 + 1);
-  // Whatever the writer packs, with every bit count.
   std::mt19937 rng(7);
   for (unsigned k = 0; k <= 15; ++k) {
     std::vector<uint32_t> lengths, offsets = {0};
@@ -53,201 +35,118 @@ TEST(DecodePhraseIndex, BitPatterns) {
   }
 }
 
-/// A help file held in memory whose internal files are placed by hand (the container reader is
-/// not involved): data starts at offset 16, each file's slot names its offset and size.
+/// Opens help files of a compiler with phrase files through the container reader, which loads
+/// the phrase table.
 class PhraseTest : public ::testing::Test {
  protected:
-  PhraseTest() {
-    hf.session = &session;
-    hf.bytes.assign(16, 0);
-  }
-  void Version(uint16_t minor, uint16_t flags = kFlagsLz77) {
-    hf.system_header.minor = minor;
-    hf.system_header.flags = flags;
-    hf.is_hc30 = minor == kMinorHc30;
-    hf.is_hcrtf = minor == kMinorHcrtf;
-    hf.is_media_viewer = minor == kMinorMediaViewer;
-  }
-  void Put(Slot s, const std::vector<uint8_t>& data) {
-    hf.slot(s) = {static_cast<int32_t>(hf.bytes.size()), static_cast<int32_t>(data.size())};
-    hf.bytes.insert(hf.bytes.end(), data.begin(), data.end());
-  }
-  void PutRtf(const RtfPhraseFiles& files) {
-    Put(Slot::kPhrIndex, files.index);
-    Put(Slot::kPhrImage, files.image);
+  void Open(uint16_t minor, Files files, uint16_t flags = kFlagsLz77) {
+    files.insert(files.begin(), {"|SYSTEM", minor == kMinorHc30 ? BuildHc30SystemFile("T")
+                                                                : GoldenSystem(minor, flags)});
+    diag_.warnings.clear();
+    hf_ = OpenHelpFileFromBytes(AssembleHelpFile(files), "T.HLP", 0, session_);
   }
   /// Every phrase of the loaded table; "<none>" for one GetPhrase refuses.
   std::vector<std::string> All() const {
     std::vector<std::string> out;
-    for (size_t i = 0; i < hf.phrases.count(); ++i)
-      out.emplace_back(GetPhrase(hf, i).value_or("<none>"));
+    for (size_t i = 0; i < hf_->phrases.count(); ++i)
+      out.emplace_back(GetPhrase(*hf_, i).value_or("<none>"));
     return out;
   }
-  std::vector<int> WarningIds() {
+  /// The warnings but the compiler's.
+  std::vector<int> Warnings() const {
     std::vector<int> ids;
-    for (const auto& w : diag.warnings) ids.push_back(w.id);
-    diag.warnings.clear();
+    for (const auto& w : diag_.warnings)
+      if (w.id != kWarnCompiledBy) ids.push_back(w.id);
     return ids;
   }
 
-  RecordingDiagnostics diag;
-  OutputDir out{"."};
-  ConversionSession session{diag, out};
-  HelpFile hf;
+  RecordingDiagnostics diag_;
+  std::unique_ptr<OutputDir> out_ = OutputDir::InMemory();
+  ConversionSession session_{diag_, *out_};
+  std::unique_ptr<HelpFile> hf_;
 };
 
-TEST_F(PhraseTest, LayoutsOfPhrases) {
-  // The text counts as compressed when (size - 2N - 8 + 10) < S, that is C + 12 < S for a
-  // table of C compressed bytes, whatever the flags say. Below it, the stored layout:
-  // everything from offset 4 on.
-  const std::vector<uint8_t> probe = BuildHc31Phrases(kPhrases, Lz77Mode::kLiteralsOnly);
-  const int64_t compressed = int64_t(probe.size() - 8 - 2 * (kPhrases.size() + 1));
-  for (int64_t s : {compressed + 12, compressed + 13}) {
-    Version(kMinorHc31, 0);
-    const std::vector<uint8_t> data = BuildHc31Phrases(kPhrases, Lz77Mode::kLiteralsOnly, s);
-    Put(Slot::kPhrases, data);
-    LoadPhrases(hf);
-    if (s == compressed + 13) {
-      EXPECT_EQ(All(), kPhrases);
-    } else {
-      EXPECT_EQ(hf.phrases.text, std::string(data.begin() + 4, data.end()));
-    }
-  }
-  Version(kMinorMediaViewer);
-  Put(Slot::kPhrases, BuildLongHeaderPhrases(kPhrases));
-  LoadPhrases(hf);
-  EXPECT_EQ(All(), kPhrases);
-  EXPECT_TRUE(diag.warnings.empty());
-}
+TEST_F(PhraseTest, SizeRuleMediaViewerHeaderAndDamagedPhrases) {
+  // Without the LZ77 flag the text counts as compressed when (size - 2N - 8 + 10) < S, that is
+  // C + 12 < S for C compressed bytes; else the layout is the stored one, from offset 4 on.
+  const std::vector<std::string> phrases = {"the ", "help ", "", "window", "the help window "};
+  const Lz77Mode literals = Lz77Mode::kLiteralsOnly;
+  const int64_t c = int64_t(BuildHc31Phrases(phrases, literals).size() - 8 - 2 * (5 + 1));
+  Open(kMinorHc31, {{"|Phrases", BuildHc31Phrases(phrases, literals, c + 13)}}, 0);
+  EXPECT_EQ(All(), phrases);
+  const std::vector<uint8_t> stored = BuildHc31Phrases(phrases, literals, c + 12);
+  Open(kMinorHc31, {{"|Phrases", stored}}, 0);
+  EXPECT_EQ(hf_->phrases.text, std::string(stored.begin() + 4, stored.end()));
+  Open(kMinorMediaViewer, {{"|Phrases", BuildLongHeaderPhrases(phrases)}});
+  EXPECT_EQ(All(), phrases);
+  EXPECT_TRUE(Warnings().empty());
+  // Offsets at 4, 6, ... 12, counted from offset 4: phrase 1 ends before it starts, phrase 2
+  // starts inside phrase 0, phrase 3 ends beyond the text.
+  std::vector<uint8_t> data = BuildHc30Phrases({"one", "two", "three", "x"});
+  PutU16(data, 8, 11);
+  PutU16(data, 12, 500);
+  Open(kMinorHc30, {{"|Phrases", data}});
+  EXPECT_EQ(All(), (std::vector<std::string>{"one", "<none>", "netwothree", "<none>"}));
+  EXPECT_FALSE(GetPhrase(*hf_, 4));
 
-TEST_F(PhraseTest, PhraseNumbersBeyondTheTableOrBadOffsets) {
-  EXPECT_FALSE(GetPhrase(hf, 0));
-  LoadPhrases(hf);  // no |Phrases, no |PhrIndex: nothing loaded
-  LoadRtfPhrases(hf);
-  EXPECT_FALSE(hf.phrases.loaded());
-  Version(kMinorHc30);
-  std::vector<uint8_t> data = BuildHc30Phrases({"one", "two", "three"});
-  // Offsets at 4, 6, 8, 10: phrase 1 ends before it starts, phrase 2 starts inside phrase 0.
-  PutU16(data, 8, 9);
-  Put(Slot::kPhrases, data);
-  LoadPhrases(hf);
-  EXPECT_EQ(All(), (std::vector<std::string>{"one", "<none>", "netwothree"}));
-  EXPECT_FALSE(GetPhrase(hf, 3));
-  EXPECT_FALSE(GetPhrase(hf, 100000));
-  PutU16(hf.bytes, 16 + 10, 500);  // the last offset beyond the text
-  LoadPhrases(hf);
-  EXPECT_FALSE(GetPhrase(hf, 2));
-}
-
-TEST_F(PhraseTest, DamagedPhrasesFiles) {
-  struct Case {
-    const char* name;
-    uint16_t minor;
-    std::vector<uint8_t> data;
-    int warning;
-    size_t count;
-  };
+  // Damaged |Phrases files.
   std::vector<uint8_t> huge_n = BuildHc31Phrases({"ab", "cd"});
   PutU16(huge_n, 0, 60000);
   std::vector<uint8_t> damaged = BuildHc31Phrases({"abc", "def"}, Lz77Mode::kLiteralsOnly);
   damaged[8 + 6] = 0x01;  // the flag byte: item 0 a reference before the start of the output
-  std::vector<uint8_t> cut = BuildHc31Phrases({std::string(400, 'x')}, Lz77Mode::kGreedy, 10);
-  const std::vector<Case> cases = {
-      {"one byte", kMinorHc31, {0x01}, kWarnPhraseHeader, 0},
+  const std::tuple<const char*, uint16_t, std::vector<uint8_t>, int, size_t> cases[] = {
       {"HC31 header without a table", kMinorHc31, {1, 0, 0, 1, 4, 0, 0, 0}, kWarnPhraseHeader, 0},
       {"HC30 header without a table", kMinorHc30, {1, 0, 0, 1}, kWarnPhraseHeader, 0},
       {"N far beyond the offsets there are", kMinorHc31, huge_n, kWarnPhraseCount,
        (huge_n.size() - 8) / 2 - 1},
       {"damaged compressed text", kMinorHc31, damaged, kWarnPhraseDamaged, 2},
-      {"text beyond the announced size and its slack", kMinorHc31, cut, kWarnPhraseTextCut, 1},
+      {"text beyond the announced size and its slack", kMinorHc31,
+       BuildHc31Phrases({std::string(400, 'x')}, Lz77Mode::kGreedy, 10), kWarnPhraseTextCut, 1},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    Version(c.minor);
-    Put(Slot::kPhrases, c.data);
-    LoadPhrases(hf);
-    EXPECT_EQ(WarningIds(), std::vector<int>{c.warning});
-    EXPECT_EQ(hf.phrases.count(), c.count);
-    for (size_t i = 0; i < hf.phrases.count() + 2; ++i)
-      EXPECT_LE(GetPhrase(hf, i).value_or("").size(), hf.phrases.text.size());
+  for (const auto& [name, minor, data, warning, count] : cases) {
+    SCOPED_TRACE(name);
+    Open(minor, {{"|Phrases", data}});
+    EXPECT_EQ(Warnings(), std::vector<int>{warning});
+    EXPECT_EQ(hf_->phrases.count(), count);
   }
   // The cut text keeps 10 + 300 bytes: phrase 0 ends beyond them.
-  EXPECT_EQ(hf.phrases.text.size(), 4 + 310u);
-  EXPECT_FALSE(GetPhrase(hf, 0));
+  EXPECT_EQ(hf_->phrases.text.size(), 4 + 310u);
+  EXPECT_FALSE(GetPhrase(*hf_, 0));
 }
 
-TEST_F(PhraseTest, RtfTextSizeToleranceAndWarning21) {
-  const std::vector<std::string> phrases(50, "compressible ");
-  struct Case {
-    int announced_minus_found;
-    bool compress, warns;
+TEST_F(PhraseTest, RtfSizeToleranceAndDamagedHeaders) {
+  // |PhrImage may give 10 bytes more or less than |PhrIndex announces without warning 21.
+  const std::vector<std::string> phrases(50, "compressible ");  // 650 bytes, 32 bytes of bits
+  const size_t text = kPhrIndexTextSizeAt, n = kPhrIndexCountAt;
+  const int size = kWarnPhraseSize, count = kWarnPhraseCount;
+  const std::tuple<bool, size_t, uint32_t, int, size_t> cases[] = {
+      // LZ77 (else the stored size is the text size too), field, value, warning, phrases
+      {true, text, 660, 0, 50},                          // 10 bytes fewer than announced
+      {true, text, 639, size, 50},                       // 11 more
+      {false, text, 661, size, 50},                      // 11 fewer, stored
+      {true, text, 0x7FFFFFFF, size, 50},                // no room is made for it
+      {true, kPhrIndexStoredSizeAt, 0x7FFFFFFF, 0, 50},  // only the bytes of |PhrImage are read
+      {true, kPhrIndexBitBytesAt, 0x7FFFFFF0, 0, 50},    // only the bytes of |PhrIndex are read
+      {true, n, 0x7FFFFFFF, count, 32 * 8 / 5},          // at least k + 1 bits a phrase
+      {true, n, 0xFFFFFFFF, count, 0},
+      {true, text, 661, size, 50},  // last: its warning is checked below
   };
-  for (Case c : {Case{10, true, false}, Case{11, true, true}, Case{-10, true, false},
-                 Case{-11, true, true}, Case{11, false, true}}) {
-    SCOPED_TRACE(testing::Message() << c.announced_minus_found << (c.compress ? " LZ77" : ""));
-    Version(kMinorHcrtf);
-    RtfPhraseFiles files = BuildRtfPhrases(phrases, 4, c.compress);
-    const uint32_t announced = 650 + c.announced_minus_found;
-    PutU32(files.index, kPhrIndexTextSizeAt, announced);
-    if (!c.compress) PutU32(files.index, kPhrIndexStoredSizeAt, announced);
-    PutRtf(files);
-    LoadRtfPhrases(hf);
-    EXPECT_EQ(All(), phrases);
-    if (c.warns) {
-      ASSERT_EQ(diag.warnings.size(), 1u);
-      EXPECT_EQ(diag.warnings[0].id, kWarnPhraseSize);
-      char expected[100];
-      std::snprintf(expected, sizeof expected,
-                    "Phrases Header: Expected Size 0x%08X, found 0x0000028A", announced);
-      EXPECT_EQ(diag.warnings[0].text, expected);
-    }
-    EXPECT_EQ(WarningIds().size(), c.warns ? 1u : 0u);
+  for (const auto& [compress, field, value, warning, kept] : cases) {
+    SCOPED_TRACE(testing::Message() << field << ": " << value);
+    RtfPhraseFiles files = BuildRtfPhrases(phrases, 4, compress);
+    PutU32(files.index, field, value);
+    if (!compress) PutU32(files.index, kPhrIndexStoredSizeAt, value);
+    Open(kMinorHcrtf, {{"|PhrIndex", files.index}, {"|PhrImage", files.image}});
+    EXPECT_EQ(Warnings(), warning ? std::vector<int>{warning} : std::vector<int>{});
+    ASSERT_EQ(hf_->phrases.count(), kept);
+    for (size_t i = 0; i < std::min<size_t>(kept, 50); ++i)
+      EXPECT_EQ(GetPhrase(*hf_, i), phrases[i]);
   }
-}
-
-TEST_F(PhraseTest, DamagedRtfFiles) {
-  const std::vector<std::string> phrases = {"alpha", "beta", "gamma"};
-  struct Case {
-    const char* name;
-    size_t field;
-    uint32_t value;
-    std::vector<int> warnings;
-  };
-  const std::vector<Case> cases = {
-      {"N of 2^31 - 1", kPhrIndexCountAt, 0x7FFFFFFF, {kWarnPhraseCount}},
-      {"negative N", kPhrIndexCountAt, 0xFFFFFFFF, {kWarnPhraseCount}},
-      {"bit area said to be larger than it is", kPhrIndexBitBytesAt, 0x7FFFFFF0, {}},
-      {"huge text size, compressed", kPhrIndexTextSizeAt, 0x7FFFFFFF, {kWarnPhraseSize}},
-      {"huge stored size: only the bytes of |PhrImage are read",
-       kPhrIndexStoredSizeAt,
-       0x7FFFFFFF,
-       {}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    Version(kMinorHcrtf);
-    RtfPhraseFiles files = BuildRtfPhrases(phrases, 2, true);
-    PutU32(files.index, c.field, c.value);
-    PutRtf(files);
-    LoadRtfPhrases(hf);
-    EXPECT_EQ(WarningIds(), c.warnings);
-    if (c.warnings == std::vector<int>{kWarnPhraseCount}) {
-      // The count is cut to what the bit area can hold (at least k + 1 = 3 bits per phrase).
-      EXPECT_LE(hf.phrases.count(), (files.index.size() - 28) * 8 / 3);
-    } else {
-      EXPECT_EQ(All(), phrases);
-    }
-  }
-  // A header cut short.
-  Put(Slot::kPhrIndex, std::vector<uint8_t>(20, 0));
-  LoadRtfPhrases(hf);
-  EXPECT_EQ(WarningIds(), std::vector<int>{kWarnPhraseHeader});
-  EXPECT_EQ(hf.phrases.count(), 0u);
-  // Without |PhrImage nothing is loaded.
-  hf.slot(Slot::kPhrImage) = {};
-  hf.phrases = {};
-  LoadRtfPhrases(hf);
-  EXPECT_FALSE(hf.phrases.loaded());
+  EXPECT_EQ(diag_.warnings.back().text,
+            "Phrases Header: Expected Size 0x00000295, found 0x0000028A");
+  Open(kMinorHcrtf, {{"|PhrIndex", std::vector<uint8_t>(20, 0)}, {"|PhrImage", {1}}});  // cut short
+  EXPECT_EQ(Warnings(), std::vector<int>{kWarnPhraseHeader});
+  EXPECT_EQ(hf_->phrases.count(), 0u);
 }
 
 }  // namespace

@@ -1,4 +1,6 @@
-// |SYSTEM: the compiler version table, the compression flag, the records and the strings.
+// |SYSTEM: the compiler version table, the compression flag, the records and the strings, where
+// the corpus does not look (it checks compiler, compression and title of HC30, HC31 and HCRTF
+// files with the flags 0 and 4, and HC30 files with 8).
 #include "core/system_file.h"
 
 #include <gtest/gtest.h>
@@ -11,15 +13,23 @@ namespace quorvex {
 namespace {
 
 using namespace testsupport;
+using namespace std::literals;
 
 class SystemFileTest : public testing::Test {
  protected:
   /// Opens a help file whose |SYSTEM holds `system` (no |SYSTEM at all when empty).
-  std::unique_ptr<HelpFile> OpenWith(std::vector<uint8_t> system, ConversionOptions options = 0) {
+  std::unique_ptr<HelpFile> Open(std::vector<uint8_t> system, ConversionOptions options = 0) {
+    diag_.warnings.clear();
     HelpFileWriter w;
     if (!system.empty()) w.AddFile("|SYSTEM", std::move(system));
     w.AddFile("|TOPIC", {0});
     return OpenHelpFileFromBytes(w.Build(), "T.HLP", options, session_);
+  }
+
+  std::vector<std::string> Warnings() const {
+    std::vector<std::string> texts;
+    for (const auto& w : diag_.warnings) texts.push_back(w.text);
+    return texts;
   }
 
   RecordingDiagnostics diag_;
@@ -28,125 +38,87 @@ class SystemFileTest : public testing::Test {
 };
 
 TEST_F(SystemFileTest, VersionTableAndCompressedFlag) {
-  const char* const hc30 = "File Created by HC30. handling Incomplete";
-  const char* const mvc = "File Created by WMVC (Media Viewer). handling Incomplete";
-  const char* const hcrtf = "File Created by HCRTF (Windows NT/Windows 95). handling Incomplete";
   // The flags 4 and 8 mean LZ77, except in HC30 files; only the low byte of the minor counts.
-  const std::tuple<uint16_t, uint16_t, const char*, bool> cases[] = {
-      {15, 4, hc30, false},    {15, 8, hc30, false},     {21, 0, nullptr, false},
-      {21, 4, nullptr, true},  {21, 8, nullptr, true},   {21, 0x0C, nullptr, true},
-      {21, 2, nullptr, false}, {27, 8, mvc, true},       {33, 0, hcrtf, false},
-      {33, 4, hcrtf, true},    {0x0121, 4, hcrtf, true},
+  const char* const only = "This Program can only Convert HLP-Files created by HC31,HC30 or HCRTF";
+  const std::tuple<std::vector<uint8_t>, std::string, bool> cases[] = {
+      // |SYSTEM, the warning or fatal message, LZ77
+      {BuildHc30SystemFile("T", 8), "File Created by HC30. handling Incomplete", false},
+      {BuildSystemFile(21, 8, {}), "", true},
+      {BuildSystemFile(27, 8, {}), "File Created by WMVC (Media Viewer). handling Incomplete",
+       true},
+      {BuildSystemFile(0x0121, 4, {}),
+       "File Created by HCRTF (Windows NT/Windows 95). handling Incomplete", true},
+      // Another compiler, or a |SYSTEM shorter than its header (read as zeros), also when probing.
+      {BuildSystemFile(16, 0, {}), only, false},
+      {{0x6C, 3}, only, false},
+      {{}, "", false},  // no |SYSTEM: nothing is known
   };
-  for (const auto& [minor, flags, warning, compressed] : cases) {
-    SCOPED_TRACE(testing::Message() << minor << "/" << flags);
-    diag_.warnings.clear();
-    auto hf =
-        OpenWith(minor == 15 ? BuildHc30SystemFile("T", flags) : BuildSystemFile(minor, flags, {}));
-    ASSERT_TRUE(hf);
-    EXPECT_EQ(hf->is_hc30, warning == hc30);
-    EXPECT_EQ(hf->is_hcrtf, warning == hcrtf);
-    EXPECT_EQ(hf->is_media_viewer, warning == mvc);
-    EXPECT_EQ(hf->compressed, compressed);
-    ASSERT_EQ(diag_.warnings.size(), warning ? 1u : 0u);
-    if (warning) {
-      EXPECT_EQ(diag_.warnings[0].id, kWarnCompiledBy);
-      EXPECT_EQ(diag_.warnings[0].text, warning);
-    }
-  }
-  // 0x1516: the low byte, 22, is no known compiler; a |SYSTEM shorter than its header neither.
-  for (std::vector<uint8_t> system :
-       {BuildSystemFile(0, 0, {}), BuildSystemFile(16, 0, {}), BuildSystemFile(0x1516, 0, {}),
-        std::vector<uint8_t>{0x6C, 3}})
+  for (const auto& [system, message, compressed] : cases)
     for (ConversionOptions options : {ConversionOptions(0), kProbeOnly}) {
+      SCOPED_TRACE(message);
+      std::string said;
       try {
-        OpenWith(system, options);
-        ADD_FAILURE() << "opened";
+        const auto hf = Open(system, options);
+        EXPECT_EQ(hf->compressed, compressed);
+        EXPECT_TRUE(ReadSystemRecords(*hf).empty());
+        for (const std::string& text : Warnings()) said += text;
       } catch (const FatalException& e) {
-        EXPECT_STREQ(e.what(),
-                     "This Program can only Convert HLP-Files created by HC31,HC30 or HCRTF");
+        said = e.what();
       }
+      EXPECT_EQ(said, message);
     }
-  // No |SYSTEM: nothing is known, nothing is warned.
-  diag_.warnings.clear();
-  auto hf = OpenWith({});
-  ASSERT_TRUE(hf);
-  EXPECT_FALSE(hf->is_hc30 || hf->is_hcrtf || hf->is_media_viewer || hf->compressed);
-  EXPECT_FALSE(ReadSystemStrings(*hf).title);
-  EXPECT_TRUE(ReadSystemRecords(*hf).empty());
-  EXPECT_TRUE(diag_.warnings.empty());
+}
+
+/// |SYSTEM of HC31 with `records`, then `more` bytes.
+std::vector<uint8_t> Hc31(std::vector<SystemRecordSpec> records, std::string_view more = "") {
+  return ByteBuilder(BuildSystemFile(21, 0, records)).text(more).take();
 }
 
 TEST_F(SystemFileTest, Strings) {
-  struct Case {
-    const char* label;
-    std::vector<uint8_t> system;
-    std::optional<std::string> title, copyright, citation;
-  };
-  auto v4 = [](std::vector<SystemRecordSpec> records) { return BuildSystemFile(21, 0, records); };
+  using Text = std::optional<std::string>;
   const std::nullopt_t none = std::nullopt;
-  const Case cases[] = {
-      {"all three", v4({TextRecord(1, "Title"), TextRecord(2, "(c) Me"), TextRecord(8, "Cite")}),
-       "Title", "(c) Me", "Cite"},
-      {"empty title", v4({TextRecord(1, "")}), none, none, none},
-      {"title record without data", v4({{1, {}}}), none, none, none},
-      {"two-character copyright", v4({TextRecord(2, "\xA9 ")}), none, none, none},
-      {"three-character copyright", v4({TextRecord(2, "\xA9 X")}), none, "\xA9 X", none},
-      {"two-character citation", v4({TextRecord(8, "ab")}), none, none, none},
-      {"second title wins", v4({TextRecord(1, "One"), TextRecord(4, "M()"), TextRecord(1, "Two")}),
+  const auto T = TextRecord;
+  // |SYSTEM, title, copyright, citation
+  const std::tuple<const char*, std::vector<uint8_t>, Text, Text, Text> cases[] = {
+      {"all three", Hc31({T(1, "Title"), T(2, "(c) Me"), T(8, "Cite")}), "Title", "(c) Me", "Cite"},
+      {"title record without data", Hc31({{1, {}}}), none, none, none},
+      // Copyright and citation of fewer than three characters are placeholders.
+      {"short copyright", Hc31({T(2, "\xA9 "), T(8, "abc")}), none, none, "abc"},
+      {"short citation", Hc31({T(2, "\xA9 X"), T(8, "ab")}), none, "\xA9 X", none},
+      {"the last title that is not empty", Hc31({T(1, "One"), T(4, "M()"), T(1, "Two"), T(1, "")}),
        "Two", none, none},
-      {"empty title keeps the earlier", v4({TextRecord(1, "One"), TextRecord(1, "")}), "One", none,
-       none},
-      {"text up to its NUL", v4({{1, {'A', 'B', 0, 'C'}}}), "AB", none, none},
-      {"text without NUL", v4({{1, {'A', 'B'}}}), "AB", none, none},
+      {"a title record cut short", Hc31({}, "\1\0\xC8\0Cut\0x"sv), "Cut", none, none},
       // HC30: the title follows the header, at most 31 characters up to a line feed (kept).
-      {"HC30", BuildHc30SystemFile("Using Windows"), "Using Windows", none, none},
       {"HC30, long", BuildHc30SystemFile(std::string(40, 'x')), std::string(31, 'x'), none, none},
       {"HC30, line feed", BuildHc30SystemFile("Line\nMore"), "Line\n", none, none},
-      {"HC30, no NUL", BuildHc30SystemFile("NoNul", 0, false), "NoNul", none, none},
-      {"HC30, empty", BuildHc30SystemFile(""), "", none, none},
       {"HC30, nothing after the header", BuildHc30SystemFile("", 0, false), none, none, none},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.label);
-    auto hf = OpenWith(c.system, kProbeOnly);
+  for (const auto& [label, system, title, copyright, citation] : cases) {
+    SCOPED_TRACE(label);
+    auto hf = Open(system, kProbeOnly);
     ASSERT_TRUE(hf);
+    diag_.warnings.clear();
     const SystemStrings s = ReadSystemStrings(*hf);
-    EXPECT_EQ(s.title, c.title);
-    EXPECT_EQ(s.copyright, c.copyright);
-    EXPECT_EQ(s.citation, c.citation);
+    EXPECT_EQ(std::tie(s.title, s.copyright, s.citation), std::tie(title, copyright, citation));
+    EXPECT_TRUE(diag_.warnings.empty()) << "the strings are read quietly";
   }
 }
 
-TEST_F(SystemFileTest, RecordsInOrderAndACutRecordEndsTheList) {
-  auto hf = OpenWith(BuildSystemFile(21, 0, {TextRecord(1, "T"), {3, {1, 2, 3, 4}}, {99, {}}}));
-  auto records = ReadSystemRecords(*hf);
-  ASSERT_EQ(records.size(), 3u);
-  EXPECT_EQ(records[1].type, 3);
-  EXPECT_EQ(std::vector<uint8_t>(records[1].data.begin(), records[1].data.end()),
-            (std::vector<uint8_t>{1, 2, 3, 4}));
-  EXPECT_EQ(records[2].type, 99);
-  EXPECT_TRUE(diag_.warnings.empty());
-
-  // A title record announcing 200 bytes with 5 there.
-  hf = OpenWith(ByteBuilder(BuildSystemFile(21, 0, {TextRecord(2, "(c) X")}))
-                    .u16(1)
-                    .u16(200)
-                    .text(std::string_view("Cut\0x", 5))
-                    .take());
-  records = ReadSystemRecords(*hf);
-  ASSERT_EQ(records.size(), 2u);
-  EXPECT_EQ(records[1].data.size(), 5u);
-  ASSERT_EQ(diag_.warnings.size(), 1u);
-  EXPECT_EQ(diag_.warnings[0].text,
-            "|SYSTEM record of type 1 is cut short: 5 of 200 bytes are in the file");
-  EXPECT_EQ(ReadSystemStrings(*hf).title, "Cut");
-  EXPECT_EQ(diag_.warnings.size(), 1u) << "the strings are read quietly";
-
-  // Three bytes after the last record: not even a record head.
-  hf = OpenWith(ByteBuilder(BuildSystemFile(21, 0, {TextRecord(1, "T")})).u16(2).u8(0).take());
-  EXPECT_EQ(ReadSystemRecords(*hf).size(), 1u);
-  EXPECT_EQ(diag_.Count(kWarnSystemRecordCut), 2u);
+TEST_F(SystemFileTest, ACutRecordEndsTheList) {
+  const std::tuple<std::string_view, size_t, const char*> cases[] = {
+      // After a copyright record: a title record announcing 200 bytes with 5 there, kept.
+      {"\1\0\xC8\0Cut\0x"sv, 5,
+       "|SYSTEM record of type 1 is cut short: 5 of 200 bytes are in the file"},
+      // Three bytes: not even a record head.
+      {"\2\0\0"sv, 0, "|SYSTEM record of type 2 is cut short: 3 of 4 bytes are in the file"},
+  };
+  for (const auto& [more, cut, warning] : cases) {
+    const auto hf = Open(Hc31({TextRecord(2, "(c) X")}, more));
+    const std::vector<SystemRecord> records = ReadSystemRecords(*hf);
+    ASSERT_EQ(records.size(), cut ? 2u : 1u);
+    EXPECT_EQ(records.back().data.size(), cut ? cut : 6u);
+    EXPECT_EQ(Warnings(), std::vector<std::string>{warning});
+  }
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 // Expansion of phrase-compressed topic text with both code schemes, where the golden
-// conversions do not look: the longest runs, the capacity, codes cut short, unknown phrases.
+// conversions do not look: the largest operands, the capacity, codes cut short, unknown phrases.
 #include "core/text_expansion.h"
 
 #include <gtest/gtest.h>
@@ -11,7 +11,8 @@ namespace {
 
 using namespace std::string_literals;
 
-/// A HelpFile whose phrase table holds "p0", "p1", ... up to phrase count - 1.
+/// A HelpFile whose phrase table holds "p0", "p1", ... up to phrase count - 1 (no phrase files
+/// at all for a count of 0).
 struct PhraseFixture {
   RecordingDiagnostics diagnostics;
   OutputDir output{"."};
@@ -20,92 +21,54 @@ struct PhraseFixture {
 
   explicit PhraseFixture(PhraseCodes codes, size_t count = 500) {
     hf.session = &session;
-    const Slot slot = codes == PhraseCodes::kHcrtf ? Slot::kPhrIndex : Slot::kPhrases;
     if (count == 0) return;
-    hf.slot(slot) = SlotEntry{16, 1};  // only its presence matters here
-    hf.phrases.kind = slot == Slot::kPhrIndex ? PhraseTables::Kind::kRtf : PhraseTables::Kind::kOld;
+    const bool rtf = codes == PhraseCodes::kHcrtf;
+    hf.slot(rtf ? Slot::kPhrIndex : Slot::kPhrases) = SlotEntry{16, 1};  // only its presence counts
+    hf.phrases.kind = rtf ? PhraseTables::Kind::kRtf : PhraseTables::Kind::kOld;
     hf.phrases.offsets.push_back(0);
     for (size_t i = 0; i < count; ++i) {
       hf.phrases.text += "p" + std::to_string(i);
       hf.phrases.offsets.push_back(static_cast<uint32_t>(hf.phrases.text.size()));
     }
   }
-  std::string Expand(std::vector<uint8_t> stored, PhraseCodes codes,
-                     size_t capacity = kTopicTextCapacity) {
-    return ExpandTopicText(hf, stored, codes, capacity);
-  }
 };
 
-TEST(TextExpansion, Codes) {
-  std::vector<uint8_t> literals = {0xFB};
-  for (int i = 0; i < 32; ++i) literals.push_back(static_cast<uint8_t>('a' + i % 26));
-  struct Case {
-    const char* name;
-    PhraseCodes codes;
-    std::vector<uint8_t> stored;
-    std::string expanded;
-  };
+TEST(TextExpansion, CodesCapacityAndDamage) {
   const PhraseCodes rtf = PhraseCodes::kHcrtf, old = PhraseCodes::kOld;
-  const Case cases[] = {
-      {"phrase 0 and 127", rtf, {0x00, 0xFE}, "p0p127"},
-      {"two-byte phrase", rtf, {0x05, 0x10}, "p400"},
-      {"sixteen spaces", rtf, {0xF7}, std::string(16, ' ')},
-      {"one NUL", rtf, {0x0F}, "\0"s},
-      {"32 literal bytes", rtf, literals, "abcdefghijklmnopqrstuvwxyzabcdef"},
-      {"even code", old, {0x02, 0x04}, "p130"},
-      {"NUL and high bytes stay", old, {0x00, 0x10, 0xFF}, "\0\x10\xFF"s},
-  };
-  for (const Case& c : cases) {
-    PhraseFixture f(c.codes);
-    EXPECT_EQ(f.Expand(c.stored, c.codes), c.expanded) << c.name;
-    EXPECT_TRUE(f.diagnostics.warnings.empty()) << c.name;
-  }
-}
-
-TEST(TextExpansion, Problems) {
-  struct Case {
-    const char* name;
-    PhraseCodes codes;
-    size_t phrases;
-    std::vector<uint8_t> stored;
-    size_t capacity;
-    std::string expanded;
-    int warning;
-  };
-  const std::vector<uint8_t> spaces(10, 0xF7);  // 16 spaces, ten times
-  const PhraseCodes rtf = PhraseCodes::kHcrtf, old = PhraseCodes::kOld;
+  const std::string letters = "abcdefghijklmnopqrstuvwxyzabcdef";
   const size_t all = kTopicTextCapacity;
   const int cut = kWarnTopicTextCut, phrase = kWarnTopicTextPhrase, code = kWarnTopicTextCode;
-  const Case cases[] = {
-      {"capacity reached by spaces", rtf, 500, spaces, 50, std::string(50, ' '), cut},
-      {"capacity reached inside a phrase", rtf, 500, {0x06, 0x06}, 3, "p3p", cut},
-      {"no phrase files: the bytes stay", old, 0, {'a', 'b', 'c'}, 2, "ab", cut},
-      // Phrase 400, phrase 20, then a literal: two unknown phrases, one warning.
-      {"phrases beyond the table", rtf, 10, {0x05, 0x10, 0x28, 0x03, 'z'}, all, "z", phrase},
-      {"phrase beyond the table, older codes", old, 10, {0x0F, 0xFF, 'y'}, all, " y", phrase},
-      {"code cut short, older codes", old, 500, {0x41, 0x01}, all, "A", code},
-      {"two-byte code cut short", rtf, 500, {0x06, 0x05}, all, "p3", code},
-      {"literals cut short", rtf, 500, {0x0B, 'A'}, all, "", code},
-  };
-  for (const Case& c : cases) {
-    PhraseFixture f(c.codes, c.phrases);
-    EXPECT_EQ(f.Expand(c.stored, c.codes, c.capacity), c.expanded) << c.name;
-    ASSERT_EQ(f.diagnostics.warnings.size(), 1u) << c.name;
-    EXPECT_EQ(f.diagnostics.warnings[0].id, c.warning) << c.name;
+  // name, code scheme, phrases in the table, stored text, capacity, expanded text, warning
+  const std::tuple<const char*, PhraseCodes, size_t, std::string, size_t, std::string, int>
+      cases[] = {
+          // The largest operands, and the high parts of the two-byte codes.
+          {"128 + (0x05 >> 2) * 256 + 0x10", rtf, 500, "\x05\x10", all, "p400", 0},
+          {"(0xF7 >> 4) + 1 spaces", rtf, 500, "\xF7", all, std::string(16, ' '), 0},
+          {"(0xFB >> 3) + 1 literal bytes", rtf, 500, "\xFB" + letters, all, letters, 0},
+          {"((2 - 1) * 256 + 4) / 2, even: no space", old, 500, "\x02\x04", all, "p130", 0},
+          {"0, 16 and 0xFF are no codes", old, 500, "\0\x10\xFF"s, all, "\0\x10\xFF"s, 0},
+          {"capacity one short of 3 x 16 spaces", rtf, 500, "\xF7\xF7\xF7", 47,
+           std::string(47, ' '), cut},
+          {"capacity reached inside a phrase", rtf, 500, "\x06\x06", 3, "p3p", cut},
+          {"no phrase files: the bytes stay", rtf, 0, "\x06qr", 2, "\x06q", cut},
+          // Phrase 400, phrase 20, then a literal: two unknown phrases, one warning.
+          {"phrases beyond the table", rtf, 10, "\x05\x10\x28\x03z", all, "z", phrase},
+          {"code cut short, older codes", old, 500, "\x41\x01", all, "A", code},
+          {"two-byte code cut short", rtf, 500, "\x06\x05", all, "p3", code},
+          {"literals cut short", rtf, 500, "\x0Bq", all, "", code},
+      };
+  for (const auto& [name, codes, phrases, text, capacity, expanded, warning] : cases) {
+    SCOPED_TRACE(name);
+    PhraseFixture f(codes, phrases);
+    const std::vector<uint8_t> stored(text.begin(), text.end());
+    EXPECT_EQ(ExpandTopicText(f.hf, stored, codes, capacity), expanded);
+    EXPECT_EQ(f.diagnostics.warnings.size(), warning ? 1u : 0u);
+    for (const auto& w : f.diagnostics.warnings) EXPECT_EQ(w.id, warning);
   }
-  PhraseFixture none(PhraseCodes::kHcrtf, 0);
-  EXPECT_EQ(none.Expand({0x06, 0x00}, PhraseCodes::kHcrtf), "\x06\0"s);
-}
-
-TEST(TextExpansion, SchemeChoice) {
-  PhraseFixture rtf(PhraseCodes::kHcrtf);
-  EXPECT_EQ(PhraseCodesFor(rtf.hf, 10, 20), PhraseCodes::kHcrtf);
-  EXPECT_EQ(PhraseCodesFor(rtf.hf, 20, 20), PhraseCodes::kOld);
-  // With both |Phrases and |PhrIndex the |Phrases table is the one loaded: its codes apply.
-  PhraseFixture both(PhraseCodes::kOld);
-  EXPECT_EQ(PhraseCodesFor(both.hf, 10, 20), PhraseCodes::kOld);
+  // With |Phrases and |PhrIndex the |Phrases table is the one loaded: its codes apply.
+  PhraseFixture both(old);
   both.hf.slot(Slot::kPhrIndex) = SlotEntry{32, 1};
-  EXPECT_EQ(PhraseCodesFor(both.hf, 10, 20), PhraseCodes::kOld);
+  EXPECT_EQ(PhraseCodesFor(both.hf, 10, 20), old);
 }
 
 }  // namespace
