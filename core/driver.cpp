@@ -41,7 +41,7 @@ OutputNames ConvertHelpFile(const ConversionJob& job, ConversionSession& session
   // leaves no empty project file behind.
   std::unique_ptr<OutputSink> project;
   if (hf) project = session.output.CreateText(names.project_name);
-  if (!hf || !project) FatalError("Can't open File %s", names.help_path);
+  if (!hf || !project) FatalError(LoadText(kTextCantOpenFile), names.help_path);
 
   const bool for_print = (options & kForPrint) != 0;
   if (!for_print || (options & kPageLinks)) phases.LoadContextMap(*hf);
