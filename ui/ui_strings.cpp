@@ -139,7 +139,7 @@ constexpr UiText kUiTexts[] = {
     {kTextVersionLine, "V%s", "V%s"},
     {kTextWizardCaption, "Quorvex", "Quorvex"},
     {kTextManualMissing, "The manual %s is missing.", "Das Handbuch %s fehlt."},
-    {kTextPicturePageReference, "see page 12", "siehe Seite 12"},
+    {kTextPicturePageReference, "see page 12", "siehe S. 12"},
     {kTextPictureHotspot, "hotspot", "Verweis"},
 
     // Explanatory texts, panel by panel.

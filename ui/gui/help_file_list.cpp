@@ -42,9 +42,10 @@ HelpFileListDialog::HelpFileListDialog(const std::filesystem::path& root,
   list_->setRootIsDecorated(false);
   list_->setUniformRowHeights(true);
   list_->setSortingEnabled(false);
-  list_->header()->resizeSection(0, 260);
-  list_->header()->resizeSection(1, 220);
-  list_->setMinimumSize(720, 280);
+  list_->header()->resizeSection(0, 240);
+  list_->header()->resizeSection(1, 240);
+  list_->setTextElideMode(Qt::ElideMiddle);  // the ends of long paths are the telling parts
+  list_->setMinimumSize(900, 300);
 
   auto* buttons = new QDialogButtonBox(this);
   auto* ok = buttons->addButton(Tr(kTextListOk), QDialogButtonBox::AcceptRole);
@@ -79,7 +80,12 @@ HelpFileListDialog::HelpFileListDialog(const std::filesystem::path& root,
       const QStringList line{FromWindows1252(e.title), FromWindows1252(e.copyright),
                              QString::fromStdString(e.path)};
       QMetaObject::invokeMethod(
-          this, [this, line] { list_->addTopLevelItem(new QTreeWidgetItem(line)); },
+          this,
+          [this, line] {
+            auto* item = new QTreeWidgetItem(line);
+            for (int column = 0; column < 3; ++column) item->setToolTip(column, line[column]);
+            list_->addTopLevelItem(item);
+          },
           Qt::QueuedConnection);
     };
     callbacks.folder_done = [this, &last_folder_line, root](const std::filesystem::path& p) {

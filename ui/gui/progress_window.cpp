@@ -191,6 +191,8 @@ ProgressWindow::ProgressWindow(QWidget* parent)
   warnings_ = new QListWidget(this);
   warnings_->setObjectName("7101");
   warnings_->setMinimumHeight(120);
+  warnings_->setWordWrap(true);  // long warnings wrap instead of running off the side
+  warnings_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   warnings_label->setBuddy(warnings_);
   cancel_ = new QPushButton(Tr(kTextCancel), this);
   cancel_->setObjectName("2");

@@ -228,7 +228,7 @@ QWidget* Wizard::BuildFilePage() {
   files_->setDirectory(QString::fromStdString(context_.start_folder.string()));
   files_->setLabelText(QFileDialog::FileName, Tr(kTextFileNameLabel));
   files_->setLabelText(QFileDialog::FileType, Tr(kTextFormatLabel));
-  files_->setLabelText(QFileDialog::LookIn, Tr(kTextDirectoryLabel));
+  files_->setViewMode(QFileDialog::List);
   if (auto* box = files_->findChild<QDialogButtonBox*>("buttonBox")) box->hide();
   // The platform ids of the standard file controls.
   const std::pair<const char*, int> ids[] = {{"fileNameEdit", 1152}, {"fileNameLabel", 1090},
@@ -238,6 +238,11 @@ QWidget* Wizard::BuildFilePage() {
   for (const auto& [qt_name, id] : ids)
     if (QWidget* w = files_->findChild<QWidget*>(qt_name)) w->setObjectName(Name(id));
   file_name_ = files_->findChild<QLineEdit*>(Name(1152));
+  // The file dialog sets this label without a mnemonic; set it as the other two are.
+  if (auto* look_in = files_->findChild<QLabel*>("lookInLabel")) {
+    look_in->setText(Tr(kTextDirectoryLabel));
+    look_in->setBuddy(files_->findChild<QWidget*>(Name(1088)));
+  }
   files_->on_return = [this] {
     if (continue_->isEnabled()) continue_->click();
   };
