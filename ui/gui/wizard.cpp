@@ -11,6 +11,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSplitter>
 #include <QStackedWidget>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -238,11 +239,15 @@ QWidget* Wizard::BuildFilePage() {
   for (const auto& [qt_name, id] : ids)
     if (QWidget* w = files_->findChild<QWidget*>(qt_name)) w->setObjectName(Name(id));
   file_name_ = files_->findChild<QLineEdit*>(Name(1152));
-  // The file dialog sets this label without a mnemonic; set it as the other two are.
-  if (auto* look_in = files_->findChild<QLabel*>("lookInLabel")) {
-    look_in->setText(Tr(kTextDirectoryLabel));
-    look_in->setBuddy(files_->findChild<QWidget*>(Name(1088)));
+  // The file dialog gives these two labels no buddy, so their mnemonics would show as "&".
+  const std::pair<const char*, int> labels[] = {{"lookInLabel", 1088}, {"1089", 1136}};
+  for (const auto& [label_name, buddy] : labels) {
+    if (auto* label = files_->findChild<QLabel*>(label_name))
+      label->setBuddy(files_->findChild<QWidget*>(Name(buddy)));
   }
+  if (auto* look_in = files_->findChild<QLabel*>("lookInLabel"))
+    look_in->setText(Tr(kTextDirectoryLabel));
+  if (auto* splitter = files_->findChild<QSplitter*>("splitter")) splitter->setSizes({170, 600});
   files_->on_return = [this] {
     if (continue_->isEnabled()) continue_->click();
   };
