@@ -5,6 +5,8 @@
 //
 // HELPFILE (a small help file) is copied into a temporary folder tree that the file page shows
 // and the help-file list scans. Run it with QT_QPA_PLATFORM=offscreen (tools/screenshots.sh).
+#include <unistd.h>
+
 #include <QApplication>
 #include <QDir>
 #include <QLibraryInfo>
@@ -16,8 +18,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
-
-#include <unistd.h>
 
 #include "core/strings.h"
 #include "ui/gui/desktop.h"
@@ -46,9 +46,9 @@ bool Save(QWidget& w, const fs::path& file) {
   return ok;
 }
 
-const char* const kStepNames[] = {"welcome",  "file",    "format",     "splitting", "shg",
-                                  "pagebreaks", "index", "toc",        "ewindows",  "jumps",
-                                  "graphics", "localize", "ready"};
+const char* const kStepNames[] = {"welcome",    "file",     "format", "splitting", "shg",
+                                  "pagebreaks", "index",    "toc",    "ewindows",  "jumps",
+                                  "graphics",   "localize", "ready"};
 
 bool Render(const fs::path& out, const fs::path& tree, bool german) {
   SetLanguageOffset(german ? kGermanOffset : 0);

@@ -133,8 +133,8 @@ void ScanForHelpFiles(const std::filesystem::path& root, const ScanCallbacks& ca
     if (IsListedHelpFileName(name)) {
       const std::string path = entry.path().string();
       if (std::optional<SystemStrings> s = ProbeHelpFile(path); s && callbacks.found) {
-        callbacks.found({s->title && !s->title->empty() ? *s->title : path,
-                         s->copyright.value_or("--"), path});
+        callbacks.found(
+            {s->title && !s->title->empty() ? *s->title : path, s->copyright.value_or("--"), path});
       }
       continue;
     }

@@ -89,7 +89,8 @@ constexpr UiText kUiTexts[] = {
     {kTextPanelTitle + 12, "Localization", "Lokalisierhilfe"},
 
     // Radio buttons, in the order of kRadioControls.
-    {kTextRadio + 0, "Prepare for printing.", "Die Ausgabedatei soll zum &Druck vorbereitet werden"},
+    {kTextRadio + 0, "Prepare for printing.",
+     "Die Ausgabedatei soll zum &Druck vorbereitet werden"},
     {kTextRadio + 1, "Prepare for re-compilation.",
      "Die Ausgabedateien sollen zur erneuten &Übersetzung vorbereitet werden."},
     {kTextRadio + 2, "Create .BMP and .WMF files", "Erzeuge BMP und WMF-Dateien"},
@@ -252,8 +253,7 @@ constexpr UiText kUiTexts[] = {
      "Querverweise, die WinHelp meist als grünen Text zeigt, kann Quorvex unterdrücken oder als "
      "Seitenreferenzen ausgeben. Dafür muss die Datei mit Microsoft Word für Windows gedruckt "
      "werden."},
-    {kTextExplanation + 18,
-     "You have now selected all options necessary to convert your helpfile.",
+    {kTextExplanation + 18, "You have now selected all options necessary to convert your helpfile.",
      "Sie haben nun alle Einstellungen gewählt, die zur Umwandlung Ihrer Hilfedatei nötig "
      "sind."},
     {kTextExplanation + 19,

@@ -36,11 +36,11 @@ inline constexpr int kTextFormatLabel = 251;
 inline constexpr int kTextDirectoryLabel = 252;
 inline constexpr int kTextFilterAll = 253;  // the filter's name; its patterns come from the code
 inline constexpr int kTextFilterHlp = 254;
-inline constexpr int kTextWordNote = 255;     // note 7238
+inline constexpr int kTextWordNote = 255;  // note 7238
 inline constexpr int kTextPressContinue = 256;
 inline constexpr int kTextVersionLine = 257;  // %s: the version
 inline constexpr int kTextWizardCaption = 258;
-inline constexpr int kTextManualMissing = 259;  // %s: the manual's path
+inline constexpr int kTextManualMissing = 259;         // %s: the manual's path
 inline constexpr int kTextPicturePageReference = 297;  // words in the pictures of the jumps panel
 inline constexpr int kTextPictureHotspot = 298;
 /// The explanatory texts (controls 7105) of the panels, panel by panel in template order.

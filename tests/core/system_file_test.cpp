@@ -64,7 +64,8 @@ TEST_F(SystemFileTest, VersionTableAndCompressedFlag) {
       OpenWith(system);
       ADD_FAILURE() << "opened";
     } catch (const FatalException& e) {
-      EXPECT_STREQ(e.what(), "This Program can only Convert HLP-Files created by HC31,HC30 or HCRTF");
+      EXPECT_STREQ(e.what(),
+                   "This Program can only Convert HLP-Files created by HC31,HC30 or HCRTF");
     }
   }
   // No |SYSTEM: nothing is known, nothing is warned.

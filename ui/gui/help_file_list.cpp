@@ -42,10 +42,10 @@ HelpFileListDialog::HelpFileListDialog(const std::filesystem::path& root,
   list_->setRootIsDecorated(false);
   list_->setUniformRowHeights(true);
   list_->setSortingEnabled(false);
-  list_->header()->resizeSection(0, 240);
-  list_->header()->resizeSection(1, 240);
+  list_->header()->resizeSection(0, 220);
+  list_->header()->resizeSection(1, 320);
   list_->setTextElideMode(Qt::ElideMiddle);  // the ends of long paths are the telling parts
-  list_->setMinimumSize(900, 300);
+  list_->setMinimumSize(980, 300);
 
   auto* buttons = new QDialogButtonBox(this);
   auto* ok = buttons->addButton(Tr(kTextListOk), QDialogButtonBox::AcceptRole);

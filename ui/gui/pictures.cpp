@@ -36,9 +36,9 @@ void Sheet(QPainter& p, const QRectF& r) {
   p.setBrush(kPaper);
   p.drawPath(path);
   p.setBrush(QColor(220, 222, 230));
-  p.drawPolygon(QPolygonF({QPointF(r.right() - fold, r.top()),
-                           QPointF(r.right() - fold, r.top() + fold),
-                           QPointF(r.right(), r.top() + fold)}));
+  p.drawPolygon(
+      QPolygonF({QPointF(r.right() - fold, r.top()), QPointF(r.right() - fold, r.top() + fold),
+                 QPointF(r.right(), r.top() + fold)}));
 }
 
 /// Text lines across `r`, the last one shorter.
@@ -57,8 +57,8 @@ void Heading(QPainter& p, const QRectF& r) {
   p.drawLine(QPointF(r.left(), r.top()), QPointF(r.left() + r.width() * 0.7, r.top()));
 }
 
-void SmallText(QPainter& p, const QRectF& r, const QString& text, const QColor& colour,
-               int pixels, bool bold = false, Qt::Alignment align = Qt::AlignCenter) {
+void SmallText(QPainter& p, const QRectF& r, const QString& text, const QColor& colour, int pixels,
+               bool bold = false, Qt::Alignment align = Qt::AlignCenter) {
   QFont f = p.font();
   f.setPixelSize(pixels);
   f.setBold(bold);
@@ -101,7 +101,8 @@ void Arrow(QPainter& p, QPointF from, QPointF to, const QColor& colour, qreal wi
   const qreal head = width * 2.2;
   p.setBrush(colour);
   p.setPen(Qt::NoPen);
-  p.drawPolygon(QPolygonF({to + d * head * 0.6, to - d * head + n * head, to - d * head - n * head}));
+  p.drawPolygon(
+      QPolygonF({to + d * head * 0.6, to - d * head + n * head, to - d * head - n * head}));
 }
 
 void Printing(QPainter& p) {
@@ -214,16 +215,35 @@ QPixmap PanelPicture(int id) {
   p.setRenderHint(QPainter::Antialiasing);
   p.setRenderHint(QPainter::TextAntialiasing);
   switch (id) {
-    case 7202: Printing(p); break;
-    case 7203: Recompiling(p); break;
-    case 7501: Pages(p, false); break;
-    case 7502: Pages(p, true); break;
-    case 7411: IndexPage(p); break;
-    case 7421: ContentsPage(p); break;
-    case 7701: JumpText(p, false); break;
-    case 7707: JumpText(p, true); break;
-    case 6001: Emblem(p, QRectF(2, 2, 76, 76)); break;
-    default: return QPixmap();
+    case 7202:
+      Printing(p);
+      break;
+    case 7203:
+      Recompiling(p);
+      break;
+    case 7501:
+      Pages(p, false);
+      break;
+    case 7502:
+      Pages(p, true);
+      break;
+    case 7411:
+      IndexPage(p);
+      break;
+    case 7421:
+      ContentsPage(p);
+      break;
+    case 7701:
+      JumpText(p, false);
+      break;
+    case 7707:
+      JumpText(p, true);
+      break;
+    case 6001:
+      Emblem(p, QRectF(2, 2, 76, 76));
+      break;
+    default:
+      return QPixmap();
   }
   p.end();
   return QPixmap::fromImage(image);
@@ -241,7 +261,8 @@ QImage ProgramIcon(int size) {
 
 QIcon ProgramWindowIcon() {
   QIcon icon;
-  for (int size : {16, 24, 32, 48, 64, 128, 256}) icon.addPixmap(QPixmap::fromImage(ProgramIcon(size)));
+  for (int size : {16, 24, 32, 48, 64, 128, 256})
+    icon.addPixmap(QPixmap::fromImage(ProgramIcon(size)));
   return icon;
 }
 

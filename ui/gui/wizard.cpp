@@ -1,8 +1,8 @@
 #include "ui/gui/wizard.h"
 
 #include <QDialogButtonBox>
-#include <QFileInfo>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -203,8 +203,8 @@ QFileDialog* Wizard::file_dialog() const {
 }
 
 QLabel* Wizard::AddTitle(QWidget* panel, int n) {
-  auto* title = new QLabel(n == 1 ? Tr(kTextPanelTitle + 1, "Quorvex") : Tr(kTextPanelTitle + n),
-                           panel);
+  auto* title =
+      new QLabel(n == 1 ? Tr(kTextPanelTitle + 1, "Quorvex") : Tr(kTextPanelTitle + n), panel);
   title->setObjectName("7201");
   title->setTextFormat(Qt::PlainText);
   QFont font = title->font();
@@ -232,10 +232,9 @@ QWidget* Wizard::BuildFilePage() {
   files_->setViewMode(QFileDialog::List);
   if (auto* box = files_->findChild<QDialogButtonBox*>("buttonBox")) box->hide();
   // The platform ids of the standard file controls.
-  const std::pair<const char*, int> ids[] = {{"fileNameEdit", 1152}, {"fileNameLabel", 1090},
-                                             {"listView", 1120},     {"fileTypeCombo", 1136},
-                                             {"fileTypeLabel", 1089}, {"lookInCombo", 1088},
-                                             {"sidebar", 1121}};
+  const std::pair<const char*, int> ids[] = {
+      {"fileNameEdit", 1152},  {"fileNameLabel", 1090}, {"listView", 1120}, {"fileTypeCombo", 1136},
+      {"fileTypeLabel", 1089}, {"lookInCombo", 1088},   {"sidebar", 1121}};
   for (const auto& [qt_name, id] : ids)
     if (QWidget* w = files_->findChild<QWidget*>(qt_name)) w->setObjectName(Name(id));
   file_name_ = files_->findChild<QLineEdit*>(Name(1152));

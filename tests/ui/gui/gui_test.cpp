@@ -117,7 +117,8 @@ TEST_F(WizardTest, StepsForwardAndBackInBothModes) {
     int format_radio;
     std::vector<int> forward;
   };
-  const Case cases[] = {{7202, {0, 1, 2, 3, 5, 6, 7, 8, 9, 10, 12}}, {7203, {0, 1, 2, 3, 4, 11, 12}}};
+  const Case cases[] = {{7202, {0, 1, 2, 3, 5, 6, 7, 8, 9, 10, 12}},
+                        {7203, {0, 1, 2, 3, 4, 11, 12}}};
   for (const Case& c : cases) {
     auto w = Make();
     EXPECT_FALSE(Find(w.get(), 7101)->isEnabled()) << "Back on the welcome step";
@@ -173,10 +174,10 @@ TEST_F(WizardTest, RadioButtonsSetFromAndReadBackIntoTheOptions) {
 
 TEST_F(WizardTest, NoteForWordShownOnlyWhenAnOptionNeedsIt) {
   const std::pair<ConversionOptions, bool> cases[] = {
-      {0x0000, false},                          // re-compilation
-      {kForPrint, true},                        // printing, pictures as files
-      {kForPrint | kBmpInRtf, false},           // printing, pictures in the RTF
-      {kForPrint | kBmpInRtf | kToc, true},     // a table of contents
+      {0x0000, false},                       // re-compilation
+      {kForPrint, true},                     // printing, pictures as files
+      {kForPrint | kBmpInRtf, false},        // printing, pictures in the RTF
+      {kForPrint | kBmpInRtf | kToc, true},  // a table of contents
       {kForPrint | kBmpInRtf | kPageLinks, true},
   };
   for (const auto& [stored, shown] : cases) {
@@ -229,11 +230,17 @@ TEST_F(WizardTest, LanguageFromTheSettingsFileAndFromTheLocale) {
     const char* radio_7203;
   };
   const Case cases[] = {
-      {"[Options]\nLanguage=DEU\n", {}, "&Weiter >>",
+      {"[Options]\nLanguage=DEU\n",
+       {},
+       "&Weiter >>",
        "Die Ausgabedateien sollen zur erneuten &Übersetzung vorbereitet werden."},
-      {"", {{"LANG", "de_DE.UTF-8"}}, "&Weiter >>",
+      {"",
+       {{"LANG", "de_DE.UTF-8"}},
+       "&Weiter >>",
        "Die Ausgabedateien sollen zur erneuten &Übersetzung vorbereitet werden."},
-      {"[Options]\nLanguage=ENG\n", {{"LANG", "de_DE.UTF-8"}}, "&Continue >>",
+      {"[Options]\nLanguage=ENG\n",
+       {{"LANG", "de_DE.UTF-8"}},
+       "&Continue >>",
        "Prepare for re-compilation."},
   };
   for (const Case& c : cases) {
@@ -250,7 +257,7 @@ TEST(ProgressBar, LabelAndColoursChangeExactlyAtTheBarsEnd) {
   EXPECT_EQ(ProgBar::Label(100, 0), "  0%");
   EXPECT_EQ(ProgBar::Label(100, 42), " 42%");
   EXPECT_EQ(ProgBar::Label(100, 100), "100%");
-  EXPECT_EQ(ProgBar::Label(0, 5), "100%");    // a range of 0 counts as 1
+  EXPECT_EQ(ProgBar::Label(0, 5), "100%");      // a range of 0 counts as 1
   EXPECT_EQ(ProgBar::Label(100, 250), "100%");  // a position above the range as the range
   EXPECT_EQ(ProgBar::Label(3, 2), " 67%");
 
@@ -326,30 +333,35 @@ TEST(ProgressWindowRun, AbortQuestionFatalErrorsAndTheFinishedState) {
     run.succeeded = [&] { succeeded = true; };
     run.view_enabled = !c.split;
     run.beep = false;
-    WhenReady([&] { return window.isVisible(); }, [&] {
-      if (c.answer == QMessageBox::NoButton) {
-        go = true;
-        return;
-      }
-      WhenReady([] { return TopLevel("abortQuestion") != nullptr; }, [&] {
-        // The conversion waits while the question is open.
-        QThread::msleep(20);
-        const int before = waiting.load();
-        QThread::msleep(60);
-        EXPECT_EQ(waiting.load(), before) << c.name;
-        go = true;
-        static_cast<QMessageBox*>(TopLevel("abortQuestion"))->button(c.answer)->click();
-      });
-      Find<QPushButton>(&window, 2)->click();
-    });
+    WhenReady(
+        [&] { return window.isVisible(); },
+        [&] {
+          if (c.answer == QMessageBox::NoButton) {
+            go = true;
+            return;
+          }
+          WhenReady(
+              [] { return TopLevel("abortQuestion") != nullptr; },
+              [&] {
+                // The conversion waits while the question is open.
+                QThread::msleep(20);
+                const int before = waiting.load();
+                QThread::msleep(60);
+                EXPECT_EQ(waiting.load(), before) << c.name;
+                go = true;
+                static_cast<QMessageBox*>(TopLevel("abortQuestion"))->button(c.answer)->click();
+              });
+          Find<QPushButton>(&window, 2)->click();
+        });
     if (c.fatal) ClickModalButton("severeProblem", QMessageBox::Ok);
     if (c.status == 2) {
-      WhenReady([&] { return window.finished(); }, [&] {
-        EXPECT_EQ(Find<QPushButton>(&window, 7106)->isEnabled(), !c.split) << c.name;
-        EXPECT_EQ(window.findChild<QListWidget*>("7101")->item(0)->text().toStdString(),
-                  "Illegal Bitmap Reference 0x0007");
-        Find<QPushButton>(&window, 1)->click();  // Cancel has become OK
-      });
+      WhenReady([&] { return window.finished(); },
+                [&] {
+                  EXPECT_EQ(Find<QPushButton>(&window, 7106)->isEnabled(), !c.split) << c.name;
+                  EXPECT_EQ(window.findChild<QListWidget*>("7101")->item(0)->text().toStdString(),
+                            "Illegal Bitmap Reference 0x0007");
+                  Find<QPushButton>(&window, 1)->click();  // Cancel has become OK
+                });
     }
     EXPECT_EQ(RunUnderProgressWindow(window, run), c.status) << c.name;
     EXPECT_EQ(reports.load() == 100, c.completed) << c.name;
@@ -434,27 +446,36 @@ TEST(WizardConversion, WritesWhatTheCommandLineWritesAndKeepsTheSettingsFile) {
     const fs::path ini = tmp / "cfg/quorvex/QUORVEX.INI";
     WriteFile(ini, "[Other]\nX=1\n[Options]\nForPrint=2\nMessageBeep=0\n");
     std::vector<QString> opened;
-    DesktopContext context{ini, tmp / "gui", {tmp.path(), tmp.path(), [&](const QString& p) {
-                                                opened.push_back(p);
-                                                return true;
-                                              }, {}}};
-    WhenReady([] { return TopLevel("7000") != nullptr; }, [&] {
-      auto* w = static_cast<Wizard*>(TopLevel("7000"));
-      auto click = [w](int id) { Find<QAbstractButton>(w, id)->click(); };
-      EXPECT_TRUE(Find<QRadioButton>(w, 7202)->isChecked()) << "ForPrint=2 counts as on";
-      click(7102);
-      Type(*w, "DEFAULT");
-      while (w->step() != kStepReady) {
-        click(7102);
-        // The radio buttons of the panel now shown.
-        QWidget* panel = w->panel(kWizardSteps[size_t(w->step())].dialog - 7000);
-        for (int id : c.clicks)
-          if (auto* radio = Find<QRadioButton>(panel, id)) radio->click();
-      }
-      click(7102);  // Continue on the last step converts
-    });
-    WhenReady([] { return TopLevel("1539") && static_cast<ProgressWindow*>(TopLevel("1539"))->finished(); },
-              [] { Find<QPushButton>(TopLevel("1539"), 1)->click(); });
+    DesktopContext context{ini,
+                           tmp / "gui",
+                           {tmp.path(),
+                            tmp.path(),
+                            [&](const QString& p) {
+                              opened.push_back(p);
+                              return true;
+                            },
+                            {}}};
+    WhenReady([] { return TopLevel("7000") != nullptr; },
+              [&] {
+                auto* w = static_cast<Wizard*>(TopLevel("7000"));
+                auto click = [w](int id) { Find<QAbstractButton>(w, id)->click(); };
+                EXPECT_TRUE(Find<QRadioButton>(w, 7202)->isChecked()) << "ForPrint=2 counts as on";
+                click(7102);
+                Type(*w, "DEFAULT");
+                while (w->step() != kStepReady) {
+                  click(7102);
+                  // The radio buttons of the panel now shown.
+                  QWidget* panel = w->panel(kWizardSteps[size_t(w->step())].dialog - 7000);
+                  for (int id : c.clicks)
+                    if (auto* radio = Find<QRadioButton>(panel, id)) radio->click();
+                }
+                click(7102);  // Continue on the last step converts
+              });
+    WhenReady(
+        [] {
+          return TopLevel("1539") && static_cast<ProgressWindow*>(TopLevel("1539"))->finished();
+        },
+        [] { Find<QPushButton>(TopLevel("1539"), 1)->click(); });
     ASSERT_EQ(RunWizardSession(ApplyCanonicalOptions(ReadSettings(ini)), context), 2) << c.name;
 
     const std::string settings = ReadFile(ini);
@@ -465,10 +486,9 @@ TEST(WizardConversion, WritesWhatTheCommandLineWritesAndKeepsTheSettingsFile) {
           << c.name << ": " << settings;
 
     if (!std::getenv("QUORVEX_BINARY")) continue;
-    const ProgramRun cli = RunQuorvex({"-o", (tmp / "cli").string(), (tmp / "DEFAULT.HLP").string()},
-                                      {{"XDG_CONFIG_HOME", (tmp / "cfg").string()},
-                                       {"HOME", tmp.path().string()}},
-                                      tmp.path());
+    const ProgramRun cli = RunQuorvex(
+        {"-o", (tmp / "cli").string(), (tmp / "DEFAULT.HLP").string()},
+        {{"XDG_CONFIG_HOME", (tmp / "cfg").string()}, {"HOME", tmp.path().string()}}, tmp.path());
     ASSERT_EQ(cli.status, 2) << cli.err;
     // The template named in printing mode lies beside the program, which differs here, and
     // the RTF writer's line breaks follow the character count that its path shifts.
@@ -477,9 +497,8 @@ TEST(WizardConversion, WritesWhatTheCommandLineWritesAndKeepsTheSettingsFile) {
       for (const auto& e : fs::directory_iterator(folder)) {
         std::string text = ReadFile(e.path());
         if (text.find("{\\*\\template ") != std::string::npos)
-          text = std::regex_replace(
-              std::regex_replace(text, std::regex("\r\n"), ""),
-              std::regex(R"(\{\\\*\\template [^}]*\})"), "{template}");
+          text = std::regex_replace(std::regex_replace(text, std::regex("\r\n"), ""),
+                                    std::regex(R"(\{\\\*\\template [^}]*\})"), "{template}");
         contents[e.path().filename()] = text;
       }
       return contents;
