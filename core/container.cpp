@@ -218,7 +218,7 @@ std::unique_ptr<HelpFile> OpenHelpFileFromBytes(std::vector<uint8_t> bytes, std:
   const bool magic_read = hf->bytes.size() >= sizeof(uint32_t);
   if (!magic_read || fh.magic != kHelpFileMagic) {
     if (options & kProbeOnly) return nullptr;
-    FatalError("Magic Number of HLP-File incorrect. Possibly it isn't a WinHelp-File?");
+    FatalError(LoadText(kTextBadMagic));
   }
   if (!r.ok())
     FatalError("Fileformat-Problem: the help file is %lu bytes long, too short for its header",
@@ -247,7 +247,13 @@ std::unique_ptr<HelpFile> OpenHelpFileFromBytes(std::vector<uint8_t> bytes, std:
   hf->diagnostics().Progress(0, kPhaseLoadingSystem);
   BuildInternalFileTable(*hf);
   SetCompressed(*hf);
-  if (options & kProbeOnly) return hf;
+  if (options & kProbeOnly) {
+    // A probe only asks whether the file can be converted: a compiler version this program
+    // does not read is "no", not the end of the process.
+    const bool unsupported =
+        hf->slot(Slot::kSystem).present() && !IsSupportedMinorVersion(hf->system_header.minor);
+    return unsupported ? nullptr : std::move(hf);
+  }
 
   if (hf->slot(Slot::kPhrases).present()) {
     LoadPhrases(*hf);

@@ -47,7 +47,7 @@ OutputNames ConvertHelpFile(const ConversionJob& job, ConversionSession& session
   // leaves no empty project file behind. Printing mode writes the project sections nowhere.
   std::unique_ptr<OutputSink> project;
   if (hf) project = for_print ? OutputSink::Null() : session.output.CreateText(names.project_name);
-  if (!hf || !project) FatalError("Can't open File %s", names.help_path);
+  if (!hf || !project) FatalError(LoadText(kTextCantOpenFile), names.help_path);
   hf->services = &phases;
   hf->code_page = job.code_page ? job.code_page : DetectCodePage(*hf);
   session.diagnostics.SetCodePage(hf->code_page);

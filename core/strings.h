@@ -48,6 +48,9 @@ inline constexpr int kTextSevereProblem = 62;
 
 // Texts of this program that the original string table did not have.
 inline constexpr int kTextWarningPrefix = 90;
+// Fatal messages of opening a help file. Range 260 to 279.
+inline constexpr int kTextCantOpenFile = 260;  // %s: the help file
+inline constexpr int kTextBadMagic = 261;
 // Warnings about damaged help files. Range 100 to 199.
 inline constexpr int kWarnFileOutside = 100;
 inline constexpr int kWarnFileTruncated = 101;

@@ -79,8 +79,14 @@ void ReadSystemHeader(HelpFile& hf, const InternalFile& system) {
       hf.diagnostics().Warning(kWarnCompiledBy, "HCRTF (Windows NT/Windows 95)");
       break;
     default:
+      if (hf.option(kProbeOnly)) return;
       FatalError("This Program can only Convert HLP-Files created by HC31,HC30 or HCRTF");
   }
+}
+
+bool IsSupportedMinorVersion(uint16_t minor) {
+  const uint8_t low = uint8_t(minor);
+  return low == kMinorHc30 || low == kMinorHc31 || low == kMinorMediaViewer || low == kMinorHcrtf;
 }
 
 void SetCompressed(HelpFile& hf) {

@@ -25,8 +25,11 @@ inline constexpr uint16_t kSystemFlagsCompressed = 0x0004 | 0x0008;
 
 /// Reads the 12-byte header of `system` into the help file, sets the version flags and reports
 /// the version: warning 34 for HC30, HCRTF and the Media Viewer compiler, nothing for HC31,
-/// fatal for any other version.
+/// fatal for any other version (with kProbeOnly silent: OpenHelpFile then gives nullptr).
 void ReadSystemHeader(HelpFile& hf, const InternalFile& system);
+
+/// True when the low byte of the |SYSTEM minor version names a compiler this program reads.
+bool IsSupportedMinorVersion(uint16_t minor);
 
 /// Sets hf.compressed from the system header (flags 4 or 8, and not HC30).
 void SetCompressed(HelpFile& hf);

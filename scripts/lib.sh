@@ -11,7 +11,9 @@ BUILD_PACKAGES=(
   pkg-config
   libgtest-dev
   libgmock-dev
-  # qt6-base-dev   # the desktop wizard (QUORVEX_GUI)
+  qt6-base-dev           # the desktop wizard (QUORVEX_GUI)
+  qt6-translations-l10n  # Qt's own dialog texts in German
+  fonts-dejavu-core      # a font for the wizard when no desktop brings one (offscreen tests)
 )
 # Only the tests need these: independent RTF readers that check the RTF we write.
 TEST_PACKAGES=(

@@ -39,7 +39,6 @@ std::string UsageText(const std::filesystem::path& ini) {
 /// Shows a fatal message as the terminal's counterpart of the message box: the caption, then
 /// the message ending in exactly one line feed.
 void ReportFatal(std::ostream& err, std::string_view message) {
-  while (!message.empty() && message.back() == '\n') message.remove_suffix(1);
   err << LoadText(kTextSevereProblem) << ": " << message << '\n';
   err.flush();
 }
@@ -145,49 +144,74 @@ ConversionOptions CommandLineOptions(ConversionOptions stored, bool view) {
   return options | kProgressWindow;
 }
 
-int RunCommandLine(const std::vector<std::string>& args, const CommandLineContext& context) {
-  RegisterUiTexts();
+int RunReportingFatal(const std::function<int()>& body,
+                      const std::function<void(const std::string&)>& report) {
+  auto show = [&report](std::string_view message) {
+    while (!message.empty() && message.back() == '\n') message.remove_suffix(1);
+    report(std::string(message));
+  };
   try {
-    std::filesystem::path ini = SettingsFilePath(context.env);
-    SelectLanguage(ini, context.env);
-    CommandLine line = ParseCommandLine(args);
-
-    if (line.help) {
-      context.out << UsageText(ini);
-      context.out.flush();
-      return kExitInfo;
-    }
-    if (line.version) {
-      context.out << Text(kTextVersion, QUORVEX_VERSION) << '\n';
-      context.out.flush();
-      return kExitInfo;
-    }
-    if (line.error_id) {
-      context.err << Text(line.error_id, line.error_arg) << '\n' << LoadText(kTextTryHelp) << '\n';
-      return kExitFatal;
-    }
-    if (!line.path) {
-      if (context.run_wizard) {
-        return context.run_wizard(ApplyCanonicalOptions(ReadSettings(ini)));
-      }
-      context.err << UsageText(ini);
-      return kExitNormal;
-    }
-    return Convert(line, ini, context);
+    return body();
   } catch (const FatalException& e) {
-    ReportFatal(context.err, e.what());
+    show(e.what());
   } catch (const ConversionCancelled&) {
     // The user chose to stop; nothing more to say.
   } catch (const std::bad_alloc&) {
-    ReportFatal(context.err, "Not enough Memory\n");
+    show("Not enough Memory\n");
   } catch (const std::exception& e) {
     // Not expected from the conversion; still an orderly end rather than an abort.
-    ReportFatal(context.err, e.what());
+    show(e.what());
   }
   return kExitFatal;
 }
 
-int RunCommandLine(int argc, char** argv) {
+bool DisplayAvailable(const EnvironmentLookup& env) {
+  auto set = [&env](const char* name) {
+    const char* v = env ? env(name) : nullptr;
+    return v && *v;
+  };
+  if (set("DISPLAY") || set("WAYLAND_DISPLAY")) return true;
+  const char* platform = env ? env("QT_QPA_PLATFORM") : nullptr;
+  const std::string_view p = platform ? platform : "";
+  return p.starts_with("offscreen") || p.starts_with("minimal") || p.starts_with("vnc");
+}
+
+int RunCommandLine(const std::vector<std::string>& args, const CommandLineContext& context) {
+  RegisterUiTexts();
+  return RunReportingFatal(
+      [&]() -> int {
+        std::filesystem::path ini = SettingsFilePath(context.env);
+        SelectLanguage(ini, context.env);
+        CommandLine line = ParseCommandLine(args);
+
+        if (line.help) {
+          context.out << UsageText(ini);
+          context.out.flush();
+          return kExitInfo;
+        }
+        if (line.version) {
+          context.out << Text(kTextVersion, QUORVEX_VERSION) << '\n';
+          context.out.flush();
+          return kExitInfo;
+        }
+        if (line.error_id) {
+          context.err << Text(line.error_id, line.error_arg) << '\n'
+                      << LoadText(kTextTryHelp) << '\n';
+          return kExitFatal;
+        }
+        if (!line.path) {
+          if (context.run_wizard && DisplayAvailable(context.env))
+            return context.run_wizard(ApplyCanonicalOptions(ReadSettings(ini)));
+          context.err << LoadText(context.run_wizard ? kTextNoDisplay : kTextNoWizard)
+                      << LoadText(kTextTryHelp) << '\n';
+          return kExitNormal;
+        }
+        return Convert(line, ini, context);
+      },
+      [&context](const std::string& message) { ReportFatal(context.err, message); });
+}
+
+int RunCommandLine(int argc, char** argv, std::function<int(ConversionOptions)> run_wizard) {
   std::vector<std::string> args;
   for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
   EnvironmentLookup env = ProcessEnvironment();
@@ -201,7 +225,7 @@ int RunCommandLine(int argc, char** argv) {
           [opener](const std::filesystem::path& document) {
             return opener && OpenWithDesktop(*opener, document);
           },
-      .run_wizard = {},
+      .run_wizard = std::move(run_wizard),
   };
   return RunCommandLine(args, context);
 }

@@ -50,17 +50,30 @@ struct CommandLineContext {
   bool terminal = false;
   /// Opens a finished RTF on the desktop; returns false when it cannot. Empty: never opens.
   std::function<bool(const std::filesystem::path&)> open_document;
-  /// Runs the desktop wizard with the adjusted options and returns the exit status. Empty:
-  /// without a help file the usage goes to `err` and the exit status is 2.
+  /// Runs the desktop wizard with the adjusted options and returns the exit status; called
+  /// without a help file when a display is available (DisplayAvailable of `env`). Otherwise,
+  /// and when it is empty (a build without the wizard), a message on `err` names the
+  /// command-line form and the exit status is 2.
   std::function<int(ConversionOptions)> run_wizard;
 };
+
+/// Runs `body` and returns its exit status. A fatal error, exhausted memory ("Not enough
+/// Memory") or any other exception escaping it is handed to `report` (the message without
+/// trailing line feeds) and gives kExitFatal; a cancelled conversion gives kExitFatal without
+/// a message. The command line and the wizard end their work through it.
+int RunReportingFatal(const std::function<int()>& body,
+                      const std::function<void(const std::string&)>& report);
+
+/// True when the desktop wizard can be shown: DISPLAY or WAYLAND_DISPLAY is set, or
+/// QT_QPA_PLATFORM names a platform that needs no display server (offscreen, minimal, vnc).
+bool DisplayAvailable(const EnvironmentLookup& env);
 
 /// The command-line entry over `args` (without the program name). Returns the exit status.
 int RunCommandLine(const std::vector<std::string>& args, const CommandLineContext& context);
 
 /// The command-line entry of the process: the real environment, stdout, stderr and the
-/// desktop's opener.
-int RunCommandLine(int argc, char** argv);
+/// desktop's opener; `run_wizard` as in CommandLineContext.
+int RunCommandLine(int argc, char** argv, std::function<int(ConversionOptions)> run_wizard);
 
 /// The options a command-line conversion runs with: the stored options in their canonical set,
 /// or exactly the printing preset with -v; ProgressWindow added either way.

@@ -48,7 +48,7 @@ TEST_F(SystemFileTest, VersionTableAndCompressedFlag) {
        true},
       {BuildSystemFile(0x0121, 4, {}),
        "File Created by HCRTF (Windows NT/Windows 95). handling Incomplete", true},
-      // Another compiler, or a |SYSTEM shorter than its header (read as zeros), also when probing.
+      // Another compiler, or a |SYSTEM shorter than its header (read as zeros).
       {BuildSystemFile(16, 0, {}), only, false},
       {{0x6C, 3}, only, false},
       {{}, "", false},  // no |SYSTEM: nothing is known
@@ -59,6 +59,8 @@ TEST_F(SystemFileTest, VersionTableAndCompressedFlag) {
       std::string said;
       try {
         const auto hf = Open(system, options);
+        // A probe only learns that a file of another compiler does not open.
+        if (!hf && options == kProbeOnly && message == only) continue;
         EXPECT_EQ(hf->compressed, compressed);
         EXPECT_TRUE(ReadSystemRecords(*hf).empty());
         for (const std::string& text : Warnings()) said += text;

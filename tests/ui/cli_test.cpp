@@ -56,7 +56,8 @@ TEST_F(Binary, ExitStatusesAndMessages) {
   const Case cases[] = {
       {{"--help"}, 0, "Usage: quorvex [-o DIR] [-v] HELPFILE\n", ""},
       {{"--version"}, 0, "Quorvex ", ""},
-      {{}, 2, "", "*Usage: quorvex"},
+      // No display for the wizard: the command-line form instead.
+      {{}, 2, "", "*quorvex: there is no display for the desktop wizard"},
       // ".HLP" is appended to a file name without "."; a "." in a folder does not count.
       {{Path("NOSUCH")}, 1, "", Severe("Can't open File " + Path("NOSUCH.HLP"))},
       {{Path("a.dir/NOSUCH")}, 1, "", Severe("Can't open File " + Path("a.dir/NOSUCH.HLP"))},
@@ -94,7 +95,8 @@ TEST_F(Binary, German) {
   WriteFile(ini_, "[Options]\nLanguage=deu\n");
   const ProgramRun r = Run({Path("NOSUCH.HLP")});
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "Quorvex Verarbeitungsfehler: Can't open File " + Path("NOSUCH.HLP") + "\n");
+  EXPECT_EQ(r.err, "Quorvex Verarbeitungsfehler: Kann die Datei " + Path("NOSUCH.HLP") +
+                       " nicht öffnen\n");
   EXPECT_EQ(ReadFile(ini_), "[Options]\nLanguage=deu\n");
 }
 
@@ -233,7 +235,7 @@ TEST(CommandLine, TheWizardHookAndExceptionsReachingTheEntry) {
       {"cancelled", [](ConversionOptions) -> int { throw ConversionCancelled(); }, 1, ""},
   };
   TempFolder tmp;
-  const EnvMap env{{"HOME", tmp.path().string()}};
+  const EnvMap env{{"HOME", tmp.path().string()}, {"QT_QPA_PLATFORM", "offscreen"}};
   for (const Case& c : cases) {
     std::ostringstream out, err;
     const CommandLineContext context{.out = out,
@@ -246,6 +248,12 @@ TEST(CommandLine, TheWizardHookAndExceptionsReachingTheEntry) {
     EXPECT_EQ(err.str(), c.err) << c.name;
   }
   EXPECT_EQ(given, ApplyCanonicalOptions(0x0646));
+  // A build without the wizard says how to convert from the command line.
+  std::ostringstream out, err;
+  EXPECT_EQ(RunCommandLine({}, {out, err, LookupIn(env), false, {}, {}}), 2);
+  EXPECT_TRUE(err.str().starts_with("quorvex: this program was built without the desktop wizard"))
+      << err.str();
+  EXPECT_NE(err.str().find("quorvex [-o DIR] [-v] HELPFILE"), std::string::npos);
   SetLanguageOffset(0);
 }
 
