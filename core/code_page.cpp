@@ -163,6 +163,11 @@ uint8_t CharsetOfCodePage(uint32_t code_page) {
   return 0;
 }
 
+bool IsKnownCodePage(uint32_t code_page) {
+  return code_page == 874 || IsDoubleByteCodePage(code_page) ||
+         (code_page >= 1250 && code_page <= 1258);
+}
+
 bool IsDoubleByteCodePage(uint32_t code_page) {
   return code_page == 932 || code_page == 936 || code_page == 949 || code_page == 950;
 }

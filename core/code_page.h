@@ -25,6 +25,9 @@ uint32_t CodePageOfCharset(uint8_t charset);
 /// The font character set that stands for `code_page` (0 for 1252 and unknown pages).
 uint8_t CharsetOfCodePage(uint32_t code_page);
 
+/// True for the code pages Quorvex can name: 874, 932, 936, 949, 950 and 1250 to 1258.
+bool IsKnownCodePage(uint32_t code_page);
+
 /// True for the double-byte code pages 932, 936, 949 and 950.
 bool IsDoubleByteCodePage(uint32_t code_page);
 /// True when `c` starts a two-byte character in `code_page`.

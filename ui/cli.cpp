@@ -8,7 +8,9 @@
 #include <iostream>
 #include <new>
 #include <system_error>
+#include <thread>
 
+#include "core/code_page.h"
 #include "core/diagnostics.h"
 #include "core/driver.h"
 #include "core/format.h"
@@ -58,7 +60,8 @@ int Convert(const CommandLine& line, const std::filesystem::path& ini,
             const CommandLineContext& context) {
   ConversionJob job;
   job.options = CommandLineOptions(ReadSettings(ini), line.view);
-  job.path = *line.path;
+  job.path = line.paths.front();
+  job.code_page = line.code_page ? line.code_page : ReadCodePageSetting(ini);
 
   std::filesystem::path folder = line.output_dir ? std::filesystem::path(*line.output_dir) : ".";
   std::error_code ec;
@@ -84,25 +87,72 @@ int Convert(const CommandLine& line, const std::filesystem::path& ini,
   return kExitNormal;
 }
 
+/// Several help files, or folders: each into its own subfolder of the output folder.
+int ConvertMany(const CommandLine& line, const std::filesystem::path& ini,
+                const CommandLineContext& context) {
+  BatchRequest request;
+  std::vector<std::string> empty;
+  request.items = CollectBatch(line.paths, line.recursive, empty);
+  for (const std::string& folder : empty) context.err << Text(kTextNoHelpFiles, folder) << '\n';
+  if (request.items.empty()) return kExitFatal;
+  request.options = CommandLineOptions(ReadSettings(ini), false);
+  request.code_page = line.code_page ? line.code_page : ReadCodePageSetting(ini);
+  request.output = line.output_dir ? std::filesystem::path(*line.output_dir) : ".";
+  std::error_code ec;
+  std::filesystem::create_directories(request.output, ec);
+  if (!std::filesystem::is_directory(request.output, ec))
+    FatalError(LoadText(kTextCantCreateFolder), request.output.string());
+  request.jobs = line.jobs ? line.jobs : std::max(1u, std::thread::hardware_concurrency());
+  request.terminal = context.terminal;
+  request.env = context.env;
+  return RunBatch(request, context.err) == kExitNormal && empty.empty() ? kExitNormal : kExitFatal;
+}
+
 }  // namespace
 
 CommandLine ParseCommandLine(const std::vector<std::string>& args) {
   CommandLine line;
   bool options_end = false;
-  auto set_path = [&line](const std::string& arg) {
-    if (line.path) {
-      if (!line.error_id) {
-        line.error_id = kTextExtraArgument;
-        line.error_arg = arg;
-      }
-    } else {
-      line.path = arg;
+  auto error = [&line](int id, std::string_view arg) {
+    if (!line.error_id) {
+      line.error_id = id;
+      line.error_arg = arg;
     }
+  };
+  // The value of an option: the next argument, or what follows "=" in "--name=value".
+  auto value = [&](size_t& i, std::string_view name, int missing) -> std::optional<std::string> {
+    const std::string& arg = args[i];
+    if (arg.size() > name.size() && arg[name.size()] == '=') {
+      if (arg.size() > name.size() + 1) return arg.substr(name.size() + 1);
+    } else if (i + 1 < args.size() && !args[i + 1].empty()) {
+      return args[++i];
+    } else {
+      ++i;
+    }
+    error(missing, name);
+    return std::nullopt;
+  };
+  auto number = [&](size_t& i, std::string_view name) -> unsigned {
+    const std::optional<std::string> v = value(i, name, kTextNeedsNumber);
+    if (!v) return 0;
+    unsigned n = 0;
+    for (char c : *v) {
+      if (c < '0' || c > '9' || n > 100000) {
+        error(kTextNeedsNumber, name);
+        return 0;
+      }
+      n = n * 10 + unsigned(c - '0');
+    }
+    return n;
+  };
+  auto is = [](const std::string& arg, std::string_view name) {
+    return arg == name || (arg.starts_with(name) && arg.size() > name.size() &&
+                           arg[name.size()] == '=' && name.starts_with("--"));
   };
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if (options_end) {
-      set_path(arg);
+      line.paths.push_back(arg);
     } else if (arg == "--") {
       options_end = true;
     } else if (arg == "--help") {
@@ -111,31 +161,25 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
       line.version = true;
     } else if (arg == "-v") {
       line.view = true;
-    } else if (arg == "-o" || arg == "--output") {
-      if (i + 1 >= args.size() || args[i + 1].empty()) {
-        if (!line.error_id) {
-          line.error_id = kTextNeedsFolder;
-          line.error_arg = arg;
-        }
-        ++i;
-      } else {
-        line.output_dir = args[++i];
-      }
-    } else if (arg.starts_with("--output=")) {
-      std::string dir = arg.substr(9);
-      if (dir.empty()) {
-        if (!line.error_id) {
-          line.error_id = kTextNeedsFolder;
-          line.error_arg = "--output";
-        }
-      } else {
-        line.output_dir = dir;
-      }
+    } else if (arg == "-r") {
+      line.recursive = true;
+    } else if (arg == "-o" || is(arg, "--output")) {
+      if (auto dir = value(i, arg == "-o" ? "-o" : "--output", kTextNeedsFolder))
+        line.output_dir = *dir;
+    } else if (arg == "-j" || is(arg, "--jobs")) {
+      line.jobs = std::max(1u, number(i, arg == "-j" ? "-j" : "--jobs"));
+    } else if (is(arg, "--codepage")) {
+      const unsigned cp = number(i, "--codepage");
+      if (cp && !IsKnownCodePage(cp)) error(kTextBadCodePage, std::to_string(cp));
+      line.code_page = cp;
+    } else if (arg.size() > 1 && arg[0] == '-' && arg.find_first_of("./\\:") == std::string::npos) {
+      error(kTextUnknownOption, arg);
     } else {
-      set_path(arg);
+      line.paths.push_back(arg);
     }
   }
-  if (line.view && !line.path && !line.error_id) line.error_id = kTextViewNeedsFile;
+  if (line.view && line.paths.size() != 1)
+    error(line.paths.empty() ? kTextViewNeedsFile : kTextViewOneFile, "");
   return line;
 }
 
@@ -199,14 +243,17 @@ int RunCommandLine(const std::vector<std::string>& args, const CommandLineContex
                       << LoadText(kTextTryHelp) << '\n';
           return kExitFatal;
         }
-        if (!line.path) {
+        if (line.paths.empty()) {
           if (context.run_wizard && DisplayAvailable(context.env))
             return context.run_wizard(ApplyCanonicalOptions(ReadSettings(ini)));
           context.err << LoadText(context.run_wizard ? kTextNoDisplay : kTextNoWizard)
                       << LoadText(kTextTryHelp) << '\n';
           return kExitNormal;
         }
-        return Convert(line, ini, context);
+        std::error_code ec;
+        if (line.paths.size() == 1 && !std::filesystem::is_directory(line.paths[0], ec))
+          return Convert(line, ini, context);
+        return ConvertMany(line, ini, context);
       },
       [&context](const std::string& message) { ReportFatal(context.err, message); });
 }

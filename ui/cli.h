@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "core/options.h"
+#include "ui/batch.h"
 #include "ui/settings.h"
 
 namespace quorvex {
@@ -30,15 +31,20 @@ struct CommandLine {
   bool help = false;
   bool version = false;
   bool view = false;                      // -v: the printing preset, then open the result
+  bool recursive = false;                 // -r: folders with their subfolders
+  unsigned jobs = 0;                      // -j N: conversions at a time; 0: one per core
+  uint32_t code_page = 0;                 // --codepage N; 0: from the settings or the file
   std::optional<std::string> output_dir;  // -o DIR, --output DIR, --output=DIR
-  std::optional<std::string> path;        // the help file, exactly as given
+  std::vector<std::string> paths;         // the help files and folders, exactly as given
   int error_id = 0;                       // a string id when the command line is wrong
   std::string error_arg;                  // its argument
 };
 
-/// Splits the arguments (without the program name). Only "--help", "--version", "-v", "-o",
-/// "--output[=DIR]" and "--" are options; every other argument is the help file's path, so
-/// "-vC:\X.HLP" is a path. More than one path, or -o without a folder, is an error.
+/// Splits the arguments (without the program name). The options are "--help", "--version",
+/// "-v", "-r", "-j N" ("--jobs"), "--codepage N", "-o DIR" ("--output") and "--"; an argument
+/// that starts with "-" and holds no ".", "/", "\" or ":" is an unknown option (an error),
+/// any other argument a path, so "-vC:\X.HLP" is a path. -v with anything but one path is an
+/// error, as are a missing folder or number.
 CommandLine ParseCommandLine(const std::vector<std::string>& args);
 
 /// Where the command-line entry reads and writes, so tests can run it in-process.

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "core/code_page.h"
 #include "core/strings.h"
 #include "ui/profile.h"
 
@@ -70,6 +71,11 @@ bool WriteSettings(const std::filesystem::path& ini, ConversionOptions options) 
 
 std::string ReadLanguageSetting(const std::filesystem::path& ini) {
   return ReadProfileString(ini, kSettingsSection, kLanguageKey, "", kLanguageValueLength);
+}
+
+uint32_t ReadCodePageSetting(const std::filesystem::path& ini) {
+  const int32_t cp = ReadProfileInt(ini, kSettingsSection, "Codepage", 0);
+  return cp > 0 && IsKnownCodePage(uint32_t(cp)) ? uint32_t(cp) : 0;
 }
 
 std::string RegionalLanguage(const EnvironmentLookup& env) {

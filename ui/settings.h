@@ -79,6 +79,10 @@ bool WriteSettings(const std::filesystem::path& ini, ConversionOptions options);
 /// The "Language" value, at most 8 characters; empty when missing.
 std::string ReadLanguageSetting(const std::filesystem::path& ini);
 
+/// The "Codepage" value when it names a code page Quorvex knows; 0 (work it out from the help
+/// file) otherwise.
+uint32_t ReadCodePageSetting(const std::filesystem::path& ini);
+
 /// The user's regional language: "DEU" when the POSIX locale (the first set of LC_ALL,
 /// LC_MESSAGES, LANG) starts with "de", else "ENG".
 std::string RegionalLanguage(const EnvironmentLookup& env);

@@ -16,11 +16,16 @@ struct UiText {
 
 constexpr UiText kUiTexts[] = {
     {kTextUsage,
-     "Usage: quorvex [-o DIR] [-v] HELPFILE\n"
-     "Converts a Windows help file (.HLP) or a Media Viewer title (.MVB, .M13) to RTF.\n"
+     "Usage: quorvex [-o DIR] [-v] [-r] [-j N] [--codepage N] HELPFILE...\n"
+     "Converts Windows help files (.HLP) and Media Viewer titles (.MVB, .M13) to RTF.\n"
      "\n"
      "  HELPFILE            the file to convert; \".HLP\" is added when its name has no\n"
-     "                      extension\n"
+     "                      extension. Several files, or folders (their help files), are\n"
+     "                      converted each into a subfolder of its own named after it\n"
+     "  -r                  folders with their subfolders\n"
+     "  -j N                convert N files at a time (default: one per core)\n"
+     "      --codepage N    the code page of the help files' text (default: what the\n"
+     "                      files say, else 1252)\n"
      "  -v                  printing preset: one RTF document for a word processor, with a\n"
      "                      table of contents and an index, opened on the desktop afterwards\n"
      "  -o, --output DIR    write the output files into DIR (created when missing; default:\n"
@@ -30,12 +35,16 @@ constexpr UiText kUiTexts[] = {
      "\n"
      "Without -v the options stored by the wizard in %s are used.\n"
      "Exit status: 2 after a conversion, 1 after an error.\n",
-     "Aufruf: quorvex [-o ORDNER] [-v] HILFEDATEI\n"
-     "Wandelt eine Windows-Hilfedatei (.HLP) oder einen Media-Viewer-Titel (.MVB, .M13) in RTF "
-     "um.\n"
+     "Aufruf: quorvex [-o ORDNER] [-v] [-r] [-j N] [--codepage N] HILFEDATEI...\n"
+     "Wandelt Windows-Hilfedateien (.HLP) und Media-Viewer-Titel (.MVB, .M13) in RTF um.\n"
      "\n"
      "  HILFEDATEI          die umzuwandelnde Datei; \".HLP\" wird angehängt, wenn ihr Name\n"
-     "                      keine Endung hat\n"
+     "                      keine Endung hat. Mehrere Dateien oder Ordner (deren\n"
+     "                      Hilfedateien) werden je in einen eigenen Unterordner umgewandelt\n"
+     "  -r                  Ordner samt Unterordnern\n"
+     "  -j N                N Dateien gleichzeitig umwandeln (Vorgabe: eine je Prozessorkern)\n"
+     "      --codepage N    die Codeseite des Textes der Hilfedateien (Vorgabe: was die\n"
+     "                      Dateien angeben, sonst 1252)\n"
      "  -v                  Druckvorgabe: ein RTF-Dokument für die Textverarbeitung, mit\n"
      "                      Inhalts- und Stichwortverzeichnis, danach auf dem Desktop geöffnet\n"
      "  -o, --output ORDNER die Ausgabedateien in ORDNER schreiben (wird bei Bedarf angelegt;\n"
@@ -66,6 +75,21 @@ constexpr UiText kUiTexts[] = {
      "gesetzt).\n"
      "Um eine Hilfedatei ohne ihn umzuwandeln, geben Sie die Datei an: quorvex [-o ORDNER] [-v] "
      "HILFEDATEI\n"},
+    {kTextUnknownOption, "quorvex: unknown option %s", "quorvex: unbekannte Option %s"},
+    {kTextNeedsNumber, "quorvex: option %s needs a number",
+     "quorvex: Die Option %s braucht eine Zahl"},
+    {kTextBadCodePage,
+     "quorvex: %s is not a code page Quorvex knows (874, 932, 936, 949, 950, 1250 to 1258)",
+     "quorvex: %s ist keine Codeseite, die Quorvex kennt (874, 932, 936, 949, 950, 1250 bis "
+     "1258)"},
+    {kTextViewOneFile, "quorvex: option -v takes exactly one help file",
+     "quorvex: Die Option -v nimmt genau eine Hilfedatei"},
+    {kTextNoHelpFiles, "quorvex: no help files in %s", "quorvex: keine Hilfedateien in %s"},
+    {kTextBatchConverted, "%s: converted", "%s: umgewandelt"},
+    {kTextBatchWarnings, "%s: converted with %d warnings", "%s: umgewandelt, %d Warnungen"},
+    {kTextBatchFatal, "%s: failed: %s", "%s: abgebrochen: %s"},
+    {kTextBatchTotal, "%d help files: %d converted, %d with warnings, %d failed",
+     "%d Hilfedateien: %d umgewandelt, %d mit Warnungen, %d abgebrochen"},
     {kTextNoWizard,
      "quorvex: this program was built without the desktop wizard.\n"
      "To convert a help file, name the file: quorvex [-o DIR] [-v] HELPFILE\n",

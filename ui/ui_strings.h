@@ -17,6 +17,16 @@ inline constexpr int kTextCantCreateFolder = 206;  // fatal; %s: the folder
 inline constexpr int kTextResultIn = 207;          // %s: the RTF file
 inline constexpr int kTextNoDisplay = 208;         // no argument and no display
 inline constexpr int kTextNoWizard = 209;          // no argument in a build without the wizard
+inline constexpr int kTextUnknownOption = 407;     // %s: the option
+inline constexpr int kTextNeedsNumber = 408;       // %s: the option
+inline constexpr int kTextBadCodePage = 409;       // %s: the number given
+inline constexpr int kTextViewOneFile = 410;
+inline constexpr int kTextNoHelpFiles = 411;  // %s: the folder
+// One line per help file after many were converted, and the total.
+inline constexpr int kTextBatchConverted = 412;  // %s: the file's folder
+inline constexpr int kTextBatchWarnings = 413;   // %s, %d warnings
+inline constexpr int kTextBatchFatal = 414;      // %s, %s: the fatal message
+inline constexpr int kTextBatchTotal = 415;  // %d files, %d converted, %d with warnings, %d failed
 
 // The wizard. Panel n's title is kTextPanelTitle + n (n = 0 the file page, 1 welcome, ... 12).
 inline constexpr int kTextPanelTitle = 210;  // to 222; the welcome title's %s: the product

@@ -13,6 +13,7 @@
 #include "core/driver.h"
 #include "core/strings.h"
 #include "tests/ui/ui_test_util.h"
+#include "ui/ui_strings.h"
 
 namespace quorvex {
 namespace {
@@ -50,11 +51,8 @@ TEST_F(Binary, ExitStatusesAndMessages) {
   WriteFile(tmp_ / "JUNK.HLP", "This is plain text and not a help file at all.\n");
   WriteFile(tmp_ / "file", "x");
   const std::string not_help = "Possibly it isn't a WinHelp-File?";
-  const std::string only_one =
-      "can be converted at a time (also given: B.HLP)\nTry 'quorvex --help' for more "
-      "information.\n";
   const Case cases[] = {
-      {{"--help"}, 0, "Usage: quorvex [-o DIR] [-v] HELPFILE\n", ""},
+      {{"--help"}, 0, "Usage: quorvex [-o DIR] [-v] [-r] [-j N] [--codepage N] HELPFILE...\n", ""},
       {{"--version"}, 0, "Quorvex ", ""},
       // No display for the wizard: the command-line form instead.
       {{}, 2, "", "*quorvex: there is no display for the desktop wizard"},
@@ -63,7 +61,16 @@ TEST_F(Binary, ExitStatusesAndMessages) {
       {{Path("a.dir/NOSUCH")}, 1, "", Severe("Can't open File " + Path("a.dir/NOSUCH.HLP"))},
       {{"-v", Path("NOSUCH.MVB")}, 1, "", Severe("Can't open File " + Path("NOSUCH.MVB"))},
       {{Path("JUNK.HLP")}, 1, "", Severe("Magic Number of HLP-File incorrect. " + not_help)},
-      {{"A.HLP", "B.HLP"}, 1, "", "quorvex: only one help file " + only_one},
+      // Several files: each on its own; one line each and a total.
+      {{"A.HLP", "B.HLP"},
+       1,
+       "",
+       "A: failed: Can't open File A.HLP\nB: failed: Can't open File B.HLP\n"
+       "2 help files: 0 converted, 0 with warnings, 2 failed\n"},
+      {{"-x", "A.HLP"},
+       1,
+       "",
+       "quorvex: unknown option -x\nTry 'quorvex --help' for more information.\n"},
       {{"-o", Path("file"), "X.HLP"},
        1,
        "",
@@ -90,7 +97,7 @@ TEST_F(Binary, ExitStatusesAndMessages) {
 
 TEST_F(Binary, German) {
   env_["LANG"] = "de_DE.UTF-8";
-  EXPECT_TRUE(Run({"--help"}).out.starts_with("Aufruf: quorvex [-o ORDNER] [-v] HILFEDATEI\n"));
+  EXPECT_TRUE(Run({"--help"}).out.starts_with("Aufruf: quorvex [-o ORDNER] [-v] [-r]"));
   env_.erase("LANG");
   WriteFile(ini_, "[Options]\nLanguage=deu\n");
   const ProgramRun r = Run({Path("NOSUCH.HLP")});
@@ -111,37 +118,81 @@ TEST_F(Binary, ConvertsACorpusFileIntoTheOutputFolder) {
   EXPECT_FALSE(std::filesystem::exists(ini_));
 }
 
+/// Every file below `root`, by relative path, with its bytes.
+std::map<std::string, std::string> Tree(const std::filesystem::path& root) {
+  std::map<std::string, std::string> files;
+  for (const auto& e : std::filesystem::recursive_directory_iterator(root))
+    if (e.is_regular_file()) files[e.path().lexically_relative(root).string()] = ReadFile(e.path());
+  return files;
+}
+
+TEST_F(Binary, ManyFilesInFoldersOneAtATimeOrFourAtATime) {
+  const std::filesystem::path corpus = QUORVEX_CORPUS_DIR;
+  const char* names[] = {"ddablib-PJAbout.hlp", "win30tandy-REVERSI.HLP", "nominas-DEFAULT.HLP"};
+  for (const char* n : names)
+    if (!std::filesystem::exists(corpus / n)) GTEST_SKIP() << "corpus not available";
+  // Two files of one name in two folders, a damaged file and one that is no help file.
+  std::filesystem::create_directories(tmp_ / "in/sub");
+  for (const char* n : names) std::filesystem::copy_file(corpus / n, tmp_ / "in/sub" / n);
+  std::filesystem::copy_file(corpus / names[0], tmp_ / "in/ddablib-PJAbout.HLP");
+  std::string damaged = ReadFile(corpus / names[2]);
+  damaged.resize(damaged.size() / 3);
+  WriteFile(tmp_ / "in/sub/cut.hlp", damaged);
+  WriteFile(tmp_ / "in/JUNK.HLP", "not a help file");
+  const ProgramRun one = Run({"-r", "-j", "1", "-o", "one", "in"});
+  const ProgramRun four = Run({"-r", "-j", "4", "-o", "four", "in"});
+  EXPECT_EQ(one.status, 1);  // JUNK.HLP fails; the others still convert
+  EXPECT_EQ(four.status, 1);
+  EXPECT_NE(one.err.find("JUNK: failed: Magic Number"), std::string::npos) << one.err;
+  EXPECT_NE(one.err.find("6 help files: "), std::string::npos) << one.err;
+  const auto a = Tree(tmp_ / "one"), b = Tree(tmp_ / "four");
+  EXPECT_EQ(a, b);
+  for (const char* rtf :
+       {"ddablib-PJAbout/ddablib-PJAbout.RTF", "ddablib-PJAbout_2/ddablib-PJAbout.RTF",
+        "win30tandy-REVERSI/win30tandy-REVERSI.RTF", "cut/cut.RTF"})
+    EXPECT_TRUE(a.count(rtf)) << rtf;
+}
+
 TEST(CommandLine, SplitsArguments) {
   struct Case {
     std::vector<std::string> args;
     bool view;
-    const char* path;  // nullptr: none
+    std::vector<std::string> paths;
     const char* output;
     int error;
   };
   const Case cases[] = {
-      {{"X.HLP"}, false, "X.HLP", nullptr, 0},
-      {{"-v", "C:\\X\\APP.HLP"}, true, "C:\\X\\APP.HLP", nullptr, 0},
-      {{"-vC:\\X.HLP"}, false, "-vC:\\X.HLP", nullptr, 0},
-      {{"-x"}, false, "-x", nullptr, 0},
-      {{"-o", "out", "X"}, false, "X", "out", 0},
-      {{"X", "--output", "out", "-v"}, true, "X", "out", 0},
-      {{"--output=out", "X"}, false, "X", "out", 0},
-      {{"--", "-v"}, false, "-v", nullptr, 0},
-      {{"A.HLP", "B.HLP"}, false, "A.HLP", nullptr, 203},
-      {{"-o"}, false, nullptr, nullptr, 202},
-      {{"--output=", "X"}, false, "X", nullptr, 202},
-      {{"-v"}, true, nullptr, nullptr, 204},
-      {{}, false, nullptr, nullptr, 0},
+      {{"X.HLP"}, false, {"X.HLP"}, nullptr, 0},
+      {{"-v", "C:\\X\\APP.HLP"}, true, {"C:\\X\\APP.HLP"}, nullptr, 0},
+      {{"-vC:\\X.HLP"}, false, {"-vC:\\X.HLP"}, nullptr, 0},
+      {{"-x", "X"}, false, {"X"}, nullptr, kTextUnknownOption},
+      {{"--frobnicate"}, false, {}, nullptr, kTextUnknownOption},
+      {{"-o", "out", "X"}, false, {"X"}, "out", 0},
+      {{"X", "--output", "out", "-v"}, true, {"X"}, "out", 0},
+      {{"--output=out", "X"}, false, {"X"}, "out", 0},
+      {{"--", "-v"}, false, {"-v"}, nullptr, 0},
+      {{"A.HLP", "-r", "docs", "-j", "4"}, false, {"A.HLP", "docs"}, nullptr, 0},
+      {{"-v", "A.HLP", "B.HLP"}, true, {"A.HLP", "B.HLP"}, nullptr, kTextViewOneFile},
+      {{"-j", "many", "X"}, false, {"X"}, nullptr, kTextNeedsNumber},
+      {{"--codepage=1251", "X"}, false, {"X"}, nullptr, 0},
+      {{"--codepage", "1234", "X"}, false, {"X"}, nullptr, kTextBadCodePage},
+      {{"-o"}, false, {}, nullptr, kTextNeedsFolder},
+      {{"--output=", "X"}, false, {"X"}, nullptr, kTextNeedsFolder},
+      {{"-v"}, true, {}, nullptr, kTextViewNeedsFile},
+      {{}, false, {}, nullptr, 0},
   };
   for (const Case& c : cases) {
     const CommandLine line = ParseCommandLine(c.args);
     const std::string where = c.args.empty() ? "(none)" : c.args[0];
     EXPECT_EQ(line.view, c.view) << where;
-    EXPECT_EQ(line.path.value_or("(none)"), c.path ? c.path : "(none)") << where;
+    EXPECT_EQ(line.paths, c.paths) << where;
     EXPECT_EQ(line.output_dir.value_or("(none)"), c.output ? c.output : "(none)") << where;
     EXPECT_EQ(line.error_id, c.error) << where;
   }
+  const CommandLine many = ParseCommandLine({"-r", "-j", "3", "--codepage", "932", "d"});
+  EXPECT_TRUE(many.recursive);
+  EXPECT_EQ(many.jobs, 3u);
+  EXPECT_EQ(many.code_page, 932u);
   EXPECT_TRUE(ParseCommandLine({"X", "--help"}).help);
   EXPECT_TRUE(ParseCommandLine({"--version"}).version);
 }
