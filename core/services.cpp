@@ -8,6 +8,17 @@ std::string TopicServices::ContextNameForHash(const HelpFile&, uint32_t hash) co
   return FormatText("0x%08lX", {hash});
 }
 
+std::optional<std::string> TopicServices::ContextNameInRange(const HelpFile&, int32_t,
+                                                             uint32_t) const {
+  return std::nullopt;
+}
+
+std::optional<std::string> TopicServices::KeywordsForTopic(const HelpFile&, const KeywordTable&,
+                                                           int64_t, int64_t,
+                                                           std::vector<bool>*) const {
+  return std::nullopt;
+}
+
 std::optional<std::string> TopicServices::BrowseSequenceName(HelpFile&, int32_t, int32_t, int32_t) {
   return std::nullopt;
 }

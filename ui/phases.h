@@ -9,9 +9,18 @@ namespace quorvex {
 /// The phases every conversion of the program runs.
 class StandardPhases : public ConversionPhases {
  public:
+  void LoadContextMap(HelpFile& hf) override;
+  void LoadKeywordTables(HelpFile& hf) override;
   void BuildFontStyleTable(HelpFile& hf) override;
   void ConvertTopics(HelpFile& hf, std::string_view base_name, OutputSink& project,
                      bool main_pass) override;
+
+  std::string ContextNameForHash(const HelpFile& hf, uint32_t hash) const override;
+  std::optional<std::string> ContextNameInRange(const HelpFile& hf, int32_t low,
+                                                uint32_t high) const override;
+  std::optional<std::string> KeywordsForTopic(const HelpFile& hf, const KeywordTable& table,
+                                              int64_t low, int64_t high,
+                                              std::vector<bool>* written) const override;
 };
 
 }  // namespace quorvex
