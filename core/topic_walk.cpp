@@ -48,12 +48,10 @@ size_t TopicWalk::MaxPartSize() const {
 }
 
 uint32_t TopicWalk::Hc30RecordPosition() const {
-  const TopicStream& s = hf_.topic_stream;
-  const TopicGeometry g = TopicGeometryOf(hf_);
-  if (!s.started || s.block < 0) return kTopicBlockHeaderSize;
-  const uint32_t block = static_cast<uint32_t>(s.block);
-  if (s.read_index >= s.valid_length) return (block + 1) * g.block_size + kTopicBlockHeaderSize;
-  return block * g.block_size + kTopicBlockHeaderSize + s.read_index;
+  // The position the previous record's link names. Counting from where the previous record
+  // ended instead would miss the filler bytes HC30 may leave at the end of a block, and give a
+  // record that starts the next block a position inside the block before.
+  return hf_.topic_stream.next_position;
 }
 
 const TopicRecord* TopicWalk::Next() {
