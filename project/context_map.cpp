@@ -11,8 +11,6 @@ namespace quorvex {
 namespace {
 
 constexpr size_t kContextEntrySize = 8;
-/// Topic count (i16) and data offset (u32) after a keyword's text.
-constexpr size_t kKeywordEntryTail = 6;
 constexpr size_t kTopicOffsetSize = 4;
 
 // Progress of the two loaders: the context map runs from 43 to 47 percent, each keyword table
