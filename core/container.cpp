@@ -45,50 +45,96 @@ constexpr WellKnownFile kWellKnownFiles[] = {
     {"|0KWBTREE", Slot::kKwBtree}, {"|0KWDATA", Slot::kKwData},    {"|CTXOMAP", Slot::kCtxOMap},
 };
 
-void CheckPageSize(const BTreeHeader& h, std::string_view what) {
-  if (h.page_size < kBTreePageHeaderSize)
-    FatalError("Fileformat-Problem: the %s's page size of %u bytes is smaller than a page header",
-               what, h.page_size);
+/// What is wrong with a B-tree, or nothing. The walks below report damage this way, so that the
+/// directory can treat it as fatal and the other trees as a reason to stop reading them.
+using TreeProblem = std::optional<std::string>;
+
+[[noreturn]] void ThrowProblem(const std::string& text) {
+  throw FatalException(text);
 }
 
-/// A reader over page `page`, positioned at its start. A page that does not lie wholly inside
-/// `file` is fatal; `role` says how the page was reached ("root", "next leaf", ...).
-ByteReader PageReader(const ByteReader& file, uint32_t page0_offset, const BTreeHeader& h, int page,
-                      std::string_view what, std::string_view role) {
+TreeProblem CheckPageSize(const BTreeHeader& h, std::string_view what) {
+  if (h.page_size < kBTreePageHeaderSize)
+    return FormatText(
+        "Fileformat-Problem: the %s's page size of %u bytes is smaller than a page header",
+        {what, h.page_size});
+  return std::nullopt;
+}
+
+/// A reader over page `page`, positioned at its start, in `out`. A page that does not lie
+/// wholly inside `file` is a problem; `role` says how the page was reached ("root", ...).
+TreeProblem PageReader(const ByteReader& file, uint32_t page0_offset, const BTreeHeader& h,
+                       int page, std::string_view what, std::string_view role, ByteReader& out) {
   const int64_t offset = int64_t(page0_offset) + int64_t(page) * h.page_size;
   if (page < 0 || offset >= int64_t(file.size()))
-    FatalError("Fileformat-Problem: the %s's %s page %d lies outside the help file (offset %lld)",
-               what, role, page, offset);
+    return FormatText(
+        "Fileformat-Problem: the %s's %s page %d lies outside the help file (offset %lld)",
+        {what, role, page, offset});
   if (!file.contains(size_t(offset), h.page_size))
-    FatalError(
+    return FormatText(
         "Fileformat-Problem: page %d of the %s at offset %lld is cut short by the end of the "
         "help file",
-        page, what, offset);
-  return file.sub(size_t(offset), h.page_size);
+        {page, what, offset});
+  out = file.sub(size_t(offset), h.page_size);
+  return std::nullopt;
 }
 
+using LeafVisitor = std::function<bool(ByteReader& page, int entries, int page_number)>;
+
 /// Walks the leaf chain from `page`; `visit` gets a reader after each leaf's header.
-void WalkLeaves(const ByteReader& file, uint32_t page0_offset, const BTreeHeader& h, int page,
-                std::string_view what,
-                const std::function<bool(ByteReader& page, int entries, int page_number)>& visit) {
-  CheckPageSize(h, what);
+TreeProblem WalkLeaves(const ByteReader& file, uint32_t page0_offset, const BTreeHeader& h,
+                       int page, std::string_view what, const LeafVisitor& visit) {
+  if (TreeProblem p = CheckPageSize(h, what)) return p;
   std::bitset<kMaxBTreePages> seen;
   std::string_view role = "first leaf";
   while (page != -1) {
-    ByteReader r = PageReader(file, page0_offset, h, page, what, role);
+    ByteReader r;
+    if (TreeProblem p = PageReader(file, page0_offset, h, page, what, role, r)) return p;
     if (seen[size_t(page)])
-      FatalError("Fileformat-Problem: the %s's leaf chain loops at page %d", what, page);
+      return FormatText("Fileformat-Problem: the %s's leaf chain loops at page %d", {what, page});
     seen[size_t(page)] = true;
     r.u16();  // free bytes
     const int entries = r.i16();
     r.i16();  // previous leaf
     const int next = r.i16();
     if (entries < 0)
-      FatalError("Fileformat-Problem: leaf page %d of the %s has a negative entry count (%d)", page,
-                 what, entries);
-    if (!visit(r, entries, page)) return;
+      return FormatText(
+          "Fileformat-Problem: leaf page %d of the %s has a negative entry count (%d)",
+          {page, what, entries});
+    if (!visit(r, entries, page)) return std::nullopt;
     page = next;
     role = "next leaf";
+  }
+  return std::nullopt;
+}
+
+void WalkLeavesOrFail(const ByteReader& file, uint32_t page0_offset, const BTreeHeader& h, int page,
+                      std::string_view what, const LeafVisitor& visit) {
+  if (TreeProblem p = WalkLeaves(file, page0_offset, h, page, what, visit)) ThrowProblem(*p);
+}
+
+TreeProblem Descend(const ByteReader& file, uint32_t page0_offset, const BTreeHeader& h,
+                    std::string_view what, int16_t& leaf) {
+  if (TreeProblem p = CheckPageSize(h, what)) return p;
+  std::bitset<kMaxBTreePages> seen;
+  int page = h.root_page;
+  std::string_view role = "root";
+  for (;;) {
+    ByteReader r;
+    if (TreeProblem p = PageReader(file, page0_offset, h, page, what, role, r)) return p;
+    if (seen[size_t(page)])
+      return FormatText(
+          "Fileformat-Problem: the descent through the %s's index pages loops at page %d",
+          {what, page});
+    seen[size_t(page)] = true;
+    r.skip(kPageFirstChildOffset);
+    const int child = r.i16();
+    if (child < 0) {
+      leaf = int16_t(page);
+      return std::nullopt;
+    }
+    page = child;
+    role = "first child";
   }
 }
 
@@ -161,20 +207,20 @@ void BuildInternalFileTable(HelpFile& hf) {
   const int32_t total = hf.directory_header.total_entries;
   hf.internal_files.reserve(std::min<size_t>(size_t(total), kMaxReservedEntries));
   if (total == 0) return;
-  WalkLeaves(file, hf.page0_offset, hf.directory_header, hf.first_leaf, kDirectory,
-             [&](ByteReader& page, int entries, int page_number) {
-               for (int i = 0; i < entries; ++i) {
-                 const int32_t n = int32_t(hf.internal_files.size());
-                 if (n == total) return false;
-                 std::string name;
-                 int32_t header_offset = 0;
-                 ReadDirectoryEntry(page, page_number, n, name, header_offset);
-                 hf.internal_files.push_back(
-                     ResolveEntry(file, std::move(name), header_offset, n, &hf.diagnostics()));
-                 FillSlot(hf, hf.internal_files.back());
-               }
-               return int32_t(hf.internal_files.size()) < total;
-             });
+  WalkLeavesOrFail(file, hf.page0_offset, hf.directory_header, hf.first_leaf, kDirectory,
+                   [&](ByteReader& page, int entries, int page_number) {
+                     for (int i = 0; i < entries; ++i) {
+                       const int32_t n = int32_t(hf.internal_files.size());
+                       if (n == total) return false;
+                       std::string name;
+                       int32_t header_offset = 0;
+                       ReadDirectoryEntry(page, page_number, n, name, header_offset);
+                       hf.internal_files.push_back(ResolveEntry(
+                           file, std::move(name), header_offset, n, &hf.diagnostics()));
+                       FillSlot(hf, hf.internal_files.back());
+                     }
+                     return int32_t(hf.internal_files.size()) < total;
+                   });
   if (int32_t(hf.internal_files.size()) < total)
     hf.diagnostics().Warning(kWarnDirectoryShort, hf.internal_files.size(), total);
 }
@@ -238,7 +284,7 @@ std::unique_ptr<HelpFile> OpenHelpFileFromBytes(std::vector<uint8_t> bytes, std:
   dir.skip(kInternalFileHeaderSize);
   hf->directory_header = ReadBTreeHeader(dir);
   hf->page0_offset = uint32_t(start) + kInternalFileHeaderSize + kBTreeHeaderSize;
-  CheckPageSize(hf->directory_header, kDirectory);
+  if (TreeProblem p = CheckPageSize(hf->directory_header, kDirectory)) ThrowProblem(*p);
   if (hf->directory_header.total_entries < 0)
     FatalError("Fileformat-Problem: the directory announces a negative number of entries (%ld)",
                hf->directory_header.total_entries);
@@ -296,30 +342,25 @@ BTreeHeader ReadBTreeHeader(ByteReader& r) {
 
 int16_t DescendToFirstLeaf(const ByteReader& file, uint32_t page0_offset, const BTreeHeader& h,
                            const char* what) {
-  CheckPageSize(h, what);
-  std::bitset<kMaxBTreePages> seen;
-  int page = h.root_page;
-  std::string_view role = "root";
-  for (;;) {
-    ByteReader r = PageReader(file, page0_offset, h, page, what, role);
-    if (seen[size_t(page)])
-      FatalError("Fileformat-Problem: the descent through the %s's index pages loops at page %d",
-                 what, page);
-    seen[size_t(page)] = true;
-    r.skip(kPageFirstChildOffset);
-    const int child = r.i16();
-    if (child < 0) return int16_t(page);
-    page = child;
-    role = "first child";
-  }
+  int16_t leaf = 0;
+  if (TreeProblem p = Descend(file, page0_offset, h, what, leaf)) ThrowProblem(*p);
+  return leaf;
 }
 
 void ForEachLeafPage(const ByteReader& file, uint32_t page0_offset, const BTreeHeader& h,
                      const char* what,
                      const std::function<bool(ByteReader& page, int entries)>& visit) {
-  const int first = DescendToFirstLeaf(file, page0_offset, h, what);
-  WalkLeaves(file, page0_offset, h, first, what,
-             [&](ByteReader& page, int entries, int) { return visit(page, entries); });
+  if (std::optional<std::string> p = TryForEachLeafPage(file, page0_offset, h, what, visit))
+    ThrowProblem(*p);
+}
+
+std::optional<std::string> TryForEachLeafPage(
+    const ByteReader& file, uint32_t page0_offset, const BTreeHeader& h, const char* what,
+    const std::function<bool(ByteReader& page, int entries)>& visit) {
+  int16_t first = 0;
+  if (TreeProblem p = Descend(file, page0_offset, h, what, first)) return p;
+  return WalkLeaves(file, page0_offset, h, first, what,
+                    [&](ByteReader& page, int entries, int) { return visit(page, entries); });
 }
 
 InternalFile ReadInternalFileEntry(const HelpFile& hf, int32_t n) {
@@ -327,19 +368,19 @@ InternalFile ReadInternalFileEntry(const HelpFile& hf, int32_t n) {
   const ByteReader file = hf.reader();
   std::optional<InternalFile> found;
   int32_t counter = 0;  // number of the first entry of the page being looked at
-  WalkLeaves(file, hf.page0_offset, hf.directory_header, hf.first_leaf, kDirectory,
-             [&](ByteReader& page, int entries, int page_number) {
-               if (n >= counter + entries) {
-                 counter += entries;
-                 return true;
-               }
-               std::string name;
-               int32_t header_offset = 0;
-               for (; counter <= n; ++counter)
-                 ReadDirectoryEntry(page, page_number, n, name, header_offset);
-               found = ResolveEntry(file, std::move(name), header_offset, n, nullptr);
-               return false;
-             });
+  WalkLeavesOrFail(file, hf.page0_offset, hf.directory_header, hf.first_leaf, kDirectory,
+                   [&](ByteReader& page, int entries, int page_number) {
+                     if (n >= counter + entries) {
+                       counter += entries;
+                       return true;
+                     }
+                     std::string name;
+                     int32_t header_offset = 0;
+                     for (; counter <= n; ++counter)
+                       ReadDirectoryEntry(page, page_number, n, name, header_offset);
+                     found = ResolveEntry(file, std::move(name), header_offset, n, nullptr);
+                     return false;
+                   });
   if (!found) FatalError("Fileformat-Problem: the directory has no entry %ld", n);
   return std::move(*found);
 }

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -47,6 +48,14 @@ int16_t DescendToFirstLeaf(const ByteReader& file, uint32_t page0_offset, const 
 void ForEachLeafPage(const ByteReader& file, uint32_t page0_offset, const BTreeHeader& h,
                      const char* what,
                      const std::function<bool(ByteReader& page, int entries)>& visit);
+
+/// As ForEachLeafPage, for the trees whose damage does not stop a conversion (|CONTEXT, the
+/// keyword B-trees): a page size below a page header, a descent or chain that loops, leaves the
+/// file or has a negative entry count ends the walk there, and the description of the damage is
+/// returned. The pages before it have been visited. None when the walk was not cut short.
+std::optional<std::string> TryForEachLeafPage(
+    const ByteReader& file, uint32_t page0_offset, const BTreeHeader& h, const char* what,
+    const std::function<bool(ByteReader& page, int entries)>& visit);
 
 /// Directory entry `n` (0-based, below the total entries), found by scanning the leaf chain
 /// from the first leaf. Gives the same entry as hf.internal_files[n], without reporting

@@ -8,8 +8,14 @@ std::string TopicServices::ContextNameForHash(const HelpFile&, uint32_t hash) co
   return FormatText("0x%08lX", {hash});
 }
 
-std::optional<std::string> TopicServices::ContextNameInRange(const HelpFile&, int64_t,
-                                                             int64_t) const {
+std::optional<std::string> TopicServices::ContextNameInRange(const HelpFile&, int32_t,
+                                                             uint32_t) const {
+  return std::nullopt;
+}
+
+std::optional<std::string> TopicServices::KeywordsForTopic(const HelpFile&, const KeywordTable&,
+                                                           int64_t, int64_t,
+                                                           std::vector<bool>*) const {
   return std::nullopt;
 }
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "core/byte_reader.h"
 
@@ -13,6 +14,7 @@ namespace quorvex {
 
 struct HelpFile;
 struct ExtractedPicture;
+class KeywordTable;
 class OutputSink;
 
 /// Every method has a neutral default: a conversion without contexts or pictures still runs.
@@ -24,11 +26,18 @@ class TopicServices {
   /// hash alike, else the hash in hexadecimal. Default: the hexadecimal form "0x%08lX".
   virtual std::string ContextNameForHash(const HelpFile& hf, uint32_t hash) const;
 
-  /// The context name of the first context of the context map that starts within `low` to
-  /// `high` (inclusive; a negative low matches from 0); none without a match or a map.
-  /// Default: none.
-  virtual std::optional<std::string> ContextNameInRange(const HelpFile& hf, int64_t low,
-                                                        int64_t high) const;
+  /// The context name of the first |CONTEXT entry whose topic offset lies in low..high (low
+  /// compared as a signed, high as an unsigned 32-bit number) and whose hash is not 0, named by
+  /// ContextNameForHash; none when there is no such entry or no context map. Default: none.
+  virtual std::optional<std::string> ContextNameInRange(const HelpFile& hf, int32_t low,
+                                                        uint32_t high) const;
+
+  /// The keywords of `table` whose topic offsets lie in low..high (signed), joined by ";" in
+  /// table order; none when there are none. With `written`, entries marked there are left out
+  /// and the ones returned are marked. Default: none.
+  virtual std::optional<std::string> KeywordsForTopic(const HelpFile& hf, const KeywordTable& table,
+                                                      int64_t low, int64_t high,
+                                                      std::vector<bool>* written) const;
 
   /// The "+" footnote text of a topic with these browse links ("grp%04X:%d"), recording the
   /// topic in the browse groups; none for a topic in no browse sequence. Default: none.

@@ -81,6 +81,15 @@ constexpr Entry kTexts[] = {
     {173,
      "The topic record after topic #%ld cannot be found (its position lies outside the topic "
      "data); the topics after it are lost"},
+    {180, "%s; %ld of its entries are used"},
+    {181, "%s holds %ld entries although its header announces %ld"},
+    {182,
+     "A leaf page of %s ends inside entry %d of the %d it announces; the rest of the page is "
+     "skipped"},
+    {183, "%s refers to %ld topic entries that lie outside %s; they are ignored"},
+    {184, "%s refers to more topic entries than %s holds (%ld); the rest are ignored"},
+    {185, "%s is too short for its B-tree header (%ld bytes) and is not used"},
+    {186, "The header of %s announces a negative number of entries (%ld); the file is not used"},
     {300, "Can't create %s; the help file's icon is left out"},
     {301, "Can't create %s; the baggage file is left out"},
     {302, "The baggage file %s has the name of a file this conversion writes; it is written as %s"},
@@ -165,6 +174,18 @@ constexpr Entry kTexts[] = {
     {512 + 173,
      "Der Thema-Satz nach Thema #%ld ist nicht zu finden (seine Position liegt außerhalb "
      "der Themendaten); die folgenden Themen gehen verloren"},
+    {512 + 180, "%s; %ld seiner Einträge werden verwendet"},
+    {512 + 181, "%s enthält %ld Einträge, sein Kopf kündigt aber %ld an"},
+    {512 + 182,
+     "Eine Blattseite von %s endet in Eintrag %d der %d angekündigten; der Rest der Seite "
+     "wird übergangen"},
+    {512 + 183, "%s verweist auf %ld Themeneinträge außerhalb von %s; sie werden ignoriert"},
+    {512 + 184,
+     "%s verweist auf mehr Themeneinträge, als %s enthält (%ld); der Rest wird ignoriert"},
+    {512 + 185, "%s ist zu kurz für seinen B-Baum-Kopf (%ld Bytes) und wird nicht verwendet"},
+    {512 + 186,
+     "Der Kopf von %s kündigt eine negative Zahl von Einträgen an (%ld); die Datei wird "
+     "nicht verwendet"},
     {512 + 300, "Kann %s nicht erzeugen; das Symbol der Hilfedatei fehlt"},
     {512 + 301, "Kann %s nicht erzeugen; die Gepäckdatei fehlt"},
     {512 + 302,

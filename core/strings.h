@@ -82,9 +82,16 @@ inline constexpr int kWarnTopicStreamEnds = 170;
 inline constexpr int kWarnTopicRecordDamaged = 171;
 inline constexpr int kWarnNoTopics = 172;
 inline constexpr int kWarnTopicRecordLost = 173;
-// Ranges kept for the conversion steps still to come: 180-199 contexts, keywords and hotspots;
-// 260-279 front-end messages of the reading core; 320-339 pictures; 360-379 code pages and
-// many files.
+// Warnings of the context map and the keyword tables. Range 180 to 199.
+inline constexpr int kWarnTreeDamaged = 180;
+inline constexpr int kWarnTreeShort = 181;
+inline constexpr int kWarnLeafPageCut = 182;
+inline constexpr int kWarnKeywordDataOutside = 183;
+inline constexpr int kWarnKeywordCapacity = 184;
+inline constexpr int kWarnTreeHeaderCut = 185;
+inline constexpr int kWarnTreeNegativeCount = 186;
+// Ranges kept for the conversion steps still to come: 260-279 front-end messages of the reading
+// core; 320-339 pictures; 360-379 code pages and many files.
 // (200-299 belong to the front-end's own texts.)
 // Warnings of the project-file sections, baggage and localization. Range 300 to 319.
 inline constexpr int kWarnIconNotWritten = 300;

@@ -1,6 +1,8 @@
 #include "core/tables.h"
 
+#include <algorithm>
 #include <array>
+#include <cstdint>
 
 namespace quorvex {
 
@@ -41,6 +43,66 @@ uint32_t KnownContextNames::Add(std::string_view name) {
 const std::string* KnownContextNames::Find(uint32_t hash) const {
   auto it = first_.find(hash);
   return it == first_.end() ? nullptr : &entries_[it->second].name;
+}
+
+ContextMap::ContextMap(std::vector<ContextPair> pairs) : pairs_(std::move(pairs)) {
+  for (size_t i = 0; i < pairs_.size(); ++i)
+    if (pairs_[i].hash != 0) by_offset_.emplace_back(pairs_[i].topic_offset, uint32_t(i));
+  std::sort(by_offset_.begin(), by_offset_.end());
+  const size_t n = by_offset_.size();
+  min_tree_.assign(2 * n, UINT32_MAX);
+  for (size_t k = 0; k < n; ++k) min_tree_[n + k] = by_offset_[k].second;
+  for (size_t i = n; i-- > 1;) min_tree_[i] = std::min(min_tree_[2 * i], min_tree_[2 * i + 1]);
+}
+
+size_t ContextMap::FirstInOffsets(uint32_t from, uint32_t to) const {
+  if (from > to) return SIZE_MAX;
+  auto lower = std::lower_bound(by_offset_.begin(), by_offset_.end(), std::make_pair(from, 0u));
+  auto upper = std::upper_bound(by_offset_.begin(), by_offset_.end(),
+                                std::make_pair(to, uint32_t(UINT32_MAX)));
+  const size_t n = by_offset_.size();
+  uint32_t best = UINT32_MAX;
+  for (size_t l = size_t(lower - by_offset_.begin()) + n,
+              r = size_t(upper - by_offset_.begin()) + n;
+       l < r; l >>= 1, r >>= 1) {
+    if (l & 1) best = std::min(best, min_tree_[l++]);
+    if (r & 1) best = std::min(best, min_tree_[--r]);
+  }
+  return best == UINT32_MAX ? SIZE_MAX : best;
+}
+
+std::optional<size_t> ContextMap::FirstInRange(int32_t low, uint32_t high) const {
+  // The offsets that are at least `low` as signed numbers, as unsigned intervals: from low up to
+  // 0x7FFFFFFF, and for a negative low also from 0 and from low's unsigned value up.
+  constexpr uint32_t kMaxSigned = 0x7FFFFFFF;
+  size_t best = SIZE_MAX;
+  if (low >= 0) {
+    best = FirstInOffsets(uint32_t(low), std::min(high, kMaxSigned));
+  } else {
+    best = std::min(FirstInOffsets(0, std::min(high, kMaxSigned)),
+                    FirstInOffsets(uint32_t(low), high));
+  }
+  if (best == SIZE_MAX) return std::nullopt;
+  return best;
+}
+
+KeywordTable::KeywordTable(std::vector<KeywordPair> pairs) : pairs_(std::move(pairs)) {
+  by_offset_.reserve(pairs_.size());
+  for (size_t i = 0; i < pairs_.size(); ++i)
+    by_offset_.emplace_back(int32_t(pairs_[i].topic_offset), uint32_t(i));
+  std::sort(by_offset_.begin(), by_offset_.end());
+}
+
+std::vector<size_t> KeywordTable::EntriesInRange(int64_t low, int64_t high) const {
+  std::vector<size_t> found;
+  low = std::max<int64_t>(low, INT32_MIN);
+  high = std::min<int64_t>(high, INT32_MAX);
+  if (low > high) return found;
+  auto it = std::lower_bound(by_offset_.begin(), by_offset_.end(),
+                             std::make_pair(int32_t(low), uint32_t(0)));
+  for (; it != by_offset_.end() && it->first <= high; ++it) found.push_back(it->second);
+  std::sort(found.begin(), found.end());
+  return found;
 }
 
 bool ExtractedPictureList::Record(size_t number, ExtractedPicture picture) {

@@ -3,10 +3,13 @@
 // hang from the HelpFile and go with it.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace quorvex {
@@ -46,9 +49,29 @@ struct ContextPair {
 };
 
 /// |CONTEXT in leaf-chain order (the order of the hashes). Exists only when the context map was
-/// loaded (recompilation, or PageLinks).
-struct ContextMap {
-  std::vector<ContextPair> pairs;
+/// loaded (recompilation, or PageLinks). Built once; the look-up by range is indexed.
+class ContextMap {
+ public:
+  ContextMap() = default;
+  explicit ContextMap(std::vector<ContextPair> pairs);
+
+  const std::vector<ContextPair>& pairs() const { return pairs_; }
+
+  /// The number of the first pair, in leaf-chain order, whose hash is not 0 and whose topic
+  /// offset o lies in the range: o taken as signed 32-bit is at least `low` (so a negative low
+  /// takes every offset from 0) and o taken as unsigned is at most `high`. None if no pair is.
+  std::optional<size_t> FirstInRange(int32_t low, uint32_t high) const;
+
+ private:
+  /// The first pair with an offset in from..to (unsigned, inclusive), or SIZE_MAX.
+  size_t FirstInOffsets(uint32_t from, uint32_t to) const;
+
+  std::vector<ContextPair> pairs_;
+  /// The pairs with a hash other than 0 by topic offset (ties by their number): (offset, number).
+  std::vector<std::pair<uint32_t, uint32_t>> by_offset_;
+  /// A minimum tree over by_offset_'s numbers: node i covers nodes 2i and 2i + 1, the leaves
+  /// are at by_offset_.size() + k.
+  std::vector<uint32_t> min_tree_;
 };
 
 /// One keyword entry: a TopicOffset and the file offset of the keyword's text in its B-tree
@@ -59,9 +82,28 @@ struct KeywordPair {
 };
 
 /// A keyword table (K or A): pairs in the leaf order of the keywords, each keyword's topics in
-/// the order of its data file.
-struct KeywordTable {
-  std::vector<KeywordPair> pairs;
+/// the order of its data file. Built once; the look-up by range is indexed.
+class KeywordTable {
+ public:
+  KeywordTable() = default;
+  explicit KeywordTable(std::vector<KeywordPair> pairs);
+
+  const std::vector<KeywordPair>& pairs() const { return pairs_; }
+
+  /// The numbers of the pairs whose topic offset, taken as signed 32-bit, lies in low..high
+  /// (inclusive), in table order.
+  std::vector<size_t> EntriesInRange(int64_t low, int64_t high) const;
+
+ private:
+  std::vector<KeywordPair> pairs_;
+  /// (signed topic offset, pair number), sorted.
+  std::vector<std::pair<int32_t, uint32_t>> by_offset_;
+};
+
+/// The entries of the keyword tables that one pass of the topic walk has written: each entry
+/// goes to one topic only, also where the ranges of neighbouring records overlap.
+struct KeywordMarks {
+  std::vector<bool> k, a;
 };
 
 /// The names of the secondary windows that hotspots refer to by number, in |SYSTEM record order:

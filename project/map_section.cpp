@@ -3,6 +3,8 @@
 #include <unordered_map>
 
 #include "core/format.h"
+#include "project/context_map.h"
+#include "project/context_names.h"
 
 namespace quorvex {
 
@@ -29,7 +31,7 @@ std::optional<std::string> NameOfTopicNumber(const HelpFile& hf,
                                              uint32_t position) {
   auto it = numbers.find(position);
   if (it == numbers.end()) return std::nullopt;
-  return hf.topic_services().ContextNameForHash(hf, it->second + kHc30TopicNameBase);
+  return ContextNameForHash(hf, it->second + kHc30TopicNameBase);
 }
 
 }  // namespace
@@ -51,9 +53,9 @@ void WriteMapSection(HelpFile& hf, OutputSink& project) {
                               kPhaseCreatingMap);
     const int32_t number = r.i32();
     const uint32_t offset = r.u32();
-    const std::optional<std::string> name =
-        hf.is_hc30 ? NameOfTopicNumber(hf, numbers, offset)
-                   : hf.topic_services().ContextNameInRange(hf, offset, offset);
+    const std::optional<std::string> name = hf.is_hc30
+                                                ? NameOfTopicNumber(hf, numbers, offset)
+                                                : ContextNameInRange(hf, int32_t(offset), offset);
     if (name) {
       project.Write(FormatText("#define %s %ld\n", {*name, number}));
     } else {

@@ -5,6 +5,7 @@
 
 #include "core/format.h"
 #include "core/system_file.h"
+#include "project/context_map.h"
 
 namespace quorvex {
 
@@ -128,8 +129,9 @@ void WriteSystemSections(HelpFile& hf, OutputSink& project) {
         break;
       case kRecordContents:
         if (record.data.size() >= 4) {
-          const int64_t t = ByteReader(record.data).u32();
-          if (auto name = hf.topic_services().ContextNameInRange(hf, t - 5, t + 5))
+          // The contents topic's context starts within 5 of its offset (32-bit arithmetic).
+          const uint32_t t = ByteReader(record.data).u32();
+          if (auto name = ContextNameInRange(hf, int32_t(t - 5), t + 5))
             project.Write("Contents=" + *name + "\n");
         }
         break;

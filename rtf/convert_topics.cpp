@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "core/driver.h"
@@ -16,6 +17,11 @@ namespace quorvex {
 
 namespace {
 
+/// HC30 topic n is named by the context name of hash n + 15.
+constexpr uint32_t kHc30TopicHashBase = 15;
+/// Keywords are looked up from 2 before a record's TopicOffset to 2 after it at least.
+constexpr int64_t kKeywordSlack = 2;
+
 /// Writes the records of one pass as they come from the topic walk.
 class TopicWriter {
  public:
@@ -29,6 +35,7 @@ class TopicWriter {
 
  private:
   void TopicHeader(const TopicRecord& record);
+  void TextRecordMarks(const TopicRecord& record);
   void StartFile();
   void EnsureFile();
 
@@ -44,6 +51,11 @@ class TopicWriter {
   int32_t topic_number_ = 0;  // of the topic being written
   bool context_missing_ = false;
   bool after_topic_header_ = true;
+  /// HC30: the TopicPosition of the current topic's header, around which its keywords are
+  /// looked up at each text record until K keywords are found; none then, and before the first
+  /// topic. The other compilers look up around each text record's own TopicOffset.
+  std::optional<uint32_t> hc30_keyword_position_;
+  KeywordMarks keyword_marks_;
 };
 
 int TopicWriter::ProgressPercent(int32_t block) const {
@@ -105,6 +117,14 @@ void TopicWriter::TopicHeader(const TopicRecord& record) {
   first_topic_of_file_ = false;
   if (!hf_.option(kForPrint)) context_missing_ = true;
 
+  if (hf_.is_hc30) {
+    // HC30 keeps no context strings: a topic is named after its number, as [Map] names it.
+    const uint32_t hash = static_cast<uint32_t>(topic_number_) + kHc30TopicHashBase;
+    WriteFootnote(hf_, *rtf_, hf_.topic_services().ContextNameForHash(hf_, hash), '#');
+    context_missing_ = false;
+    hc30_keyword_position_ = record.position;
+  }
+
   if (!header.text.empty()) WriteTitle(hf_, *rtf_, header.text, header.browse_back != -1);
   if (hf_.option(kBrowseSeq)) {
     if (auto name = hf_.topic_services().BrowseSequenceName(
@@ -114,15 +134,39 @@ void TopicWriter::TopicHeader(const TopicRecord& record) {
   after_topic_header_ = true;
 }
 
+/// The context mark and the keywords that precede a text record's own RTF.
+void TopicWriter::TextRecordMarks(const TopicRecord& record) {
+  const uint32_t t = record.topic_offset;
+  // A record without text covers no offset (its end, t - 1, would wrap round to all of them).
+  if (record.text_length > 0 &&
+      WriteContextMark(hf_, *rtf_, static_cast<int32_t>(t), t + record.text_length - 1))
+    context_missing_ = false;
+
+  if (hf_.is_hc30) {
+    if (!hc30_keyword_position_) return;
+    const int64_t p = *hc30_keyword_position_;
+    if (WriteTopicKeywords(hf_, *rtf_, p - kKeywordSlack, p + kKeywordSlack, keyword_marks_))
+      hc30_keyword_position_.reset();
+    return;
+  }
+  // Keywords may point anywhere into a record, not only near its start; the marks keep the
+  // overlap with the neighbouring records from writing one twice.
+  const int64_t end =
+      int64_t{t} + std::max<int64_t>(kKeywordSlack, int64_t{record.text_length} - 1);
+  WriteTopicKeywords(hf_, *rtf_, int64_t{t} - kKeywordSlack, end, keyword_marks_);
+}
+
 void TopicWriter::Write(const TopicRecord& record) {
   switch (record.kind) {
     case TopicRecord::Kind::kParagraph:
       after_topic_header_ = false;
       EnsureFile();
+      TextRecordMarks(record);
       WriteParagraph(hf_, *rtf_, record.paragraph, record.non_scrolling, false, false);
       break;
     case TopicRecord::Kind::kTable:
       EnsureFile();
+      TextRecordMarks(record);
       if (after_topic_header_) rtf_->Write("\\par");
       WriteTable(hf_, *rtf_, record.table, record.non_scrolling);
       break;

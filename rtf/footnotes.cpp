@@ -1,6 +1,8 @@
 #include "rtf/footnotes.h"
 
 #include <algorithm>
+#include <optional>
+#include <string>
 
 #include "rtf/rtf_text.h"
 
@@ -41,6 +43,50 @@ void WriteTitle(HelpFile& hf, OutputSink& out, std::string_view text, bool has_b
   // Only the first macro becomes the entry macro footnote; further strings are not used.
   const std::string_view macro = FirstString(text.substr(title.size() + 1));
   if (!macro.empty()) WriteFootnote(hf, out, macro, '!');
+}
+
+bool WriteContextMark(HelpFile& hf, OutputSink& out, int32_t low, uint32_t high) {
+  const std::optional<std::string> name = hf.topic_services().ContextNameInRange(hf, low, high);
+  if (!name) return false;
+  if (hf.option(kPageLinks)) {
+    const std::string bookmark = "B" + RtfEscaped(*name);
+    out.Write("{\\*\\bkmkstart " + bookmark + "}{\\*\\bkmkend " + bookmark + "}");
+  } else {
+    WriteFootnote(hf, out, *name, '#');
+  }
+  return true;
+}
+
+bool WriteTopicKeywords(HelpFile& hf, OutputSink& out, int64_t low, int64_t high,
+                        KeywordMarks& marks) {
+  const TopicServices& services = hf.topic_services();
+  const std::optional<std::string> k =
+      hf.k_keywords ? services.KeywordsForTopic(hf, *hf.k_keywords, low, high, &marks.k)
+                    : std::nullopt;
+  if (k) {
+    if (hf.option(kIndex)) {
+      // One index entry per keyword, also for the empty piece after a final ";".
+      std::string_view rest = *k;
+      for (;;) {
+        const size_t semicolon = rest.find(';');
+        out.Write("{\\pard\\plain\\v\\xe {");
+        WriteTextString(hf, out, rest.substr(0, semicolon), kCategoryVerbatim);
+        out.Write("}}\n");
+        if (semicolon == std::string_view::npos) break;
+        rest.remove_prefix(semicolon + 1);
+      }
+    } else {
+      WriteFootnote(hf, out, *k, 'K');
+    }
+    // HC30 topics take their K keywords only, and stop looking once they have them.
+    if (hf.is_hc30) return true;
+  }
+  if (hf.a_keywords && !hf.option(kIndex)) {
+    if (const std::optional<std::string> a =
+            services.KeywordsForTopic(hf, *hf.a_keywords, low, high, &marks.a))
+      WriteFootnote(hf, out, *a, 'A');
+  }
+  return k.has_value();
 }
 
 }  // namespace quorvex

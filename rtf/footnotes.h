@@ -2,6 +2,7 @@
 // title of a topic (a "$" footnote, or a table-of-contents entry when printing).
 #pragma once
 
+#include <cstdint>
 #include <string_view>
 
 #include "core/help_file.h"
@@ -19,5 +20,19 @@ void WriteFootnote(HelpFile& hf, OutputSink& out, std::string_view text, char ma
 /// of level 1 (level 2 when `has_browse_predecessor`); then, in recompilation mode, the first
 /// macro as a "!" footnote. Empty strings give no footnote.
 void WriteTitle(HelpFile& hf, OutputSink& out, std::string_view text, bool has_browse_predecessor);
+
+/// The context mark of a text record covering TopicOffsets low..high: the context name of the
+/// first |CONTEXT entry in that range (through the services) as a "#" footnote, or with
+/// PageLinks as the empty bookmark "B" + name that page references point at. Returns whether
+/// a context name was found.
+bool WriteContextMark(HelpFile& hf, OutputSink& out, int32_t low, uint32_t high);
+
+/// The keywords whose TopicOffsets (HC30: TopicPositions) lie in low..high and that `marks`
+/// does not hold yet: the K keywords as one "K" footnote, or with Index as one hidden "\xe"
+/// index entry per keyword; then, unless this is an HC30 file whose K keywords were found, the
+/// A keywords as an "A" footnote (not with Index). Marks what it wrote. Returns whether K
+/// keywords were found.
+bool WriteTopicKeywords(HelpFile& hf, OutputSink& out, int64_t low, int64_t high,
+                        KeywordMarks& marks);
 
 }  // namespace quorvex

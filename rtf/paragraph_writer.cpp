@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "rtf/hotspots.h"
 #include "rtf/localization.h"
 #include "rtf/media.h"
 #include "rtf/rtf_text.h"
@@ -33,21 +34,7 @@ long long MeasureScale(const HelpFile& hf) {
 /// The hotspot that is open: its hidden text is written at the hotspot end.
 struct PendingHotspot {
   std::string hidden_text;
-  /// Interim: a jump or popup hotspot whose target is not written yet. Its end writes nothing.
-  bool silent = false;
 };
-
-/// Interim handling of a jump or popup hotspot start (0xE0 to 0xEF) until targets are written:
-/// nothing is written, and the hotspot is opened silently so that its end matches it. A target
-/// that did not fit in the formatting data opens no hotspot.
-std::optional<PendingHotspot> OpenJumpHotspotPlaceholder(HelpFile& hf, OutputSink& /*out*/,
-                                                         const ParagraphCommand& command) {
-  if (!command.hotspot.valid) {
-    hf.diagnostics().Warning(kWarnIllegalHotspot);
-    return std::nullopt;
-  }
-  return PendingHotspot{std::string(), true};
-}
 
 /// Interim handling of a picture object (types 3 and 0x22) until pictures are written: nothing
 /// is written and nothing is reported.
@@ -172,11 +159,9 @@ void WriteParagraph(HelpFile& hf, OutputSink& out, const Paragraph& paragraph, b
         if (!pending) {
           hf.diagnostics().Warning(kWarnHotspotEnd);
         } else {
-          if (!pending->silent) {
-            out.Write("\\strike0\\ul0{\\v ");
-            out.Write(pending->hidden_text);
-            out.Write("}");
-          }
+          out.Write("\\strike0\\ul0{\\v ");
+          out.Write(pending->hidden_text);
+          out.Write("}");
           pending.reset();
         }
         break;
@@ -188,12 +173,18 @@ void WriteParagraph(HelpFile& hf, OutputSink& out, const Paragraph& paragraph, b
         }
         // The macro goes into a hidden group as it stands; a brace or backslash in it would
         // otherwise break the group (and the compiler reads "\\" back as "\").
-        pending = PendingHotspot{
-            (command.code == kCmdMacro ? "!" : "%!") + RtfEscaped(command.macro), false};
+        pending =
+            PendingHotspot{(command.code == kCmdMacro ? "!" : "%!") + RtfEscaped(command.macro)};
         if (hf.option(kJumps)) out.Write("\\strike ");
         break;
       default:
-        if (IsHotspotStart(command.code)) pending = OpenJumpHotspotPlaceholder(hf, out, command);
+        if (IsHotspotStart(command.code)) {
+          if (std::optional<std::string> hidden = StartHotspot(hf, out, command)) {
+            pending = PendingHotspot{std::move(*hidden)};
+          } else {
+            pending.reset();
+          }
+        }
         // Any other command byte is ignored.
         break;
     }

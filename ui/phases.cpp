@@ -2,6 +2,8 @@
 
 #include "project/baggage.h"
 #include "project/browse_sequences.h"
+#include "project/context_map.h"
+#include "project/context_names.h"
 #include "project/map_section.h"
 #include "project/system_sections.h"
 #include "rtf/convert_topics.h"
@@ -21,6 +23,14 @@ void StandardPhases::WriteMapSection(HelpFile& hf, OutputSink& project) {
   quorvex::WriteMapSection(hf, project);
 }
 
+void StandardPhases::LoadContextMap(HelpFile& hf) {
+  quorvex::LoadContextMap(hf);
+}
+
+void StandardPhases::LoadKeywordTables(HelpFile& hf) {
+  quorvex::LoadKeywordTables(hf);
+}
+
 void StandardPhases::BuildFontStyleTable(HelpFile& hf) {
   quorvex::BuildFontStyleTable(hf);
 }
@@ -33,6 +43,22 @@ void StandardPhases::ConvertTopics(HelpFile& hf, std::string_view base_name, Out
 std::optional<std::string> StandardPhases::BrowseSequenceName(HelpFile& hf, int32_t back,
                                                               int32_t topic, int32_t forward) {
   return quorvex::BrowseSequenceName(hf, back, topic, forward);
+}
+
+std::string StandardPhases::ContextNameForHash(const HelpFile& hf, uint32_t hash) const {
+  return quorvex::ContextNameForHash(hf, hash);
+}
+
+std::optional<std::string> StandardPhases::ContextNameInRange(const HelpFile& hf, int32_t low,
+                                                              uint32_t high) const {
+  return quorvex::ContextNameInRange(hf, low, high);
+}
+
+std::optional<std::string> StandardPhases::KeywordsForTopic(const HelpFile& hf,
+                                                            const KeywordTable& table, int64_t low,
+                                                            int64_t high,
+                                                            std::vector<bool>* written) const {
+  return quorvex::KeywordsForTopic(hf, &table, low, high, written);
 }
 
 }  // namespace quorvex

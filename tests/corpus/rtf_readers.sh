@@ -233,8 +233,12 @@ for rtf in "${print_rtf[@]}" "${rec_rtf[@]}"; do
     # pandoc numbers the footnotes it read [1], [2], ... at the start of a line; LibreOffice
     # gives each an anchor sdfootnote1sym, sdfootnote2sym, ...
     notes=$(grep -ao '{\\footnote' "$rtf" | wc -l)
-    if [ "$notes" -gt 0 ] && ! grep -aqE "^\[$notes\]( |\$)" "$rtf.plain" ||
-      grep -aqE "^\[$((notes + 1))\]( |\$)" "$rtf.plain"; then
+    # pandoc may drop footnotes that stand just before a table row (the context string or
+    # keywords of a table record); LibreOffice shows them all.
+    before_rows=$(perl -0777 -ne '$n = 0; $n += () = $1 =~ /\{\\footnote/g
+      while /((?:\{.\{\\footnote\{.\} (?:[^{}\\]|\\.)*\}\} \r\n)+)\{\\pard\\trowd/g; print $n' "$rtf")
+    shown=$(grep -aoE "^\[[0-9]+\]( |\$)" "$rtf.plain" | tr -dc '0-9\n' | sort -n | tail -1)
+    if [ "${shown:-0}" -gt "$notes" ] || [ "${shown:-0}" -lt $((notes - before_rows)) ]; then
       fail "$mode/$name: pandoc does not show $notes footnotes"
     fi
     lo_notes=$(grep -aoE 'name="sdfootnote[0-9]+sym"' "$lo" | sort -u | wc -l)

@@ -210,11 +210,14 @@ TEST(ConvertTopicsGolden, CompilersPhraseTablesAndTopicBlocks) {
     files.push_back({"|TOPIC", topics.Build()});
     const ConversionOutcome out = ConvertHelpBytes(AssembleHelpFile(files), kRecompileOnePass);
     ASSERT_FALSE(out.fatal) << *out.fatal;
+    // HC30 topics 1, 2 and 3 are named after the hashes 16, 17 and 18.
     const std::string rtf =
-        Frame(rtf_codes ? kNewStyleFontTables : kOldStyleFontTables) + Footnote('$', "F\nirst") +
+        Frame(rtf_codes ? kNewStyleFontTables : kOldStyleFontTables) +
+        (hc30 ? Footnote('#', "I\nndc3._e5") + Footnote('$', "First") : Footnote('$', "F\nirst")) +
         Para(kPhrasedText + "\\par\n") + (rtf_codes ? Para("two-byte\\par\n") : "") +
-        std::string(kPageSeparator) + Footnote('$', "Second") + Para("plain text\\par\n") +
-        (hc30 ? std::string(kPageSeparator) : "") + "}";
+        std::string(kPageSeparator) + (hc30 ? Footnote('#', "a") : "") + Footnote('$', "Second") +
+        Para("plain text\\par\n") + (hc30 ? std::string(kPageSeparator) + Footnote('#', "b") : "") +
+        "}";
     EXPECT_TRUE(SameBytes(out.File("TEST.RTF"), Crlf(rtf)));
     const bool lz77_flag = hc30 || c.options.compressed;
     EXPECT_TRUE(SameBytes(
@@ -257,8 +260,11 @@ TEST(ConvertTopicsGolden, RecordsAcrossBlockBoundariesAndFillerAtABlockEnd) {
         AssembleHelpFile(
             {{"|SYSTEM", system}, {"|FONT", OldStyleFontFile()}, {"|TOPIC", topics.Build()}}),
         kRecompileOnePass);
-    const std::string rtf = Frame() + Footnote('$', "B\nlocks") + Para("before\\par\n") +
-                            Para("across the block boundary\\par\n") + Para("after\\par\n") + "}";
+    const std::string rtf = Frame() +
+                            (options.hc30 ? Footnote('#', "I\nndc3._e5") + Footnote('$', "Blocks")
+                                          : Footnote('$', "B\nlocks")) +
+                            Para("before\\par\n") + Para("across the block boundary\\par\n") +
+                            Para("after\\par\n") + "}";
     EXPECT_TRUE(SameBytes(out.File("TEST.RTF"), Crlf(rtf)));
     EXPECT_EQ(out.WarningIds(),
               options.hc30 ? std::vector<int>{kWarnCompiledBy} : std::vector<int>{});

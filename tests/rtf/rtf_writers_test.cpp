@@ -182,7 +182,8 @@ TEST_F(RtfWriters, ParagraphPropertiesAndCommandsTheGoldenFilesDoNotHold) {
 
 TEST_F(RtfWriters, HotspotsOfJumpsAndUnfinishedHotspots) {
   hf.options = kJumps;
-  // Jump hotspots write nothing yet; their end closes them, so the second end has no start.
+  // The first end closes the hotspot, so the second end has no start. Without the context
+  // code's services a target is named by its hash in hexadecimal.
   auto jump = [](uint8_t code, bool valid) {
     return Command(code, [&](auto& c) { c.hotspot.valid = valid; });
   };
@@ -190,7 +191,9 @@ TEST_F(RtfWriters, HotspotsOfJumpsAndUnfinishedHotspots) {
     EXPECT_EQ(
         Write(MakeParagraph({"", "Go", "", "x", ""}, {jump(code, true), Command(kCmdHotspotEnd),
                                                       Font(2), Command(kCmdHotspotEnd)})),
-        "\\pard\\s0\\ql Go\\f2\\cf2\\fs20\\b\\i0\\ul x")
+        std::string("\\pard\\s0\\ql ") + ((code & 1) ? "\\strike " : "\\ul ") +
+            "Go\\strike0\\ul0{\\v " + ((code & 4) ? "%" : "") +
+            "0x00000000}\\f2\\cf2\\fs20\\b\\i0\\ul x")
         << int(code);
   }
   EXPECT_EQ(diagnostics.Count(kWarnHotspotEnd), 10u);

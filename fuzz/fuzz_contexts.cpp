@@ -1,0 +1,51 @@
+// Fuzz target: the context map and keyword table loaders and their look-ups on arbitrary bytes.
+//
+// Property checked besides memory safety: the indexed look-ups give the answers of plain scans
+// of the loaded tables.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <vector>
+
+#include "core/container.h"
+#include "project/context_map.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  using namespace quorvex;
+  static NullDiagnostics diagnostics;
+  static std::unique_ptr<OutputDir> output = OutputDir::InMemory();
+  ConversionSession session(diagnostics, *output);
+  try {
+    auto hf = OpenHelpFileFromBytes(std::vector<uint8_t>(data, data + size), "FUZZ.HLP", kProbeOnly,
+                                    session);
+    if (!hf) return 0;
+    LoadContextMap(*hf);
+    LoadKeywordTables(*hf);
+    const std::vector<ContextPair>& pairs = hf->context_map->pairs();
+    for (const ContextPair& probe : pairs) {
+      const int32_t low = int32_t(probe.topic_offset) - 2;
+      const uint32_t high = probe.topic_offset + 2;
+      std::optional<size_t> first;
+      for (size_t i = 0; i < pairs.size() && !first; ++i)
+        if (pairs[i].hash != 0 && int32_t(pairs[i].topic_offset) >= low &&
+            pairs[i].topic_offset <= high)
+          first = i;
+      if (hf->context_map->FirstInRange(low, high) != first) std::abort();
+    }
+    if (hf->k_keywords) {
+      const std::vector<KeywordPair>& keywords = hf->k_keywords->pairs();
+      for (const KeywordPair& probe : keywords) {
+        const int64_t t = int32_t(probe.topic_offset);
+        std::vector<size_t> entries;
+        for (size_t i = 0; i < keywords.size(); ++i)
+          if (int32_t(keywords[i].topic_offset) >= t - 2 &&
+              int32_t(keywords[i].topic_offset) <= t + 2)
+            entries.push_back(i);
+        if (hf->k_keywords->EntriesInRange(t - 2, t + 2) != entries) std::abort();
+        KeywordsForTopic(*hf, &*hf->k_keywords, t - 2, t + 2);
+      }
+    }
+  } catch (const FatalException&) {
+  }
+  return 0;
+}
