@@ -79,9 +79,22 @@ inline constexpr int kWarnTopicStreamEnds = 170;
 inline constexpr int kWarnTopicRecordDamaged = 171;
 inline constexpr int kWarnNoTopics = 172;
 inline constexpr int kWarnTopicRecordLost = 173;
+// Warnings of the pictures. Range 320 to 339.
+inline constexpr int kWarnPictureOutside = 320;
+inline constexpr int kWarnPictureHeaderCut = 321;
+inline constexpr int kWarnPicturePalette = 322;
+inline constexpr int kWarnPictureData = 323;
+inline constexpr int kWarnPictureSize = 324;
+inline constexpr int kWarnPictureUnpacked = 325;
+inline constexpr int kWarnPictureCount = 326;
+inline constexpr int kWarnHotspotsCut = 327;
+inline constexpr int kWarnPictureNumber = 328;
+inline constexpr int kWarnPictureListFull = 329;
+inline constexpr int kWarnPictureDdbFormat = 330;
+inline constexpr int kWarnPicturePixelsShort = 331;
 // Ranges kept for the conversion steps still to come: 180-199 contexts, keywords and hotspots;
 // 260-279 front-end messages of the reading core; 300-319 project-file sections, map, browse
-// sequences, baggage and localization; 320-339 pictures; 360-379 code pages and many files.
+// sequences, baggage and localization; 360-379 code pages and many files.
 // (200-299 belong to the front-end's own texts.)
 // Warnings of the output folder. Range 340 to 359.
 inline constexpr int kWarnUnsafeName = 340;
