@@ -70,7 +70,8 @@ struct PictureWalk {
   void Hotspots(ByteReader& p, uint32_t size, int index) {
     if (size == 0) return;
     const bool complete = size <= p.remaining();
-    const bool read = ReadHotspotBlock(hf, p.sub(p.position(), size));
+    const size_t there = complete ? size : p.remaining();
+    const bool read = ReadHotspotBlock(hf, p.sub(p.position(), there));
     if (!complete || !read) hf.diagnostics().Warning(kWarnHotspotsCut, index, name_base);
   }
 };

@@ -150,7 +150,7 @@ TEST(PrintGolden, SplitRtfRecompilation) {
   EXPECT_EQ(out.FileNames(),
             (std::vector<std::string>{"GOLDEN1.RTF", "GOLDEN2.RTF", "GOLDENSAMPLE.HPJ"}));
   EXPECT_TRUE(
-      SameBytes(out.File("GOLDENSAMPLE.HPJ"), Crlf("\n[Files]\nGOLDEN1.RTF\nGOLDEN2.RTF\n")));
+      SameBytes(out.File("GOLDENSAMPLE.HPJ"), Crlf("\n[Bitmaps]\n\n[Files]\nGOLDEN1.RTF\nGOLDEN2.RTF\n")));
 
   // The pre-pass counts every title once before the main pass starts.
   uint64_t count = 0;

@@ -145,7 +145,7 @@ std::string Para(std::string_view body) {
 }
 
 std::string ProjectFile(const std::vector<std::string>& rtf_files) {
-  std::string p = "\n[Files]\n";
+  std::string p = "\n[Bitmaps]\n\n[Files]\n";
   for (const std::string& f : rtf_files) p += f + "\n";
   return Crlf(p);
 }

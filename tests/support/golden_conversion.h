@@ -166,8 +166,8 @@ std::string Para(std::string_view body);
 // Topic separators.
 inline constexpr std::string_view kPageSeparator = "\\page\\pard\n";
 inline constexpr std::string_view kParSeparator = "\\par\\pard\\par\n";
-/// The project file of a recompilation run that wrote `rtf_files`: the [Files] section only
-/// (the other sections come from phases these files do not exercise).
+/// The project file of a recompilation run that wrote `rtf_files`: an empty [Bitmaps] section
+/// and the [Files] section (the other sections come from phases these files do not exercise).
 std::string ProjectFile(const std::vector<std::string>& rtf_files);
 
 }  // namespace quorvex::testsupport
