@@ -13,10 +13,15 @@ BUILD_PACKAGES=(
   libgmock-dev
   # qt6-base-dev   # the desktop wizard (QUORVEX_GUI)
 )
-# Only the tests need these: independent RTF readers that check the RTF we write.
+# Only the tests need these: independent readers that check the RTF and the pictures we write.
 TEST_PACKAGES=(
   pandoc
   libreoffice-writer-nogui
+  # The picture files: an image library, a metafile renderer with its fonts, PDF image lists.
+  python3-pil
+  libwmf-bin
+  fonts-urw-base35
+  poppler-utils
 )
 # Only scripts/fuzz.sh needs these.
 FUZZ_PACKAGES=(
