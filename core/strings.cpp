@@ -81,24 +81,32 @@ constexpr Entry kTexts[] = {
      "data); the topics after it are lost"},
     {320, "Picture %d of %s lies outside its container and is skipped"},
     {321, "The header of picture %d of %s runs past its container; the picture is skipped"},
-    {322, "The palette of picture %d of %s (%lu colours) runs past its container; the picture is "
-          "skipped"},
-    {323, "The packed data of picture %d of %s (%lu bytes) runs past its container; the picture "
-          "is skipped"},
-    {324, "Picture %d of %s has an unusable size (%lu x %lu pixels, %u bits per pixel) and is "
-          "skipped"},
+    {322,
+     "The palette of picture %d of %s (%lu colours) runs past its container; the picture is "
+     "skipped"},
+    {323,
+     "The packed data of picture %d of %s (%lu bytes) runs past its container; the picture "
+     "is skipped"},
+    {324,
+     "Picture %d of %s has an unusable size (%lu x %lu pixels, %u bits per pixel) and is "
+     "skipped"},
     {325, "Picture %d of %s unpacks to more than %lu bytes and is skipped"},
-    {326, "The picture container %s lists %lu pictures but has room for only %lu; the others are "
-          "skipped"},
-    {327, "The hotspot data of picture %d of %s is cut short; the hotspots after the cut are not "
-          "read"},
-    {328, "Picture file %s has a number above 65535, which no topic can refer to; it is not "
-          "extracted"},
+    {326,
+     "The picture container %s lists %lu pictures but has room for only %lu; the others are "
+     "skipped"},
+    {327,
+     "The hotspot data of picture %d of %s is cut short; the hotspots after the cut are not "
+     "read"},
+    {328,
+     "Picture file %s has a number above 65535, which no topic can refer to; it is not "
+     "extracted"},
     {329, "A picture stored in the topic text is left out: the picture list is full"},
-    {330, "Picture %d of %s is a device-dependent bitmap of %u planes and %u bits per pixel, "
-          "which has no known colours; it is skipped"},
-    {331, "The pixel data of picture %d of %s holds %lu of its %lu bytes; the picture is "
-          "skipped"},
+    {330,
+     "Picture %d of %s is a device-dependent bitmap of %u planes and %u bits per pixel, "
+     "which has no known colours; it is skipped"},
+    {331,
+     "The pixel data of picture %d of %s holds %lu of its %lu bytes; the picture is "
+     "skipped"},
     {340, "The name %s is not a plain file name in the output folder; the file is written as %s"},
 
     {512 + 1, "Sammelt Suchbegriffe"},

@@ -83,7 +83,8 @@ std::optional<ImageType> ClassifyImageType(uint16_t word) {
   const uint8_t packing = static_cast<uint8_t>(word >> 8);
   if ((picture == kPictureDib || picture == kPictureDdb) && packing <= 3)
     return ImageType{picture, static_cast<Packing>(packing)};
-  if (picture == kPictureWmf && packing <= 2) return ImageType{picture, static_cast<Packing>(packing)};
+  if (picture == kPictureWmf && packing <= 2)
+    return ImageType{picture, static_cast<Packing>(packing)};
   return std::nullopt;
 }
 
@@ -223,8 +224,7 @@ ExtractedPicture ExtractPictureContainer(HelpFile& hf, Bytes container, std::str
         }
         const Bytes packed = p.bytes(h.compressed_size);
         if (with_noshg || h.hotspot_size == 0)
-          walk.Written(
-              WriteBmpPicture(hf, folder, *type, h, palette, packed, index, name_base));
+          walk.Written(WriteBmpPicture(hf, folder, *type, h, palette, packed, index, name_base));
         walk.Hotspots(p, h.hotspot_size, index);
       } else {
         const MetafilePictureHeader h = ReadMetafilePictureHeader(p);

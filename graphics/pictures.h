@@ -32,8 +32,8 @@ std::optional<size_t> ExtractStoredPicture(HelpFile& hf, Bytes container);
 /// 'r'); `stored`: the picture was stored in the topic text. With BmpInRtf a bitmap or metafile
 /// is embedded as a metafile picture; otherwise (and for a .SHG, or a file that cannot be read
 /// back) recompilation gets "\{bm<c> name\}" and printing an import field.
-void WriteRtfPicture(HelpFile& hf, OutputSink& rtf, const ExtractedPicture& picture,
-                     char alignment, bool stored);
+void WriteRtfPicture(HelpFile& hf, OutputSink& rtf, const ExtractedPicture& picture, char alignment,
+                     bool stored);
 
 /// Writes `bytes` as upper-case hexadecimal digit pairs, 32 bytes to a line, each line ended by
 /// a line feed.

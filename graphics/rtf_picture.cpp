@@ -98,10 +98,9 @@ bool EmbedBitmap(OutputSink& rtf, std::string_view file) {
   if (width <= 0 || height <= 0 || width > kMaxMetafileSide || height > kMaxMetafileSide)
     return false;
 
-  const uint64_t image =
-      stated_image != 0
-          ? stated_image
-          : (uint64_t{bits} * static_cast<uint64_t>(width) + 31) / 32 * 4 * uint64_t(height);
+  const uint64_t image = stated_image != 0 ? stated_image
+                                           : (uint64_t{bits} * static_cast<uint64_t>(width) + 31) /
+                                                 32 * 4 * uint64_t(height);
   const uint64_t palette = bits <= 8 ? uint64_t{4} << bits : 0;
   // The bitmap is dumped from its palette on: the palette of 2^bits entries that the metafile
   // expects, which a bitmap with fewer colours lacks (zeros stand in for it), and the pixels.
@@ -114,9 +113,9 @@ bool EmbedBitmap(OutputSink& rtf, std::string_view file) {
 
   const int64_t x = x_pels > 0 ? x_pels : kDefaultPelsPerMetre;
   const int64_t y = y_pels > 0 ? y_pels : kDefaultPelsPerMetre;
-  rtf.Write(FormatText("{\\pict\\wmetafile8\\picw%ld\\pich%ld\n",
-                       {Clamp32(width * kHundredthsPerMetre / x),
-                        Clamp32(height * kHundredthsPerMetre / y)}));
+  rtf.Write(FormatText(
+      "{\\pict\\wmetafile8\\picw%ld\\pich%ld\n",
+      {Clamp32(width * kHundredthsPerMetre / x), Clamp32(height * kHundredthsPerMetre / y)}));
   const uint16_t w = static_cast<uint16_t>(width), h = static_cast<uint16_t>(height);
   std::string part;
   auto emit = [&] {
@@ -184,8 +183,8 @@ void WriteHexLines(OutputSink& out, Bytes bytes) {
   }
 }
 
-void WriteRtfPicture(HelpFile& hf, OutputSink& rtf, const ExtractedPicture& picture,
-                     char alignment, bool stored) {
+void WriteRtfPicture(HelpFile& hf, OutputSink& rtf, const ExtractedPicture& picture, char alignment,
+                     bool stored) {
   const std::string& name = picture.name;
   const size_t dot = name.rfind('.');
   const char kind = dot == std::string::npos || dot + 1 >= name.size() ? '\0' : name[dot + 1];

@@ -50,8 +50,7 @@ std::optional<PendingHotspot> OpenJumpHotspotPlaceholder(HelpFile& hf, OutputSin
 
 /// A picture object (types 3 and 0x22). A picture stored in the text is extracted in the main
 /// pass and numbered at the end of the picture list; the pre-pass writes nothing for it.
-void WritePictureObject(HelpFile& hf, OutputSink& out, const ObjectData& object,
-                        char alignment) {
+void WritePictureObject(HelpFile& hf, OutputSink& out, const ObjectData& object, char alignment) {
   const bool stored = object.stored_flag != 0;
   std::optional<size_t> number = object.picture_number;
   if (stored) {

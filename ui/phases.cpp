@@ -19,9 +19,8 @@ void StandardPhases::ConvertTopics(HelpFile& hf, std::string_view base_name, Out
   quorvex::ConvertTopics(hf, base_name, project, main_pass);
 }
 
-void StandardPhases::WriteRtfPicture(HelpFile& hf, OutputSink& rtf,
-                                     const ExtractedPicture& picture, char alignment,
-                                     bool stored) {
+void StandardPhases::WriteRtfPicture(HelpFile& hf, OutputSink& rtf, const ExtractedPicture& picture,
+                                     char alignment, bool stored) {
   quorvex::WriteRtfPicture(hf, rtf, picture, alignment, stored);
 }
 

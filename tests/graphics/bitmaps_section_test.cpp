@@ -13,31 +13,40 @@ using namespace testsupport;
 namespace fs = std::filesystem;
 
 std::vector<uint8_t> PictureHelpFile() {
-  const auto bitmap = PictureContainer({BitmapPicture({.palette = std::vector<uint8_t>(64, 9),
-                                                       .pixels = std::vector<uint8_t>(16, 0x12)})});
-  const auto metafile = PictureContainer({MetafilePicture({.records = {1, 0, 9, 0, 0, 3, 12, 0,
-      0, 0, 0, 0, 3, 0, 0, 0, 0, 0, 3, 0, 0, 0, 0, 0}})});
+  const auto bitmap = PictureContainer({BitmapPicture(
+      {.palette = std::vector<uint8_t>(64, 9), .pixels = std::vector<uint8_t>(16, 0x12)})});
+  const auto metafile = PictureContainer({MetafilePicture(
+      {.records = {1, 0, 9, 0, 0, 3, 12, 0, 0, 0, 0, 0, 3, 0, 0, 0, 0, 0, 3, 0, 0, 0, 0, 0}})});
   TopicRecords topics;
-  topics.Header({"Pictures"}).Paragraph(ParagraphBuilder().PictureRef(0x86, 0).PictureRef(0x87, 1)
-      .PictureRef(0x88, 2).PictureStored(0x86, bitmap).Command(0x82), {"a", "b", "c", "d", "e", ""});
-  return AssembleHelpFile({{"|SYSTEM", GoldenSystem()}, {"|FONT", OldStyleFontFile()},
-                           {"|bm0", bitmap}, {"|bm2", metafile}, {"|bm70000", bitmap},
+  topics.Header({"Pictures"})
+      .Paragraph(ParagraphBuilder()
+                     .PictureRef(0x86, 0)
+                     .PictureRef(0x87, 1)
+                     .PictureRef(0x88, 2)
+                     .PictureStored(0x86, bitmap)
+                     .Command(0x82),
+                 {"a", "b", "c", "d", "e", ""});
+  return AssembleHelpFile({{"|SYSTEM", GoldenSystem()},
+                           {"|FONT", OldStyleFontFile()},
+                           {"|bm0", bitmap},
+                           {"|bm2", metafile},
+                           {"|bm70000", bitmap},
                            {"|TOPIC", topics.Build()}});
 }
 
 TEST(BitmapsSection, ListsPicturesAndTheTopicsReferToThem) {
   const ConversionOutcome out = ConvertHelpBytes(PictureHelpFile(), kRecompile);
-  EXPECT_EQ(out.FileNames(), (std::vector<std::string>{"TEST.HPJ", "TEST.RTF", "bm00.bmp",
-                                                       "bm20.WMF", "bmw30.bmp"}))
+  EXPECT_EQ(out.FileNames(),
+            (std::vector<std::string>{"TEST.HPJ", "TEST.RTF", "bm00.bmp", "bm20.WMF", "bmw30.bmp"}))
       << "bm70000 cannot be referred to; the stored picture is extracted once, in the main pass";
   EXPECT_TRUE(SameBytes(out.File("TEST.HPJ"),
                         Crlf("\n[Bitmaps]\nbm00.bmp\nbm20.WMF\n\n[Files]\nTEST.RTF\n")));
   // Picture 1 is an empty slot of the list: warning 16 in both passes.
-  EXPECT_EQ(out.WarningIds(), (std::vector<int>{kWarnPictureNumber, kWarnIllegalBitmap,
-                                                kWarnIllegalBitmap}));
+  EXPECT_EQ(out.WarningIds(),
+            (std::vector<int>{kWarnPictureNumber, kWarnIllegalBitmap, kWarnIllegalBitmap}));
   EXPECT_EQ(out.warnings.at(1).text, "Illegal Bitmap Reference 0x0001");
-  EXPECT_NE(out.File("TEST.RTF").find(
-                "a\\{bmc bm00.bmp\\}bc\\{bmr bm20.WMF\\}d\\{bmcwd bmw30.bmp\\}e\\par"),
+  EXPECT_NE(out.File("TEST.RTF")
+                .find("a\\{bmc bm00.bmp\\}bc\\{bmr bm20.WMF\\}d\\{bmcwd bmw30.bmp\\}e\\par"),
             std::string::npos);
   EXPECT_EQ(out.File("bmw30.bmp"), out.File("bm00.bmp"));
 }

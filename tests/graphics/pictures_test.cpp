@@ -1,10 +1,11 @@
 // Picture containers into picture files and RTF: every packing, the file names, hotspots,
 // several resolutions, damaged containers, and the RTF forms byte for byte.
+#include "graphics/pictures.h"
+
 #include <gtest/gtest.h>
 
 #include "graphics/picture_container.h"
 #include "graphics/picture_export.h"
-#include "graphics/pictures.h"
 #include "tests/support/byte_builder.h"
 #include "tests/support/picture_writer.h"
 
@@ -14,7 +15,9 @@ namespace {
 using namespace testsupport;
 using Names = std::vector<std::string>;
 
-std::string Str(const std::vector<uint8_t>& v) { return std::string(v.begin(), v.end()); }
+std::string Str(const std::vector<uint8_t>& v) {
+  return std::string(v.begin(), v.end());
+}
 std::vector<uint8_t> Cut(std::vector<uint8_t> v, size_t n) {
   v.resize(v.size() - n);
   return v;
@@ -24,17 +27,47 @@ std::vector<uint8_t> Cut(std::vector<uint8_t> v, size_t n) {
 std::string Bmp(int32_t w, int32_t h, uint16_t bits, uint32_t pels, const std::vector<uint8_t>& pal,
                 const std::vector<uint8_t>& pixels) {
   const uint32_t off = uint32_t(54 + pal.size());
-  return Str(ByteBuilder().u16(0x4D42).u32(off + uint32_t(pixels.size())).u32(0).u32(off)
-                 .u32(40).i32(w).i32(h).u16(1).u16(bits).u32(0).u32(uint32_t(pixels.size()))
-                 .u32(pels).u32(pels).u32(uint32_t(pal.size() / 4)).u32(0)
-                 .bytes(pal).bytes(pixels).take());
+  return Str(ByteBuilder()
+                 .u16(0x4D42)
+                 .u32(off + uint32_t(pixels.size()))
+                 .u32(0)
+                 .u32(off)
+                 .u32(40)
+                 .i32(w)
+                 .i32(h)
+                 .u16(1)
+                 .u16(bits)
+                 .u32(0)
+                 .u32(uint32_t(pixels.size()))
+                 .u32(pels)
+                 .u32(pels)
+                 .u32(uint32_t(pal.size() / 4))
+                 .u32(0)
+                 .bytes(pal)
+                 .bytes(pixels)
+                 .take());
 }
 // Placeable header of a 12700 x 2540 picture: right 1270, bottom 254, 254 units per inch.
-const std::string kPlaceable =
-    Str({0xD7, 0xCD, 0xC6, 0x9A, 0, 0, 0, 0, 0, 0, 0xF6, 0x04, 0xFE, 0, 0xFE, 0, 0, 0, 0, 0, 0xE7, 0x53});
+const std::string kPlaceable = Str({0xD7, 0xCD, 0xC6, 0x9A, 0, 0, 0, 0, 0, 0,    0xF6,
+                                    0x04, 0xFE, 0,    0xFE, 0, 0, 0, 0, 0, 0xE7, 0x53});
 // A metafile: header (9 words), Rectangle(0, 0, 100, 50), end record.
-const std::vector<uint8_t> kRecords = ByteBuilder().u16(1).u16(9).u16(0x0300).u32(19).u16(0)
-    .u32(7).u16(0).u32(7).u16(0x041B).u16(50).u16(100).u16(0).u16(0).u32(3).u16(0).take();
+const std::vector<uint8_t> kRecords = ByteBuilder()
+                                          .u16(1)
+                                          .u16(9)
+                                          .u16(0x0300)
+                                          .u32(19)
+                                          .u16(0)
+                                          .u32(7)
+                                          .u16(0)
+                                          .u32(7)
+                                          .u16(0x041B)
+                                          .u16(50)
+                                          .u16(100)
+                                          .u16(0)
+                                          .u16(0)
+                                          .u32(3)
+                                          .u16(0)
+                                          .take();
 // A 4-bit bitmap of 10 x 2 pixels: 16 colours, rows of 5 bytes padded to 8.
 const std::vector<uint8_t> kPalette16 = [] {
   ByteBuilder b;
@@ -92,10 +125,17 @@ class Pictures : public ::testing::Test {
 };
 
 TEST_F(Pictures, BitmapOfEachPackingAndItsName) {
-  struct Case { uint8_t packing; uint32_t important; ConversionOptions options; uint32_t xdpi;
-                const char* name; uint32_t pels; };
-  for (const Case& c : {Case{0, 0, 0, 96, "bm30.bmp", 3840}, Case{1, 1, 0, 96, "bm3T0.bmp", 3840},
-                        Case{2, 2, 0, 0, "bm30.bmp", 0}, Case{3, 0, kBmpInRtf, 0, "bm30.bmp", 3240}}) {
+  struct Case {
+    uint8_t packing;
+    uint32_t important;
+    ConversionOptions options;
+    uint32_t xdpi;
+    const char* name;
+    uint32_t pels;
+  };
+  for (const Case& c :
+       {Case{0, 0, 0, 96, "bm30.bmp", 3840}, Case{1, 1, 0, 96, "bm3T0.bmp", 3840},
+        Case{2, 2, 0, 0, "bm30.bmp", 0}, Case{3, 0, kBmpInRtf, 0, "bm30.bmp", 3240}}) {
     SCOPED_TRACE(c.name + std::to_string(c.packing));
     Reset();
     BitmapSpec spec = Bitmap4(c.packing);
@@ -112,16 +152,22 @@ TEST_F(Pictures, BitmapOfEachPackingAndItsName) {
 
 TEST_F(Pictures, MetafileOfEachPackingWithPlaceableHeader) {
   for (uint8_t packing : {0, 1, 2}) {
-    EXPECT_EQ(Extract(PictureContainer({MetafilePicture({.packing = packing, .records = kRecords})})),
-              "bm30.WMF");
+    EXPECT_EQ(
+        Extract(PictureContainer({MetafilePicture({.packing = packing, .records = kRecords})})),
+        "bm30.WMF");
     EXPECT_EQ(File("bm30.WMF"), kPlaceable + Str(kRecords));
   }
 }
 
 TEST_F(Pictures, DeviceDependentBitmapTurnsIntoBottomUpRowsOf32Bits) {
   // 12 x 5 pixels of one bit, top row first in rows of 16 bits; no palette: black and white.
-  const BitmapSpec ddb{.type = 5, .packing = 1, .xdpi = 72, .bit_count = 1, .width = 12,
-                       .height = 5, .pixels = {0xC0, 0x30, 0xFF, 0xF0, 0xFF, 0xF0, 0xFF, 0xF0, 0xFF, 0xF0}};
+  const BitmapSpec ddb{.type = 5,
+                       .packing = 1,
+                       .xdpi = 72,
+                       .bit_count = 1,
+                       .width = 12,
+                       .height = 5,
+                       .pixels = {0xC0, 0x30, 0xFF, 0xF0, 0xFF, 0xF0, 0xFF, 0xF0, 0xFF, 0xF0}};
   EXPECT_EQ(Extract(PictureContainer({BitmapPicture(ddb)})), "bm30.bmp");
   std::vector<uint8_t> rows;
   for (int i = 0; i < 4; ++i) rows.insert(rows.end(), {0xFF, 0xF0, 0, 0});
@@ -132,40 +178,101 @@ TEST_F(Pictures, DeviceDependentBitmapTurnsIntoBottomUpRowsOf32Bits) {
 TEST_F(Pictures, ContainersIntoFilesNamesAndWarnings) {
   const auto bmp = BitmapPicture(Bitmap4());
   const auto hot = BitmapPicture(Bitmap4(2, kHotspots));
-  auto with = [](BitmapSpec s, auto set) { set(s); return BitmapPicture(s); };
+  auto with = [](BitmapSpec s, auto set) {
+    set(s);
+    return BitmapPicture(s);
+  };
   const Names kIdh = {"IDH_A", "Other", "Beep()"};
-  struct Case { const char* what; std::vector<uint8_t> container; ConversionOptions options;
-                Names files; std::string result; std::vector<int> warnings; Names known = {}; };
+  struct Case {
+    const char* what;
+    std::vector<uint8_t> container;
+    ConversionOptions options;
+    Names files;
+    std::string result;
+    std::vector<int> warnings;
+    Names known = {};
+  };
   const Case cases[] = {
       {"no pictures", PictureContainer({}), 0, {"bm3.SHG"}, "bm3.SHG", {}},
       {"invalid magic", PictureContainer({bmp}, "XY"), 0, {"bm3.SHG"}, "bm3.SHG", {32}},
-      {"metafile packed with method 3", PictureContainer({ByteBuilder().u16(0x0308).u32(0).take()}),
-       0, {"bm3.SHG"}, "bm3.SHG", {33}},
+      {"metafile packed with method 3",
+       PictureContainer({ByteBuilder().u16(0x0308).u32(0).take()}),
+       0,
+       {"bm3.SHG"},
+       "bm3.SHG",
+       {33}},
       {"hotspots kept in .SHG", PictureContainer({hot}), 0, {"bm3.SHG"}, "bm3.SHG", {}, kIdh},
       {"hotspots with NoShg", PictureContainer({hot}), kNoShg, {"bm30.bmp"}, "bm30.bmp", {}, kIdh},
-      {"three resolutions", PictureContainer({bmp, bmp, hot}, "lP"), kNoShg,
-       {"bm30.bmp", "bm31.bmp", "bm32.bmp"}, "bm32.bmp", {}, kIdh},
+      {"three resolutions",
+       PictureContainer({bmp, bmp, hot}, "lP"),
+       kNoShg,
+       {"bm30.bmp", "bm31.bmp", "bm32.bmp"},
+       "bm32.bmp",
+       {},
+       kIdh},
       {"metafile with hotspots after a bitmap",
-       PictureContainer({bmp, MetafilePicture({.records = kRecords, .hotspots = kHotspots})}), 0,
-       {"bm30.bmp"}, "bm30.bmp", {}, kIdh},
-      {"offset past the end", ByteBuilder().text("lp").u16(1).u32(900).take(), 0, {"bm3.SHG"},
-       "bm3.SHG", {320}},
-      {"count past the end", ByteBuilder().text("lp").u16(3).u32(8).u16(0x0308).u16(0).take(), 0,
-       {"bm3.SHG"}, "bm3.SHG", {326, 33, 320}},
+       PictureContainer({bmp, MetafilePicture({.records = kRecords, .hotspots = kHotspots})}),
+       0,
+       {"bm30.bmp"},
+       "bm30.bmp",
+       {},
+       kIdh},
+      {"offset past the end",
+       ByteBuilder().text("lp").u16(1).u32(900).take(),
+       0,
+       {"bm3.SHG"},
+       "bm3.SHG",
+       {320}},
+      {"count past the end",
+       ByteBuilder().text("lp").u16(3).u32(8).u16(0x0308).u16(0).take(),
+       0,
+       {"bm3.SHG"},
+       "bm3.SHG",
+       {326, 33, 320}},
       {"header cut", PictureContainer({{6, 0, 0xC0}}), 0, {"bm3.SHG"}, "bm3.SHG", {321}},
-      {"palette past the data", PictureContainer({with(Bitmap4(), [](auto& s) { s.colors_used = 0x7FFFFFF0; })}),
-       0, {"bm3.SHG"}, "bm3.SHG", {322}},
-      {"data past the container", PictureContainer({with(Bitmap4(), [](auto& s) { s.compressed_size = 0x7FFFFFF0; })}),
-       0, {"bm3.SHG"}, "bm3.SHG", {323}},
-      {"width 0", PictureContainer({with(Bitmap4(), [](auto& s) { s.width = 0; })}), 0, {"bm3.SHG"},
-       "bm3.SHG", {324}},
-      {"3 bits per pixel", PictureContainer({with(Bitmap4(), [](auto& s) { s.bit_count = 3; })}), 0,
-       {"bm3.SHG"}, "bm3.SHG", {324}},
-      {"device-dependent bitmap of 4 planes", PictureContainer({with(Bitmap4(), [](auto& s) {
-         s.type = 5, s.planes = 4, s.palette = {}; })}), 0, {"bm3.SHG"}, "bm3.SHG", {330}},
-      {"device-dependent bitmap cut short", PictureContainer({with(Bitmap4(), [](auto& s) {
-         s.type = 5, s.height = 9; })}), 0, {"bm3.SHG"}, "bm3.SHG", {331}},
-      {"hotspots cut", Cut(PictureContainer({hot}), 8), kNoShg, {"bm30.bmp"}, "bm30.bmp", {327},
+      {"palette past the data",
+       PictureContainer({with(Bitmap4(), [](auto& s) { s.colors_used = 0x7FFFFFF0; })}),
+       0,
+       {"bm3.SHG"},
+       "bm3.SHG",
+       {322}},
+      {"data past the container",
+       PictureContainer({with(Bitmap4(), [](auto& s) { s.compressed_size = 0x7FFFFFF0; })}),
+       0,
+       {"bm3.SHG"},
+       "bm3.SHG",
+       {323}},
+      {"width 0",
+       PictureContainer({with(Bitmap4(), [](auto& s) { s.width = 0; })}),
+       0,
+       {"bm3.SHG"},
+       "bm3.SHG",
+       {324}},
+      {"3 bits per pixel",
+       PictureContainer({with(Bitmap4(), [](auto& s) { s.bit_count = 3; })}),
+       0,
+       {"bm3.SHG"},
+       "bm3.SHG",
+       {324}},
+      {"device-dependent bitmap of 4 planes",
+       PictureContainer(
+           {with(Bitmap4(), [](auto& s) { s.type = 5, s.planes = 4, s.palette = {}; })}),
+       0,
+       {"bm3.SHG"},
+       "bm3.SHG",
+       {330}},
+      {"device-dependent bitmap cut short",
+       PictureContainer({with(Bitmap4(), [](auto& s) { s.type = 5, s.height = 9; })}),
+       0,
+       {"bm3.SHG"},
+       "bm3.SHG",
+       {331}},
+      {"hotspots cut",
+       Cut(PictureContainer({hot}), 8),
+       kNoShg,
+       {"bm30.bmp"},
+       "bm30.bmp",
+       {327},
        {"IDH_A", "Other"}},
   };
   for (const Case& c : cases) {
@@ -189,17 +296,33 @@ TEST_F(Pictures, ContainersIntoFilesNamesAndWarnings) {
 TEST_F(Pictures, HotspotKindsAndTheMacroArea) {
   // Extended hotspots keep window and file names in the macro area, by offset.
   const std::vector<uint8_t> files = ByteBuilder().u8(4).u32(0).cstr("x.hlp").take();
-  struct Case { const char* what; std::vector<uint8_t> block; bool complete; Names known; };
+  struct Case {
+    const char* what;
+    std::vector<uint8_t> block;
+    bool complete;
+    Names known;
+  };
   const Case cases[] = {
-      {"extended kinds", HotspotBlock({{0x04EF, "a", "Jump@x.hlp"}, {0x00EA, "b", "Pop>win"}}, files),
-       true, {"Jump", "Pop"}},
-      {"unknown kind skipped", HotspotBlock({{0x00E4, "a", "Odd"}, {0x00E3, "b", "Known"}}), true, {"Known"}},
-      {"unknown kind, macro area size wrong", HotspotBlock({{0x00E4, "a", "Odd"}, {0x00E3, "b", "K"}}, {}, 999),
-       true, {}},
-      {"macros counted when the size is wrong", HotspotBlock({{0x04CC, "", "M()"}, {0x00E2, "b", "K"}}, {}, 999),
-       true, {"M()", "K"}},
-      {"cut inside a target", Cut(HotspotBlock({{0x00E3, "a", "First"}, {0x00E3, "b", "Second"}}), 3),
-       false, {"First"}},
+      {"extended kinds",
+       HotspotBlock({{0x04EF, "a", "Jump@x.hlp"}, {0x00EA, "b", "Pop>win"}}, files),
+       true,
+       {"Jump", "Pop"}},
+      {"unknown kind skipped",
+       HotspotBlock({{0x00E4, "a", "Odd"}, {0x00E3, "b", "Known"}}),
+       true,
+       {"Known"}},
+      {"unknown kind, macro area size wrong",
+       HotspotBlock({{0x00E4, "a", "Odd"}, {0x00E3, "b", "K"}}, {}, 999),
+       true,
+       {}},
+      {"macros counted when the size is wrong",
+       HotspotBlock({{0x04CC, "", "M()"}, {0x00E2, "b", "K"}}, {}, 999),
+       true,
+       {"M()", "K"}},
+      {"cut inside a target",
+       Cut(HotspotBlock({{0x00E3, "a", "First"}, {0x00E3, "b", "Second"}}), 3),
+       false,
+       {"First"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -214,8 +337,10 @@ TEST_F(Pictures, UnpackingIsBoundedAndNamesStayInTheFolder) {
   EXPECT_FALSE(UnpackPicture(runs, Packing::kRunLength, 100));
   EXPECT_EQ(UnpackPicture(runs, Packing::kRunLength, 508)->size(), 508u);
   hf_.options = kNoShg;
-  EXPECT_EQ(ExtractPictureContainer(hf_, PictureContainer({BitmapPicture(Bitmap4())}), "../up", *out_).name,
-            "up0.bmp");
+  EXPECT_EQ(
+      ExtractPictureContainer(hf_, PictureContainer({BitmapPicture(Bitmap4())}), "../up", *out_)
+          .name,
+      "up0.bmp");
   EXPECT_EQ(Files(), Names{"up0.bmp"});
   EXPECT_EQ(Ids(), std::vector<int>{kWarnUnsafeName});
 }
@@ -265,16 +390,27 @@ TEST_F(Pictures, EmbeddedMetafileAndBitmapByteForByte) {
                 Hex(info) + Hex(bmp.substr(54)) + "0300000000000000000000000000}");
 
   // picw and pich in hundredths of a millimetre; 3840 pels per metre when none is stated.
-  struct Size { int32_t w, h; uint32_t pels; const char* head; };
-  for (const Size& s : {Size{300, 150, 3780, "\\picw7936\\pich3968\n"}, Size{300, 150, 0, "\\picw7812\\pich3906\n"},
-                        Size{30000, 1, 3780, "\\picw793650\\pich26\n"}}) {
-    const std::string rtf = Rtf(put("s.bmp", Bmp(s.w, s.h, 24, s.pels, {}, std::vector<uint8_t>(
-        size_t((s.w * 3 + 3) / 4 * 4) * size_t(s.h)))), 'c', false, kForPrint | kBmpInRtf);
+  struct Size {
+    int32_t w, h;
+    uint32_t pels;
+    const char* head;
+  };
+  for (const Size& s :
+       {Size{300, 150, 3780, "\\picw7936\\pich3968\n"}, Size{300, 150, 0, "\\picw7812\\pich3906\n"},
+        Size{30000, 1, 3780, "\\picw793650\\pich26\n"}}) {
+    const std::string rtf =
+        Rtf(put("s.bmp", Bmp(s.w, s.h, 24, s.pels, {},
+                             std::vector<uint8_t>(size_t((s.w * 3 + 3) / 4 * 4) * size_t(s.h)))),
+            'c', false, kForPrint | kBmpInRtf);
     EXPECT_EQ(rtf.substr(17, std::string_view(s.head).size()), s.head);
   }
-  // Sides beyond the 16-bit coordinates of a metafile: imported, not embedded.
-  EXPECT_EQ(Rtf(put("w.bmp", Bmp(40000, 1, 1, 0, {0, 0, 0, 0, 255, 255, 255, 0}, std::vector<uint8_t>(5000))),
-                'c', false, kForPrint | kBmpInRtf).substr(0, 30), "{\\field {\\*\\fldinst import w.b");
+  // Sides beyond the 16-bit coordinates of a metafile, a bit count whose sizes overflow the
+  // metafile's 32-bit fields, pixels missing: imported, not embedded.
+  for (const std::string& bmp :
+       {Bmp(40000, 1, 1, 0, {0, 0, 0, 0, 255, 255, 255, 0}, std::vector<uint8_t>(5000)),
+        Bmp(32767, 32767, 65535, 0, {}, {}), Bmp(100, 100, 24, 0, {}, {})})
+    EXPECT_EQ(Rtf(put("w.bmp", bmp), 'c', false, kForPrint | kBmpInRtf).substr(0, 30),
+              "{\\field {\\*\\fldinst import w.b");
 }
 
 }  // namespace
