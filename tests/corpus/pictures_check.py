@@ -1,19 +1,14 @@
-"""Checks the picture files quorvex writes for the corpus against an image library.
+"""Checks the picture files quorvex writes for the corpus.
 
-usage: pictures_check.py QUORVEX_BINARY CORPUS_DIR [PDF_FILE]
+usage: pictures_check.py QUORVEX_BINARY CORPUS_DIR [PDF_HELP_FILE]
 
-Every help file of the corpus is converted in recompilation mode twice (NoShg off: pictures with
-hotspots stay .SHG containers; NoShg on: they become plain pictures). The help file is read here
-on its own (directory B-tree, picture containers, picture headers), and for every container:
-- the files written are exactly those the container's pictures call for;
-- every .bmp decodes in PIL with the width, height and bit count of the picture's header; a
-  device-dependent bitmap (top row first, rows of 16 bits) shows the same pixels;
-- every .WMF has a placeable header with the key, the checksum and the picture's size, and
-  renders with libwmf's wmf2svg;
-- every .SHG is byte-identical to its container.
-With PDF_FILE, that help file is also converted with the "-v" preset (embedded pictures),
-LibreOffice turns the RTF into PDF, and pdfimages must find at least one image per embedded
-bitmap. Exits 0, 1 on a failure, 77 when a tool or the corpus is missing.
+Every help file is converted in recompilation mode with NoShg off and on. The help file is read
+here on its own, and every container must give exactly the files its pictures call for: .bmp
+files that decode in PIL with the sides and bit count of the picture header (device-dependent
+bitmaps with the same pixels), .WMF files with a valid placeable header that wmf2svg renders,
+and .SHG files equal to the container. With PDF_HELP_FILE, its "-v" RTF (embedded pictures)
+goes through LibreOffice to PDF, which must hold an image per embedded bitmap.
+Exits 0, 1 on a failure, 77 when a tool or the corpus is missing.
 """
 import collections, glob, os, re, shutil, struct, subprocess, sys, tempfile
 
