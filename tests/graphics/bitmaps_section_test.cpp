@@ -2,6 +2,7 @@
 // topic text, a picture stored in the text, and embedded pictures whose files leave no trace.
 #include <gtest/gtest.h>
 
+#include "graphics/picture_container.h"
 #include "tests/support/golden_conversion.h"
 #include "tests/support/picture_writer.h"
 #include "ui/phases.h"
@@ -72,6 +73,21 @@ TEST(BitmapsSection, EmbeddedPicturesGoThroughTempAndAreDeleted) {
   for (auto [percent, phase] : diag.progress)
     if (phase == kPhaseConvertingBitmaps) bitmaps_progress.push_back(percent);
   EXPECT_EQ(bitmaps_progress, (std::vector<int>{0, 7, 13, 20, 27, 33}));
+}
+
+TEST(BitmapsSection, AFileThatCannotBeCreatedIsReportedAndStillNamed) {
+  TempFolder tmp;
+  fs::create_directory(tmp / "bm30.bmp");  // a folder where the picture file should go
+  RecordingDiagnostics diag;
+  OutputDir out(tmp.path());
+  ConversionSession session(diag, out);
+  HelpFile hf;
+  hf.session = &session;
+  const auto bitmap = PictureContainer({BitmapPicture(
+      {.palette = std::vector<uint8_t>(64, 9), .pixels = std::vector<uint8_t>(16, 0)})});
+  EXPECT_EQ(ExtractPictureContainer(hf, bitmap, "bm3", out).name, "bm30.bmp");
+  ASSERT_EQ(diag.warnings.size(), 1u);
+  EXPECT_EQ(diag.warnings[0].text, "Can't Create bm30.bmp.");
 }
 
 }  // namespace
