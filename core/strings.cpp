@@ -95,6 +95,34 @@ constexpr Entry kTexts[] = {
     {302, "The baggage file %s has the name of a file this conversion writes; it is written as %s"},
     {303, "The localization file %s would overwrite the help file; it is written as %s"},
     {304, "|CTXOMAP announces %ld map entries but holds only %ld"},
+    {320, "Picture %d of %s lies outside its container and is skipped"},
+    {321, "The header of picture %d of %s runs past its container; the picture is skipped"},
+    {322,
+     "The palette of picture %d of %s (%lu colours) runs past its container; the picture is "
+     "skipped"},
+    {323,
+     "The packed data of picture %d of %s (%lu bytes) runs past its container; the picture "
+     "is skipped"},
+    {324,
+     "Picture %d of %s has an unusable size (%lu x %lu pixels, %u bits per pixel) and is "
+     "skipped"},
+    {325, "Picture %d of %s unpacks to more than %lu bytes and is skipped"},
+    {326,
+     "The picture container %s lists %lu pictures but has room for only %lu; the others are "
+     "skipped"},
+    {327,
+     "The hotspot data of picture %d of %s is cut short; the hotspots after the cut are not "
+     "read"},
+    {328,
+     "Picture file %s has a number above 65535, which no topic can refer to; it is not "
+     "extracted"},
+    {329, "A picture stored in the topic text is left out: the picture list is full"},
+    {330,
+     "Picture %d of %s is a device-dependent bitmap of %u planes and %u bits per pixel, "
+     "which has no known colours; it is skipped"},
+    {331,
+     "The pixel data of picture %d of %s holds %lu of its %lu bytes; the picture is "
+     "skipped"},
     {340, "The name %s is not a plain file name in the output folder; the file is written as %s"},
 
     {512 + 1, "Sammelt Suchbegriffe"},
@@ -195,6 +223,35 @@ constexpr Entry kTexts[] = {
      "Die Lokalisierungsdatei %s würde die Hilfedatei überschreiben; sie wird als %s "
      "geschrieben"},
     {512 + 304, "|CTXOMAP kündigt %ld [MAP]-Einträge an, enthält aber nur %ld"},
+    {512 + 320, "Bild %d von %s liegt außerhalb seines Containers und wird übergangen"},
+    {512 + 321,
+     "Der Kopf von Bild %d von %s reicht über seinen Container hinaus; das Bild wird übergangen"},
+    {512 + 322,
+     "Die Farbpalette von Bild %d von %s (%lu Farben) reicht über seinen Container hinaus; das "
+     "Bild wird übergangen"},
+    {512 + 323,
+     "Die gepackten Daten von Bild %d von %s (%lu Bytes) reichen über seinen Container hinaus; "
+     "das Bild wird übergangen"},
+    {512 + 324,
+     "Bild %d von %s hat eine unbrauchbare Größe (%lu x %lu Bildpunkte, %u Bit je Bildpunkt) "
+     "und wird übergangen"},
+    {512 + 325, "Bild %d von %s wird entpackt größer als %lu Bytes und wird übergangen"},
+    {512 + 326,
+     "Der Bild-Container %s nennt %lu Bilder, hat aber nur für %lu Platz; die übrigen werden "
+     "übergangen"},
+    {512 + 327,
+     "Die Hotspot-Daten von Bild %d von %s sind verkürzt; die Hotspots nach der Schnittstelle "
+     "werden nicht gelesen"},
+    {512 + 328,
+     "Die Bilddatei %s hat eine Nummer größer als 65535, auf die kein Thema verweisen kann; "
+     "sie wird nicht entnommen"},
+    {512 + 329, "Ein im Thementext gespeichertes Bild wird ausgelassen: die Bilderliste ist voll"},
+    {512 + 330,
+     "Bild %d von %s ist eine geräteabhängige Bitmap mit %u Ebenen und %u Bit je Bildpunkt, "
+     "deren Farben unbekannt sind; es wird übergangen"},
+    {512 + 331,
+     "Die Bildpunktdaten von Bild %d von %s enthalten %lu von %lu Bytes; das Bild wird "
+     "übergangen"},
     {512 + 340,
      "Der Name %s ist kein einfacher Dateiname im Ausgabeordner; die Datei wird als %s "
      "geschrieben"},

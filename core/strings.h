@@ -90,8 +90,21 @@ inline constexpr int kWarnKeywordDataOutside = 183;
 inline constexpr int kWarnKeywordCapacity = 184;
 inline constexpr int kWarnTreeHeaderCut = 185;
 inline constexpr int kWarnTreeNegativeCount = 186;
-// Ranges kept for the conversion steps still to come: 260-279 front-end messages of the reading
-// core; 320-339 pictures; 360-379 code pages and many files.
+// Warnings of the pictures. Range 320 to 339.
+inline constexpr int kWarnPictureOutside = 320;
+inline constexpr int kWarnPictureHeaderCut = 321;
+inline constexpr int kWarnPicturePalette = 322;
+inline constexpr int kWarnPictureData = 323;
+inline constexpr int kWarnPictureSize = 324;
+inline constexpr int kWarnPictureUnpacked = 325;
+inline constexpr int kWarnPictureCount = 326;
+inline constexpr int kWarnHotspotsCut = 327;
+inline constexpr int kWarnPictureNumber = 328;
+inline constexpr int kWarnPictureListFull = 329;
+inline constexpr int kWarnPictureDdbFormat = 330;
+inline constexpr int kWarnPicturePixelsShort = 331;
+// Ranges kept for the steps still to come: 260-279 front-end messages of the reading core;
+// 360-379 code pages and many files.
 // (200-299 belong to the front-end's own texts.)
 // Warnings of the project-file sections, baggage and localization. Range 300 to 319.
 inline constexpr int kWarnIconNotWritten = 300;

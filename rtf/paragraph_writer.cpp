@@ -36,10 +36,25 @@ struct PendingHotspot {
   std::string hidden_text;
 };
 
-/// Interim handling of a picture object (types 3 and 0x22) until pictures are written: nothing
-/// is written and nothing is reported.
-void WritePictureObjectPlaceholder(HelpFile& /*hf*/, OutputSink& /*out*/,
-                                   const ObjectData& /*object*/, char /*alignment*/) {}
+/// A picture object (types 3 and 0x22). A picture stored in the text is extracted in the main
+/// pass and numbered at the end of the picture list; the pre-pass writes nothing for it.
+void WritePictureObject(HelpFile& hf, OutputSink& out, const ObjectData& object, char alignment) {
+  const bool stored = object.stored_flag != 0;
+  std::optional<size_t> number = object.picture_number;
+  if (stored) {
+    number.reset();
+    if (hf.main_pass) {
+      const Bytes container(object.stored_picture.data(), object.stored_picture.size());
+      number = hf.topic_services().ExtractStoredPicture(hf, container);
+    }
+  }
+  if (!number) return;
+  if (const ExtractedPicture* picture = hf.extracted_pictures.Find(*number)) {
+    hf.topic_services().WriteRtfPicture(hf, out, *picture, alignment, stored);
+  } else {
+    hf.diagnostics().Warning(kWarnIllegalBitmap, *number);
+  }
+}
 
 void WriteParagraphProperties(HelpFile& hf, OutputSink& out, const ParagraphProperties& p,
                               bool non_scrolling, bool in_table) {
@@ -88,7 +103,7 @@ void WriteParagraphProperties(HelpFile& hf, OutputSink& out, const ParagraphProp
 /// An object placed in the text (commands 0x86, 0x87, 0x88) with alignment letter `alignment`.
 void WriteObject(HelpFile& hf, OutputSink& out, const ObjectData& object, char alignment) {
   if (object.type == kObjectPictureHc30 || object.type == kObjectPicture) {
-    WritePictureObjectPlaceholder(hf, out, object, alignment);
+    WritePictureObject(hf, out, object, alignment);
     return;
   }
   if (object.type != kObjectEmbedded) return;

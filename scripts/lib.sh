@@ -15,10 +15,15 @@ BUILD_PACKAGES=(
   qt6-translations-l10n  # Qt's own dialog texts in German
   fonts-dejavu-core      # a font for the wizard when no desktop brings one (offscreen tests)
 )
-# Only the tests need these: independent RTF readers that check the RTF we write.
+# Only the tests need these: independent readers that check the RTF and the pictures we write.
 TEST_PACKAGES=(
   pandoc
   libreoffice-writer-nogui
+  # The picture files: an image library, a metafile renderer with its fonts, PDF image lists.
+  python3-pil
+  libwmf-bin
+  fonts-urw-base35
+  poppler-utils
 )
 # Only scripts/fuzz.sh needs these.
 FUZZ_PACKAGES=(

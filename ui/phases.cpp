@@ -1,5 +1,6 @@
 #include "ui/phases.h"
 
+#include "graphics/pictures.h"
 #include "project/baggage.h"
 #include "project/browse_sequences.h"
 #include "project/context_map.h"
@@ -31,6 +32,10 @@ void StandardPhases::LoadKeywordTables(HelpFile& hf) {
   quorvex::LoadKeywordTables(hf);
 }
 
+void StandardPhases::WriteBitmapsSection(HelpFile& hf, OutputSink& project) {
+  quorvex::WriteBitmapsSection(hf, project);
+}
+
 void StandardPhases::BuildFontStyleTable(HelpFile& hf) {
   quorvex::BuildFontStyleTable(hf);
 }
@@ -59,6 +64,15 @@ std::optional<std::string> StandardPhases::KeywordsForTopic(const HelpFile& hf,
                                                             int64_t high,
                                                             std::vector<bool>* written) const {
   return quorvex::KeywordsForTopic(hf, &table, low, high, written);
+}
+
+void StandardPhases::WriteRtfPicture(HelpFile& hf, OutputSink& rtf, const ExtractedPicture& picture,
+                                     char alignment, bool stored) {
+  quorvex::WriteRtfPicture(hf, rtf, picture, alignment, stored);
+}
+
+std::optional<size_t> StandardPhases::ExtractStoredPicture(HelpFile& hf, Bytes container) {
+  return quorvex::ExtractStoredPicture(hf, container);
 }
 
 }  // namespace quorvex

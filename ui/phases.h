@@ -14,6 +14,7 @@ class StandardPhases : public ConversionPhases {
   void WriteMapSection(HelpFile& hf, OutputSink& project) override;
   void LoadContextMap(HelpFile& hf) override;
   void LoadKeywordTables(HelpFile& hf) override;
+  void WriteBitmapsSection(HelpFile& hf, OutputSink& project) override;
   void BuildFontStyleTable(HelpFile& hf) override;
   void ConvertTopics(HelpFile& hf, std::string_view base_name, OutputSink& project,
                      bool main_pass) override;
@@ -26,6 +27,9 @@ class StandardPhases : public ConversionPhases {
   std::optional<std::string> KeywordsForTopic(const HelpFile& hf, const KeywordTable& table,
                                               int64_t low, int64_t high,
                                               std::vector<bool>* written) const override;
+  void WriteRtfPicture(HelpFile& hf, OutputSink& rtf, const ExtractedPicture& picture,
+                       char alignment, bool stored) override;
+  std::optional<size_t> ExtractStoredPicture(HelpFile& hf, Bytes container) override;
 };
 
 }  // namespace quorvex

@@ -66,23 +66,25 @@ TEST(ProjectSections, EveryRecordTypeWindowsGroupsIconAndBaggage) {
                  "\n[Config]\nMacro2()\nCitation= Cite me\n"
                  "\n[GROUPS]\nGroup=GROUP1, Overview of group\nGroup=NODOT\nGroup=G, \n"
                  "ICON=ICON.ICO\nTitle=Cut\n"
+                 "\n[Bitmaps]\nbmlogo.dat.SHG\n"  // a "bm" file is a picture, not baggage
                  "\n[Baggage]\nbag.ini\nx\ny\nbaggage_TEST.HPJ\nBMLOGO.DAT\n"
                  "\n[Files]\nTEST.RTF\n"));
   // Byte for byte, inside the output folder, nothing beside the help file.
   EXPECT_EQ(out.FileNames(),
             (std::vector<std::string>{"BMLOGO.DAT", "ICON.ICO", "TEST.HPJ", "TEST.RTF", "bag.ini",
-                                      "baggage_TEST.HPJ", "x", "y"}));
+                                      "baggage_TEST.HPJ", "bmlogo.dat.SHG", "x", "y"}));
   EXPECT_EQ(out.File("ICON.ICO"), std::string(icon.begin(), icon.end()));
   EXPECT_EQ(out.File("bag.ini"), "[x]");
   EXPECT_EQ(out.File("x"), "\x01");
   EXPECT_EQ(out.File("baggage_TEST.HPJ"), "\x03");
   EXPECT_EQ(out.File("BMLOGO.DAT"), "");
   EXPECT_EQ(out.WarningIds(),
-            (std::vector<int>{kWarnUnsafeName, kWarnUnsafeName, kWarnBaggageRenamed}));
-  // Printing mode: no project file, no icon, no baggage.
+            (std::vector<int>{kWarnInvalidShg, kWarnUnsafeName, kWarnUnsafeName,
+                              kWarnBaggageRenamed}));
+  // Printing mode: no project file, no icon, no baggage (pictures, though).
   const ConversionOutcome print =
       ConvertHelpBytes(AssembleHelpFile(files), ApplyCanonicalOptions(kForPrint));
-  EXPECT_EQ(print.FileNames(), std::vector<std::string>{"TEST.RTF"});
+  EXPECT_EQ(print.FileNames(), (std::vector<std::string>{"TEST.RTF", "bmlogo.dat.SHG"}));
   // HC30: Compress and Title only.
   const ConversionOutcome hc30 = ConvertHelpBytes(
       AssembleHelpFile({{"|SYSTEM", BuildHc30SystemFile("Old")}, {"|TOPIC", OneTopic().Build()}}),

@@ -148,7 +148,7 @@ std::string Para(std::string_view body) {
 }
 
 std::string ProjectFile(const std::vector<std::string>& rtf_files, std::string_view options) {
-  std::string p = "[options]\n" + std::string(options) + "\n[Baggage]\n\n[Files]\n";
+  std::string p = "[options]\n" + std::string(options) + "\n[Bitmaps]\n\n[Baggage]\n\n[Files]\n";
   for (const std::string& f : rtf_files) p += f + "\n";
   return Crlf(p);
 }
