@@ -151,6 +151,8 @@ struct HelpFile {
   bool localization_paragraph_line = false;
 
   bool main_pass = false;  // true during the main topic pass, false during the pre-pass
+  /// Set while a walk only looks ahead (the main pass reports what it meets).
+  bool quiet = false;
   TopicStream topic_stream;
 
   ConversionSession* session = nullptr;
@@ -158,7 +160,10 @@ struct HelpFile {
   TopicServices* services = nullptr;
 
   bool option(ConversionOptions bit) const { return (options & bit) != 0; }
-  Diagnostics& diagnostics() const { return session->diagnostics; }
+  Diagnostics& diagnostics() const {
+    static thread_local NullDiagnostics silent;
+    return quiet ? silent : session->diagnostics;
+  }
   /// The services the driver was given, or ones that do nothing.
   TopicServices& topic_services() const {
     static TopicServices none;

@@ -1,11 +1,14 @@
 #include "rtf/convert_topics.h"
 
 #include <algorithm>
+#include <cctype>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
 
 #include "core/driver.h"
+#include "core/rtf_escape.h"
 #include "core/topic_walk.h"
 #include "rtf/document_frame.h"
 #include "rtf/footnotes.h"
@@ -16,6 +19,9 @@
 namespace quorvex {
 
 namespace {
+
+/// Keyword texts are at most this long in the keyword B-trees.
+constexpr size_t kMaxKeywordLength = 8000;
 
 /// HC30 topic n is named by the context name of hash n + 15.
 constexpr uint32_t kHc30TopicHashBase = 15;
@@ -32,12 +38,15 @@ class TopicWriter {
   /// The index (with Index) and the end of the last file.
   void Finish(bool topic_seen);
   int ProgressPercent(int32_t block) const;
+  /// What the contents field shows before a word processor computes it.
+  void set_contents(std::string contents) { contents_ = std::move(contents); }
 
  private:
   void TopicHeader(const TopicRecord& record);
   void TextRecordMarks(const TopicRecord& record);
   void StartFile();
   void EnsureFile();
+  std::string IndexResult() const;
 
   HelpFile& hf_;
   std::string base_name_;
@@ -45,6 +54,9 @@ class TopicWriter {
   bool main_pass_;
 
   std::unique_ptr<OutputSink> rtf_;
+  std::string contents_;  // the result of the contents field
+  /// Where each topic starts (HC30: its position) and its title, for the index's result.
+  std::vector<std::pair<uint32_t, std::string>> topic_starts_;
   int file_number_ = 1;
   int topics_in_file_ = 0;
   bool first_topic_of_file_ = true;
@@ -82,7 +94,8 @@ void TopicWriter::StartFile() {
     BeginRtfFile(hf_, project_, *rtf_, name);
     if (hf_.option(kToc) && first_file) {
       rtf_->Write("{\\b\\f0\\fs40 " + LoadText(kTextContents) +
-                  "}\\par {\\field\\fldedit {\\*\\fldinst TOC \\\\f}}\\page ");
+                  "}\\par {\\field\\fldedit {\\*\\fldinst TOC \\\\f}{\\fldrslt " + contents_ +
+                  "}}\\page ");
     }
   } else {
     rtf_ = OutputSink::Null();
@@ -126,6 +139,9 @@ void TopicWriter::TopicHeader(const TopicRecord& record) {
   }
 
   if (!header.text.empty()) WriteTitle(hf_, *rtf_, header.text, header.browse_back != -1);
+  if (hf_.option(kIndex))
+    topic_starts_.push_back({hf_.is_hc30 ? record.position : record.topic_offset,
+                             std::string(TextCursor(header.text).Next())});
   if (hf_.option(kBrowseSeq)) {
     if (auto name = hf_.topic_services().BrowseSequenceName(
             hf_, header.browse_back, record.browse_topic, header.browse_forward))
@@ -178,6 +194,59 @@ void TopicWriter::Write(const TopicRecord& record) {
   }
 }
 
+/// What the contents field shows before a word processor computes it: every topic title, by
+/// level, from a quiet walk over all topics before the pass.
+std::string ContentsResult(HelpFile& hf) {
+  std::string result;
+  hf.quiet = true;
+  {
+    TopicWalk walk(hf);
+    while (const TopicRecord* r = walk.Next()) {
+      if (r->kind != TopicRecord::Kind::kTopicHeader) continue;
+      const std::string_view title = TextCursor(r->header.text).Next();
+      if (title.empty()) continue;
+      result +=
+          r->header.browse_back != -1 ? "\\pard\\plain\\s26\\li200 " : "\\pard\\plain\\s25\\b ";
+      result += RtfEscaped(title, hf.code_page) + "\\par\n";
+    }
+  }
+  hf.quiet = false;
+  return result;
+}
+
+/// What the index field shows before a word processor computes it: each K keyword, in
+/// alphabetical order, with the titles of its topics.
+std::string TopicWriter::IndexResult() const {
+  if (!hf_.k_keywords) return {};
+  std::map<std::string, std::vector<std::string>> entries;  // by lower-case keyword
+  std::map<std::string, std::string> spelling;
+  const ByteReader file = hf_.reader();
+  for (const KeywordPair& k : hf_.k_keywords->pairs()) {
+    ByteReader at = file.sub(k.keyword_position, file.size());
+    const std::string keyword = at.cstring(kMaxKeywordLength);
+    if (keyword.empty()) continue;
+    std::string key = keyword;
+    for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    spelling.emplace(key, keyword);
+    // The topic whose start is the last at or before the keyword's offset (2 of slack).
+    auto it = std::upper_bound(topic_starts_.begin(), topic_starts_.end(), k.topic_offset + 2,
+                               [](uint32_t v, const auto& t) { return v < t.first; });
+    if (it == topic_starts_.begin()) continue;
+    std::vector<std::string>& titles = entries[key];
+    const std::string& title = std::prev(it)->second;
+    if (!title.empty() && std::find(titles.begin(), titles.end(), title) == titles.end())
+      titles.push_back(title);
+  }
+  std::string result;
+  for (const auto& [key, titles] : entries) {
+    result += "\\pard\\plain\\s15 " + RtfEscaped(spelling[key], hf_.code_page) + "\\tab ";
+    for (size_t i = 0; i < titles.size(); ++i)
+      result += (i ? "; " : "") + RtfEscaped(titles[i], hf_.code_page);
+    result += "\\par\n";
+  }
+  return result;
+}
+
 void TopicWriter::Finish(bool topic_seen) {
   // A help file without a single topic still gets one well-formed RTF file.
   if (!topic_seen && main_pass_) hf_.diagnostics().Warning(kWarnNoTopics);
@@ -185,7 +254,8 @@ void TopicWriter::Finish(bool topic_seen) {
   if (hf_.option(kIndex)) {
     rtf_->Write("\\page{\\b\\f0\\fs40\\s24 " + LoadText(kTextIndex) +
                 "}\\par\\par{\\field{\\*\\fldinst{\\f0\\cf1 INDEX \\\\h \"\\emdash A\\emdash \" "
-                "\\\\c \"2\" }}}");
+                "\\\\c \"2\" }}{\\fldrslt " +
+                IndexResult() + "}}");
   }
   EndRtfFile(hf_, *rtf_);
 }
@@ -198,6 +268,7 @@ void ConvertTopics(HelpFile& hf, std::string_view base_name, OutputSink& project
   if (main_pass) project.Write("\n[Files]\n");
 
   TopicWriter writer(hf, base_name, project, main_pass);
+  if (main_pass && hf.option(kForPrint) && hf.option(kToc)) writer.set_contents(ContentsResult(hf));
   bool topic_seen = false;
   {
     TopicWalk walk(hf);
