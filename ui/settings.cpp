@@ -78,6 +78,10 @@ uint32_t ReadCodePageSetting(const std::filesystem::path& ini) {
   return cp > 0 && IsKnownCodePage(uint32_t(cp)) ? uint32_t(cp) : 0;
 }
 
+bool WriteCodePageSetting(const std::filesystem::path& ini, uint32_t code_page) {
+  return WriteProfileStrings(ini, kSettingsSection, {{"Codepage", std::to_string(code_page)}});
+}
+
 std::string RegionalLanguage(const EnvironmentLookup& env) {
   // POSIX precedence: LC_ALL overrides LC_MESSAGES, which overrides LANG.
   const char* locale = NonEmpty(env, "LC_ALL");

@@ -82,6 +82,8 @@ std::string ReadLanguageSetting(const std::filesystem::path& ini);
 /// The "Codepage" value when it names a code page Quorvex knows; 0 (work it out from the help
 /// file) otherwise.
 uint32_t ReadCodePageSetting(const std::filesystem::path& ini);
+/// Stores "Codepage" (0: work it out), keeping every other line of the file.
+bool WriteCodePageSetting(const std::filesystem::path& ini, uint32_t code_page);
 
 /// The user's regional language: "DEU" when the POSIX locale (the first set of LC_ALL,
 /// LC_MESSAGES, LANG) starts with "de", else "ENG".

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 
 namespace quorvex {
 
@@ -26,7 +27,14 @@ inline constexpr int kTextNoHelpFiles = 411;  // %s: the folder
 inline constexpr int kTextBatchConverted = 412;  // %s: the file's folder
 inline constexpr int kTextBatchWarnings = 413;   // %s, %d warnings
 inline constexpr int kTextBatchFatal = 414;      // %s, %s: the fatal message
-inline constexpr int kTextBatchTotal = 415;  // %d files, %d converted, %d with warnings, %d failed
+inline constexpr int kTextBatchTotal = 415;
+// The wizard's code page choice: the label, "automatic", then the names of kCodePageChoices.
+inline constexpr int kTextCodePageLabel = 416;
+inline constexpr int kTextCodePageAutomatic = 417;
+inline constexpr int kTextCodePageName = 418;  // to 431
+inline constexpr std::array<uint32_t, 14> kCodePageChoices{
+    1252, 1250, 1251, 1253, 1254, 1255, 1256, 1257,
+    1258, 874,  932,  936,  949,  950};  // %d files, %d converted, %d with warnings, %d failed
 
 // The wizard. Panel n's title is kTextPanelTitle + n (n = 0 the file page, 1 welcome, ... 12).
 inline constexpr int kTextPanelTitle = 210;  // to 222; the welcome title's %s: the product

@@ -29,6 +29,7 @@ DesktopContext DesktopContextFromEnvironment(const EnvironmentLookup& env) {
                                            : std::filesystem::path(QDir::homePath().toStdString());
   context.wizard.open = OpenWithDesktopServices;
   context.wizard.manual = ManualPath(LanguageOffset());
+  context.wizard.code_page = ReadCodePageSetting(context.ini);
   return context;
 }
 
@@ -61,12 +62,13 @@ int RunWizardSession(ConversionOptions options, const DesktopContext& context) {
   if (wizard.exec() != QDialog::Accepted || wizard.selected_paths().empty()) return kExitNormal;
   const std::vector<std::string> paths = wizard.selected_paths();
   const ConversionOptions chosen = wizard.options();
+  const uint32_t code_page = wizard.code_page();
   wizard.hide();
-  return ConvertSelection(paths, chosen, context);
+  return ConvertSelection(paths, chosen, context, code_page);
 }
 
 int ConvertSelection(const std::vector<std::string>& paths, ConversionOptions options,
-                     const DesktopContext& context) {
+                     const DesktopContext& context, uint32_t code_page) {
   OutputDir output(context.output_folder);
   ProgressWindow window;
   window.on_view = [&] {
@@ -80,10 +82,13 @@ int ConvertSelection(const std::vector<std::string>& paths, ConversionOptions op
     StandardPhases phases;
     for (const std::string& path : paths) {
       window.BeginFile(path, paths.size() > 1);
-      ConvertHelpFile(ConversionJob{options | kProgressWindow, path}, session, phases);
+      ConvertHelpFile(ConversionJob{options | kProgressWindow, path, code_page}, session, phases);
     }
   };
-  run.succeeded = [&] { WriteSettings(context.ini, options); };
+  run.succeeded = [&] {
+    WriteSettings(context.ini, options);
+    if (code_page != ReadCodePageSetting(context.ini)) WriteCodePageSetting(context.ini, code_page);
+  };
   run.view_enabled = !(options & kSplitRtf);
   run.beep = ReadProfileInt(context.ini, kSettingsSection, "MessageBeep", 1) != 0;
   std::error_code ec;

@@ -39,9 +39,10 @@ void SetUpApplication(QApplication& app);
 int RunWizardSession(ConversionOptions options, const DesktopContext& context);
 
 /// Converts `paths` one after another under one progress window, in one conversion session;
-/// after the last one writes the settings and shows the finished state until OK.
+/// after the last one writes the settings (and the code page chosen, 0: as each file says) and
+/// shows the finished state until OK.
 int ConvertSelection(const std::vector<std::string>& paths, ConversionOptions options,
-                     const DesktopContext& context);
+                     const DesktopContext& context, uint32_t code_page = 0);
 
 /// The process's wizard: creates the application over `argc` and `argv`.
 int RunDesktopWizard(int& argc, char** argv, ConversionOptions options);

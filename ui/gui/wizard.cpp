@@ -1,5 +1,6 @@
 #include "ui/gui/wizard.h"
 
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -198,6 +199,10 @@ Wizard::Wizard(ConversionOptions options, WizardContext context, QWidget* parent
   ShowStep(kStepWelcome);
 }
 
+uint32_t Wizard::code_page() const {
+  return code_page_ ? code_page_->currentData().toUInt() : 0;
+}
+
 QFileDialog* Wizard::file_dialog() const {
   return files_;
 }
@@ -263,8 +268,20 @@ QWidget* Wizard::BuildFilePage() {
   convert_->setObjectName("1");
   convert_->setAutoDefault(false);
 
+  // Help files that do not say their code page, or say it wrongly, can be read in another.
+  code_page_ = new QComboBox(page);
+  code_page_->setObjectName("codePage");
+  code_page_->addItem(Tr(kTextCodePageAutomatic), 0u);
+  for (size_t i = 0; i < kCodePageChoices.size(); ++i)
+    code_page_->addItem(Tr(kTextCodePageName + int(i)), kCodePageChoices[i]);
+  code_page_->setCurrentIndex(std::max(0, code_page_->findData(context_.code_page)));
+  auto* code_page_label = new QLabel(Tr(kTextCodePageLabel), page);
+  code_page_label->setBuddy(code_page_);
+
   auto* row = new QHBoxLayout;
   row->addWidget(status_, 1);
+  row->addWidget(code_page_label);
+  row->addWidget(code_page_);
   row->addWidget(scan);
   row->addWidget(convert_);
   auto* layout = new QVBoxLayout(page);

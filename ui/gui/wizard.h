@@ -15,6 +15,7 @@
 #include "core/options.h"
 #include "ui/gui/gui_common.h"
 
+class QComboBox;
 class QFileDialog;
 class QLabel;
 class QLineEdit;
@@ -30,6 +31,7 @@ struct WizardContext {
   std::filesystem::path scan_root;           // where the help-file list searches
   DocumentOpener open;                       // a listed file, the manual
   QString manual;                            // the manual's path
+  uint32_t code_page = 0;                    // the stored choice; 0: as the help file says
 };
 
 class EmbeddedFileDialog;
@@ -44,6 +46,8 @@ class Wizard : public QDialog {
   ConversionOptions options() const { return options_; }
   /// The help files chosen, in order (after Convert, or Continue on the last step).
   const std::vector<std::string>& selected_paths() const { return selected_; }
+  /// The code page chosen on the file page; 0: as each help file says.
+  uint32_t code_page() const;
 
   QFileDialog* file_dialog() const;
   QLineEdit* file_name_edit() const { return file_name_; }
@@ -79,6 +83,7 @@ class Wizard : public QDialog {
   QLabel* status_ = nullptr;
   QLabel* note_ = nullptr;
   QPushButton* convert_ = nullptr;
+  QComboBox* code_page_ = nullptr;
   QPushButton* close_;
   QPushButton* back_;
   QPushButton* continue_;
