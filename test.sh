@@ -85,6 +85,17 @@ main_built=1
 run_tree "RelWithDebInfo" build "${MAIN_TREE_ARGS[@]}" || main_built=0
 
 if [ "$main_built" -eq 1 ]; then
+  # The benchmark on small generated files: a check that the generator, the floor program and
+  # the measurement still work (the figures themselves come from bench/run without --quick).
+  say ""
+  say "=== benchmark smoke test: bench/run --quick ==="
+  t0=$(date +%s)
+  if bench_line=$(bench/run --quick 2>&1 | tee /dev/stderr | tail -1) && [[ "$bench_line" == largest:* ]]; then
+    summary+=("$(printf '  %-40s %-40s %s' "bench/run --quick" "ok" "$(format_seconds $(($(date +%s) - t0)))")")
+  else
+    failed=1
+    summary+=("$(printf '  %-40s %-40s %s' "bench/run --quick" "failed" "$(format_seconds $(($(date +%s) - t0)))")")
+  fi
   export_sanitizer_options
   run_tree "ASan+UBSan $asan_build_type" build-asan \
     -DCMAKE_BUILD_TYPE="$asan_build_type" -DQUORVEX_WERROR=ON -DQUORVEX_SANITIZE=ON || true

@@ -38,9 +38,14 @@ class OutputSink {
     if (!text_) {
       buffer_.append(bytes);
     } else {
-      for (char c : bytes) {
-        if (c == '\n') buffer_ += '\r';
-        buffer_ += c;
+      for (size_t from = 0; from < bytes.size();) {
+        const size_t lf = bytes.find('\n', from);
+        if (lf == std::string_view::npos) {
+          buffer_.append(bytes.substr(from));
+          break;
+        }
+        buffer_.append(bytes.substr(from, lf - from)).append("\r\n");
+        from = lf + 1;
       }
     }
     if (buffer_.size() >= kFlushSize && (file_ || target_)) Flush();

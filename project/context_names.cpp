@@ -9,9 +9,9 @@ namespace quorvex {
 namespace {
 
 constexpr uint32_t kHashBase = 43;
-/// Attempts append 0 to this many characters. Since 43^6 exceeds 2^32, runs longer than 6
-/// characters always need a leading digit 0 and fail; the bound only keeps the search finite.
-constexpr int kMaxAppended = 14;
+/// Attempts append 0 to 14 characters. Since 43^6 exceeds 2^32, runs longer than 6 characters
+/// always need a leading digit 0 and fail: the search stops after 6, with the same answers.
+constexpr int kMaxAppended = 6;
 
 /// The character of each base-43 digit below 17; 0 where a digit has none. Digits of 17 and
 /// above are the lower-case letters (digit + 80).
@@ -32,6 +32,8 @@ std::optional<std::string> MadeUpName(std::string_view prefix, uint32_t hash) {
   if (name && ContextHash(*name) == hash) return name;
   return std::nullopt;
 }
+
+std::string MadeUpNameForHash(const HelpFile& hf, uint32_t hash);
 
 }  // namespace
 
@@ -59,6 +61,15 @@ std::optional<std::string> ExtendToHash(std::string_view prefix, uint32_t target
 
 std::string ContextNameForHash(const HelpFile& hf, uint32_t hash) {
   if (const std::string* known = hf.known_context_names.Find(hash)) return *known;
+  // A made-up name is the same every time: work it out once per hash.
+  auto [cached, fresh] = hf.made_up_context_names.try_emplace(hash);
+  if (fresh) cached->second = MadeUpNameForHash(hf, hash);
+  return cached->second;
+}
+
+namespace {
+
+std::string MadeUpNameForHash(const HelpFile& hf, uint32_t hash) {
   // With PageLinks the names are bookmark names of page references: the hexadecimal form.
   if (!hf.option(kPageLinks)) {
     for (std::string_view prefix : kNamedPrefixes)
@@ -69,5 +80,7 @@ std::string ContextNameForHash(const HelpFile& hf, uint32_t hash) {
   }
   return FormatText("0x%08lX", {hash});
 }
+
+}  // namespace
 
 }  // namespace quorvex

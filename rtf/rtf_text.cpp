@@ -41,7 +41,11 @@ void WriteRtfText(HelpFile& hf, OutputSink& out, std::string_view text) {
   size_t length = 0;
   for (size_t i = 0; i < text.size(); ++i) {
     const auto c = static_cast<uint8_t>(text[i]);
-    length += EscapeRtfChar(c, buffer + length, hf.code_page);
+    if (c >= 0x20 && c < 0x7F && c != '\\' && c != '{' && c != '}') {
+      buffer[length++] = static_cast<char>(c);  // most text needs no escape
+    } else {
+      length += EscapeRtfChar(c, buffer + length, hf.code_page);
+    }
     bool line_feed = count++ % kCharsPerLine == 0;
     if (double_byte && IsLeadByte(hf.code_page, c) && i + 1 < text.size()) {
       length += EscapeRtfChar(static_cast<uint8_t>(text[++i]), buffer + length, hf.code_page);
