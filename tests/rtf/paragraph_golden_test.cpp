@@ -1,4 +1,5 @@
-// Golden tests of whole conversions: paragraphs and tables as the topic walk writes them.
+// Golden tests of whole conversions: paragraphs, their commands and hotspots, and tables as the
+// topic walk writes them.
 //
 // Each help file here is an HC31 file (or HCRTF for the 42-byte font descriptors) with one topic
 // titled "P" (or "Tables"); the expected RTF is the recompilation frame, the "$" footnote and the
@@ -28,186 +29,170 @@ std::string Document(std::string_view title, std::string_view body, bool hcrtf =
 TEST(ParagraphGolden, TextEscaping) {
   // Braces, backslash, bytes 0x80 to 0xFF, tab and the other control characters, in topic
   // text and in footnotes.
-  const std::string text = "a{b}\\c\xE9\r\n\x80\tx\x1Fy";
   TopicRecords topics;
-  topics.Header({"A{1}", "M({x})"}).Paragraph(EndedParagraph(), {text, ""});
+  topics.Header({"A{1}", "M({x})"})
+      .Paragraph(EndedParagraph(), {"a{b}\\c\xE9\r\n\x80\tx\x1Fy", ""});
   const ConversionOutcome out = ConvertHelpBytes(GoldenHelpFile(topics), kRecompileOnePass);
-  const std::string rtf = Frame() +
-                          "{${\\footnote{$} A\n\\{1\\}}} \n"
-                          "{!{\\footnote{!} M(\\{x\\})}} \n"
-                          "\\pard\\s0\\ql a\\{b\\}\\\\c\\'e9(0x0d)(0x0a)\\'80\\tab x(0x1f)y\\par\n"
-                          "}";
-  EXPECT_TRUE(SameBytes(out.File("TEST.RTF"), Crlf(rtf)));
+  EXPECT_TRUE(
+      SameBytes(out.File("TEST.RTF"),
+                Crlf(Frame() + Footnote('$', "A\n\\{1\\}") + Footnote('!', "M(\\{x\\})") +
+                     Para("a\\{b\\}\\\\c\\'e9(0x0d)(0x0a)\\'80\\tab x(0x1f)y\\par\n") + "}")));
   EXPECT_TRUE(out.warnings.empty());
-  out.ExpectWellFormed();
 }
 
 TEST(ParagraphGolden, ParagraphProperties) {
   // Measures are multiplied by 10 with 11-byte font descriptors and by 1 with 42-byte ones;
   // tab positions always by 10. With BmpInRtf a negative line spacing loses its sign.
-  struct Case {
-    const char* name;
-    bool hcrtf;
-    ConversionOptions options;
-    std::string measures;
+  const std::tuple<bool, ConversionOptions, std::string> cases[] = {
+      {false, kRecompileOnePass, "\\sb600\\sa120\\sl-240\\li-360\\ri50\\fi-180"},
+      {true, kRecompileOnePass, "\\sb60\\sa12\\sl-24\\li-36\\ri5\\fi-18"},
+      {false, kRecompileOnePass | kBmpInRtf, "\\sb600\\sa120\\sl240\\li-360\\ri50\\fi-180"},
   };
-  const Case cases[] = {
-      {"11-byte descriptors", false, kRecompileOnePass,
-       "\\sb600\\sa120\\sl-240\\li-360\\ri50\\fi-180"},
-      {"42-byte descriptors", true, kRecompileOnePass, "\\sb60\\sa12\\sl-24\\li-36\\ri5\\fi-18"},
-      {"11-byte descriptors, BmpInRtf", false, kRecompileOnePass | kBmpInRtf,
-       "\\sb600\\sa120\\sl240\\li-360\\ri50\\fi-180"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
+  for (const auto& [hcrtf, options, measures] : cases) {
+    SCOPED_TRACE(measures);
     // Built twice: the scroll start is the position of the first scrolling record, known once
     // the records are placed.
     auto build = [](int32_t scroll_start) {
+      // Borders left, bottom, thick; tabs right-aligned, centred, left; keep, centred. Then
+      // borders box, top, bar, right, thin; right-aligned. Then both alignment bits.
+      ParagraphBuilder props, right;
+      props.SpaceBefore(60).SpaceAfter(12).LineSpacing(-24).LeftIndent(-36).RightIndent(5);
+      props.FirstIndent(-18).Border(0x80 | 0x08 | 0x20).Tab(360, 0x02).Tab(256, 0x04).Tab(100);
+      props.Bits(0x1000 | 0x0800).Command(0x82);
+      right.UnknownPair(3, -4).Border(0x01 | 0x02 | 0x04 | 0x10).Bits(0x0400).Command(0x82);
       TopicRecords topics;
-      topics
-          .Header({"P"}, TopicHeaderFields{.scroll_start = scroll_start})
-          // Next record at the scroll start: still in the non-scrolling region.
+      // The first paragraph's next record is at the scroll start: it is still non-scrolling.
+      topics.Header({"P"}, TopicHeaderFields{.scroll_start = scroll_start})
           .Paragraph(EndedParagraph(), {"fixed", ""})
-          .Paragraph(ParagraphBuilder()
-                         .SpaceBefore(60)
-                         .SpaceAfter(12)
-                         .LineSpacing(-24)
-                         .LeftIndent(-36)
-                         .RightIndent(5)
-                         .FirstIndent(-18)
-                         .Border(0x80 | 0x08 | 0x20)  // left, bottom, thick
-                         .Tab(360, 0x02)              // right-aligned
-                         .Tab(256, 0x04)              // centred
-                         .Tab(100)
-                         .Bits(0x1000 | 0x0800)  // keep, centred
-                         .Command(0x82),
-                     {"props", ""})
-          .Paragraph(ParagraphBuilder()
-                         .UnknownPair(3, -4)
-                         .Border(0x01 | 0x02 | 0x04 | 0x10)  // box, top, bar, right; thin
-                         .Bits(0x0400)                       // right-aligned
-                         .Command(0x82),
-                     {"right", ""})
+          .Paragraph(props, {"props", ""})
+          .Paragraph(right, {"right", ""})
           .Paragraph(ParagraphBuilder().Bits(0x0C00).Command(0x82), {"both", ""});
       return topics;
     };
     const int32_t scroll_start = static_cast<int32_t>(build(0).writer().Position(2));
     const ConversionOutcome out =
-        ConvertHelpBytes(GoldenHelpFile(build(scroll_start), c.hcrtf), c.options);
-    const std::string body =
-        "\\pard\\keepn\\s1\\ql fixed\\par\n"
-        "\\pard\\s0\\keep\\qc" +
-        c.measures +
-        "\\brdrl\\brdrb\\brdrth\\tqr\\tx3600\\tqc\\tx2560\\tx1000 props\\par\n"
-        "\\pard\\s0\\qr\\brdrr\\brdrbar\\brdrt\\box\\brdrs right\\par\n"
-        "\\pard\\s0\\qc both\\par\n";
-    EXPECT_TRUE(SameBytes(out.File("TEST.RTF"), Crlf(Document("P", body, c.hcrtf))));
-    out.ExpectWellFormed();
+        ConvertHelpBytes(GoldenHelpFile(build(scroll_start), hcrtf), options);
+    const std::string body = "\\pard\\keepn\\s1\\ql fixed\\par\n\\pard\\s0\\keep\\qc" + measures +
+                             "\\brdrl\\brdrb\\brdrth\\tqr\\tx3600\\tqc\\tx2560\\tx1000 props\\par\n"
+                             "\\pard\\s0\\qr\\brdrr\\brdrbar\\brdrt\\box\\brdrs right\\par\n"
+                             "\\pard\\s0\\qc both\\par\n";
+    EXPECT_TRUE(SameBytes(out.File("TEST.RTF"), Crlf(Document("P", body, hcrtf))));
   }
 }
 
+/// Converts one topic "P" whose only paragraph is `paragraph` with `texts` (one before each
+/// command, and the last one) and expects the paragraph `body` and the warnings `warnings`.
+void ExpectParagraph(const char* name, const ParagraphBuilder& paragraph,
+                     const std::vector<std::string>& texts, const std::string& body,
+                     const std::vector<int>& warnings = {},
+                     ConversionOptions options = kRecompileOnePass) {
+  SCOPED_TRACE(name);
+  TopicRecords topics;
+  topics.Header({"P"}).Paragraph(paragraph, texts);
+  const ConversionOutcome out = ConvertHelpBytes(GoldenHelpFile(topics), options);
+  EXPECT_TRUE(SameBytes(out.File("TEST.RTF"), Crlf(Document("P", Para(body)))));
+  EXPECT_EQ(out.WarningIds(), warnings);
+  out.ExpectWellFormed();
+}
+
 TEST(ParagraphGolden, Commands) {
-  struct Case {
-    const char* name;
-    ParagraphBuilder paragraph;
-    std::vector<std::string> texts;  // one before each command, and the last one
-    ConversionOptions options;
-    std::string body;
-    std::vector<int> warnings;
+  using B = ParagraphBuilder;
+  ExpectParagraph("font changes, a line break, a tab and a command without meaning",
+                  B().Font(1).Font(0).Command(0x81).Command(0x83).Command(0x84).Command(0x82),
+                  {"Plain ", "bold", " again", "next line", "tabbed", " on", ""},
+                  "Plain " + std::string(kOldStyleFont1) + " bold" + std::string(kOldStyleFont0) +
+                      "  again\\line\nnext line\\tab tabbed on\\par\n");
+  ExpectParagraph("a font number beyond the font table", B().Font(5).Command(0x82), {"x", "y", ""},
+                  "xy\\par\n", {kWarnIllegalFont});
+  // Braces and backslashes of a macro stay text in the hidden group.
+  ExpectParagraph(
+      "macro hotspots with Jumps",
+      B().Macro("E(\"c:\\x{1}\")").Command(0x89).Macro("Print()", true).Command(0x89).Command(0x82),
+      {"Click ", "here", " or ", "there", ".", ""},
+      "Click \\strike here\\strike0\\ul0{\\v !E(\"c:\\\\x\\{1\\}\")} or \\strike "
+      "there\\strike0\\ul0{\\v %!Print()}.\\par\n");
+  ExpectParagraph("a macro hotspot without Jumps", B().Macro("Exit()").Command(0x89).Command(0x82),
+                  {"Click ", "here", ".", ""}, "Click here\\strike0\\ul0{\\v !Exit()}.\\par\n", {},
+                  kPageBreak);
+  ExpectParagraph("a font change inside a hotspot keeps its underline",
+                  B().Macro("Exit()").Font(1).Command(0x89).Command(0x82),
+                  {"Click ", "he", "re", ".", ""},
+                  "Click \\strike he\\f1\\cf1\\fs24\\b\\i0 re\\strike0\\ul0{\\v !Exit()}.\\par\n");
+  // The first end closes the hotspot, the second has no start.
+  ExpectParagraph("a hotspot end without a start",
+                  B().Macro("M()").Command(0x89).Command(0x89).Command(0x82), {"", "z", "", "", ""},
+                  "\\strike z\\strike0\\ul0{\\v !M()}\\par\n", {kWarnHotspotEnd});
+  // Its hidden text is never written.
+  ExpectParagraph("a hotspot still open at the paragraph end", B().Macro("M()"), {"", "open"},
+                  "\\strike open");
+  ExpectParagraph("a macro hotspot of length 0", B().Raw({0xC8, 0x00, 0x00}).Command(0x82),
+                  {"a", "b", ""}, "ab\\par\n", {kWarnIllegalMacro});
+  // 0xE3 wants 4 bytes of hash: the target is invalid and opens no hotspot.
+  ExpectParagraph("a jump target cut short", B().Raw({0xE3, 0x89, 0x82}), {"", "Go", "", ""},
+                  "Go\\par\n", {kWarnIllegalHotspot, kWarnHotspotEnd});
+  ExpectParagraph("a button, a media object and embedded windows",
+                  B().EmbeddedObject(0x86, "!Print()")
+                      .EmbeddedObject(0x86, "*8,3,+movie.avi")
+                      .EmbeddedObject(0x86, "c")
+                      .EmbeddedObject(0x87, "ew.dll,W,x")
+                      .EmbeddedObject(0x88, "R.dll,W,")
+                      .Command(0x82),
+                  {"B: ", " media: ", " ", " window: ", " ", "", ""},
+                  "B: \\{button Print()\\} media: \\{mci  nomenu repeat play,movie.avi\\} \\{ewc "
+                  "c\\} window: \\{ewl ew.dll,W,x\\} \\{ewr R.dll,W,\\}\\par\n");
+  ExpectParagraph("media objects played externally, with a backslash in the name; two fields",
+                  B().EmbeddedObject(0x86, "*2,0,movie.avi")
+                      .EmbeddedObject(0x86, "*0,0,+c:\\dir\\clip.avi")
+                      .EmbeddedObject(0x86, "*1,2")
+                      .Command(0x82),
+                  {"", "", "", "", ""},
+                  "\\{mci  noplaybar external,movie.avi\\}\\{mci ,c:\\\\dir\\\\clip.avi\\}\\par\n");
+  ExpectParagraph("no commands: one text string, no paragraph end", B(), {"only"}, "only");
+}
+
+/// One hotspot around the text "Go" in topic "T": the paragraph holds `before`, "Go" and
+/// `hidden` as the hidden text.
+void ExpectHotspot(const char* name, ParagraphBuilder hotspot, ConversionOptions options,
+                   const std::string& before, const std::string& hidden,
+                   const std::vector<int>& warnings = {}) {
+  SCOPED_TRACE(name);
+  TopicRecords topics;
+  topics.Header({"T"}).Paragraph(hotspot.Command(0x89).Command(0x82), {"", "Go", "", ""});
+  const ConversionOutcome out = ConvertHelpBytes(GoldenHelpFile(topics), options);
+  const std::string rtf = out.File("TEST.RTF");
+  const std::string para = Crlf(Para(before + "Go\\strike0\\ul0{\\v " + hidden + "}\\par\n"));
+  EXPECT_NE(rtf.find(para), std::string::npos) << para << "\n" << rtf;
+  EXPECT_EQ(out.WarningIds(), warnings);
+  out.ExpectWellFormed();
+}
+
+TEST(ParagraphGolden, HotspotFormsWithAndWithoutJumpsAndPageLinks) {
+  // ContextHash("intro"); a made-up name spells it back.
+  constexpr uint32_t kIntro = 87923292;
+  const std::string page = "{\\v0  \xBBPage \\field{\\*\\fldinst PAGEREF B0x053D9A5C}}";
+  auto ext = [](uint8_t code, std::optional<uint8_t> window, std::optional<std::string> name,
+                std::optional<std::string> file) {
+    return std::move(ParagraphBuilder().JumpExtended(code, kIntro, window, name, file));
   };
-  const std::string font1 = std::string(kOldStyleFont1);
-  const std::string font0 = std::string(kOldStyleFont0);
-  const Case cases[] = {
-      {"font changes, a line break and a tab",
-       ParagraphBuilder().Font(1).Font(0).Command(0x81).Command(0x83).Command(0x82),
-       {"Plain ", "bold", " again", "next line", "tabbed", ""},
-       kRecompileOnePass,
-       "\\pard\\s0\\ql Plain " + font1 + " bold" + font0 +
-           "  again\\line\nnext line\\tab tabbed\\par\n",
-       {}},
-      {"a font number beyond the font table",
-       ParagraphBuilder().Font(5).Command(0x82),
-       {"x", "y", ""},
-       kRecompileOnePass,
-       "\\pard\\s0\\ql xy\\par\n",
-       {kWarnIllegalFont}},
-      {"macro hotspots with Jumps",
-       ParagraphBuilder()
-           .Macro("Exit()")
-           .Command(0x89)
-           .Macro("Print()", /*no_font=*/true)
-           .Command(0x89)
-           .Command(0x82),
-       {"Click ", "here", " or ", "there", ".", ""},
-       kRecompileOnePass,
-       "\\pard\\s0\\ql Click \\strike here\\strike0\\ul0{\\v !Exit()} or \\strike "
-       "there\\strike0\\ul0{\\v %!Print()}.\\par\n",
-       {}},
-      {"a macro hotspot without Jumps",
-       ParagraphBuilder().Macro("Exit()").Command(0x89).Command(0x82),
-       {"Click ", "here", ".", ""},
-       kPageBreak,
-       "\\pard\\s0\\ql Click here\\strike0\\ul0{\\v !Exit()}.\\par\n",
-       {}},
-      {"a font change inside a hotspot keeps its underline",
-       ParagraphBuilder().Macro("Exit()").Font(1).Command(0x89).Command(0x82),
-       {"Click ", "he", "re", ".", ""},
-       kRecompileOnePass,
-       "\\pard\\s0\\ql Click \\strike he\\f1\\cf1\\fs24\\b\\i0 re\\strike0\\ul0{\\v !Exit()}."
-       "\\par\n",
-       {}},
-      {"a hotspot end without a start",
-       ParagraphBuilder().Command(0x89).Command(0x82),
-       {"z", "", ""},
-       kRecompileOnePass,
-       "\\pard\\s0\\ql z\\par\n",
-       {kWarnHotspotEnd}},
-      {"a macro hotspot of length 0",
-       ParagraphBuilder().Raw({0xC8, 0x00, 0x00}).Command(0x82),
-       {"a", "b", ""},
-       kRecompileOnePass,
-       "\\pard\\s0\\ql ab\\par\n",
-       {kWarnIllegalMacro}},
-      {"a button, a media object and embedded windows",
-       ParagraphBuilder()
-           .EmbeddedObject(0x86, "!Print()")
-           .EmbeddedObject(0x86, "*8,3,+movie.avi")
-           .EmbeddedObject(0x87, "ew.dll,W,x")
-           .EmbeddedObject(0x88, "R.dll,W,")
-           .Command(0x82),
-       {"Button: ", " media: ", " window: ", " ", "", ""},
-       kRecompileOnePass,
-       "\\pard\\s0\\ql Button: \\{button Print()\\} media: \\{mci  nomenu repeat "
-       "play,movie.avi\\} window: \\{ewl ew.dll,W,x\\} \\{ewr R.dll,W,\\}\\par\n",
-       {}},
-      {"media objects played externally, with a backslash in the name",
-       ParagraphBuilder()
-           .EmbeddedObject(0x86, "*2,0,movie.avi")
-           .EmbeddedObject(0x86, "*0,0,+c:\\dir\\clip.avi")
-           .EmbeddedObject(0x86, "*1,2")  // two fields: nothing written
-           .Command(0x82),
-       {"", "", "", "", ""},
-       kRecompileOnePass,
-       "\\pard\\s0\\ql \\{mci  noplaybar external,movie.avi\\}\\{mci ,c:\\\\dir\\\\clip.avi\\}"
-       "\\par\n",
-       {}},
-      {"no commands: one text string, no paragraph end",
-       ParagraphBuilder(),
-       {"only"},
-       kRecompileOnePass,
-       "\\pard\\s0\\ql only",
-       {}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    TopicRecords topics;
-    topics.Header({"P"}).Paragraph(c.paragraph, c.texts);
-    const ConversionOutcome out = ConvertHelpBytes(GoldenHelpFile(topics), c.options);
-    ASSERT_FALSE(out.fatal) << *out.fatal;
-    EXPECT_TRUE(SameBytes(out.File("TEST.RTF"), Crlf(Document("P", c.body))));
-    EXPECT_EQ(out.WarningIds(), c.warnings);
-    out.ExpectWellFormed();
-  }
+  auto jump = [](uint8_t code) { return std::move(ParagraphBuilder().JumpShort(code, kIntro)); };
+  const ConversionOptions one = kRecompileOnePass, print = kForPrint;
+  const std::nullopt_t none = std::nullopt;
+  ExpectHotspot("jump", jump(0xE3), one, "\\strike ", "intro");
+  ExpectHotspot("popup", jump(0xE0), one, "\\ul ", "intro");
+  ExpectHotspot("jump keeping the font", jump(0xE7), one, "\\strike ", "%intro");
+  ExpectHotspot("popup to a window and a file", ext(0xEE, 0xFF, "proc", "other.hlp"), one, "\\ul ",
+                "%intro>main>proc@other.hlp");
+  ExpectHotspot("window name with braces", ext(0xEA, none, "a{b}", none), one, "\\ul ",
+                "intro>a\\{b\\}");
+  ExpectHotspot("window number not defined", ext(0xEB, 3, none, none), one, "\\strike ", "intro",
+                {kWarnIllegalWindow});
+  ExpectHotspot("printing, Jumps and PageLinks", jump(0xE1), print | kJumps | kPageLinks,
+                "\\strike ", "0x053D9A5C" + page);
+  ExpectHotspot("printing, PageLinks", jump(0xE1), print | kPageLinks, "", page);
+  ExpectHotspot("printing, PageLinks, extended", ext(0xEB, 0xFF, none, none), print | kPageLinks,
+                "", "");
+  ExpectHotspot("printing, Jumps", jump(0xE2), print | kJumps, "\\ul ", "intro");
+  ExpectHotspot("printing", jump(0xE3), print, "", "");
 }
 
 TEST(ParagraphGolden, TableRowsOfEachType) {
@@ -235,17 +220,12 @@ TEST(ParagraphGolden, TableRowsOfEachType) {
   // Type 3: x = 40, boundary 540.
   const std::string body =
       "\\par{\\pard\\trowd\\intbl\\trgaph200\\trleft100\\cellx2400\\cellx5600 "
-      "\\pard\\s0\\intbl\\ql A\\par\n"
-      "\\pard\\s0\\intbl\\ql B\\cell "
-      "\\pard\\s0\\intbl\\ql C\\cell\\row\\pard}\n"
-      "\\pard\\s0\\ql Between\\par\n"
+      "\\pard\\s0\\intbl\\ql A\\par\n\\pard\\s0\\intbl\\ql B\\cell "
+      "\\pard\\s0\\intbl\\ql C\\cell\\row\\pard}\n\\pard\\s0\\ql Between\\par\n"
       "{\\pard\\trowd\\intbl\\trqc\\trgaph100\\trleft50\\cellx1200\\cellx2800 "
-      "\\pard\\s0\\intbl\\ql D\\cell "
-      "\\pard\\s0\\intbl\\ql E\\cell\\row\\pard}\n"
-      "{\\pard\\trowd\\intbl\\trleft400\\cellx540 "
-      "\\pard\\s0\\intbl\\ql F\\cell\\row\\pard}\n"
-      "{\\pard\\trowd\\intbl}\n"
-      "\\pard\\s0\\ql End\\par\n";
+      "\\pard\\s0\\intbl\\ql D\\cell \\pard\\s0\\intbl\\ql E\\cell\\row\\pard}\n"
+      "{\\pard\\trowd\\intbl\\trleft400\\cellx540 \\pard\\s0\\intbl\\ql F\\cell\\row\\pard}\n"
+      "{\\pard\\trowd\\intbl}\n\\pard\\s0\\ql End\\par\n";
   EXPECT_TRUE(SameBytes(out.File("TEST.RTF"), Crlf(Document("Tables", body))));
   ASSERT_EQ(out.WarningIds(), std::vector<int>{kWarnTableFormat});
   EXPECT_EQ(out.warnings[0].text, "Table Format not Supported");

@@ -1,16 +1,20 @@
-// Golden tests of whole conversions: printing mode (page header, template, table of contents,
-// index) and RTF output split into numbered files.
+// Golden tests of whole conversions: a topic's identity (context, title, entry macro, K and A
+// keywords) in recompilation and printing mode, printing mode itself (page header, template,
+// table of contents, bookmarks, index) and RTF output split into numbered files.
 //
 // The texts here are long enough for the character writer's line feeds to fall anywhere, and
 // the template path depends on where the test program lies, so the expected texts pass every
 // counted text through Counted(), which puts the line feeds where the writer must: after the
-// character numbered 0, 64, 128, ... of the session.
+// character numbered 0, 64, 128, ... of the session. One counted piece per statement: the
+// operands of + are evaluated in no fixed order.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "core/strings.h"
+#include "tests/support/context_writer.h"
 #include "tests/support/golden_conversion.h"
 
 namespace quorvex {
@@ -29,21 +33,18 @@ std::string Counted(std::string_view text, uint64_t& count) {
   return out;
 }
 
-/// Where the frame says the word-processor template is: the test program's own folder.
-std::string TemplatePath() {
-  return (std::filesystem::canonical("/proc/self/exe").parent_path() / "QUORVEX.DOT").string();
-}
-
-/// The frame of a printing-mode RTF file named `name`, the template line included when
-/// `with_template` (PageLinks, Toc or Index).
+/// The frame of a printing-mode RTF file named `name`, the template line (the test program's
+/// own folder) included when `with_template` (PageLinks, Toc or Index).
 std::string PrintFrame(std::string_view name, bool with_template, uint64_t& count) {
   std::string f = Frame();
   if (with_template) {
-    const size_t stylesheet = f.size() - kStylesheet.size();
-    f.insert(stylesheet, "{\\*\\template " + Counted(TemplatePath(), count) + "}");
+    const std::filesystem::path exe = std::filesystem::canonical("/proc/self/exe");
+    const std::string path = (exe.parent_path() / "QUORVEX.DOT").string();
+    EXPECT_EQ(path.find_first_of("\\{}"), std::string::npos) << "a path the test cannot spell";
+    f.insert(f.size() - kStylesheet.size(), "{\\*\\template " + Counted(path, count) + "}");
   }
-  f += std::string(kPageHeaderStart) + std::string(name) + "\\fs15\\tab " +
-       Counted(kGoldenTitle, count) + std::string(kPageHeaderEnd);
+  f += std::string(kPageHeaderStart) + std::string(name) + "\\fs15\\tab ";
+  f += Counted(kGoldenTitle, count) + std::string(kPageHeaderEnd);
   return f;
 }
 
@@ -58,116 +59,129 @@ std::string TocEntry(std::string_view title, int level, uint64_t& count) {
   return "{\\pard\\plain\\f0\\v\\tc{" + Counted(title, count) + "}\\tcl" + std::to_string(level) +
          "}\n";
 }
-
+std::string IndexEntry(std::string_view keyword, uint64_t& count) {
+  return "{\\pard\\plain\\v\\xe {" + Counted(keyword, count) + "}}\n";
+}
 std::string Para(std::string_view text, uint64_t& count) {
   return "\\pard\\s0\\ql " + Counted(text, count) + "\\par\n";
 }
 
-TEST(PrintGolden, TableOfContentsIndexPageHeaderAndTemplate) {
-  const std::string path = TemplatePath();
-  ASSERT_EQ(path.find_first_of("\\{}"), std::string::npos) << "a path the test cannot spell";
+TEST(PrintGolden, TopicIdentityInBothModes) {
+  // ContextHash("intro") and ContextHash("third"), in hash order; a hash of 0 is never a
+  // topic's context. The topics cover TopicOffsets 0-6, 7-13 (no context) and 14-18; "gamma"
+  // points inside the second topic's record, the other keywords at the starts of records.
+  constexpr uint32_t kIntro = 87923292, kThird = 125032711;
   TopicRecords topics;
-  topics.Header({"Alpha", "M()"}, {.number = 0})
-      .Paragraph(EndedParagraph(), {"one", ""})
-      .Header({"Beta"}, {.browse_back = 0x48, .number = 1})
-      .Paragraph(EndedParagraph(), {"two", ""});
-  const ConversionOptions options = ApplyCanonicalOptions(kForPrint | kToc | kIndex);
-  ASSERT_EQ(options, kNoShg | kForPrint | kToc | kIndex);
-  const ConversionOutcome out = ConvertHelpBytes(GoldenHelpFile(topics), options);
-  ASSERT_FALSE(out.fatal) << *out.fatal;
+  topics.Header({"Intro", "M()"}, {.number = 0})
+      .Paragraph(EndedParagraph(), {"Hello", ""})
+      .Header({"Second"}, {.number = 1})
+      .Paragraph(EndedParagraph(), {"World", ""})
+      .Header({"Third"}, {.browse_back = 0, .number = 2})
+      .Paragraph(EndedParagraph(), {"End", ""});
+  const KeywordFiles k =
+      BuildKeywordFiles({{"alpha", {0}}, {"beta", {0}}, {"delta", {14}}, {"gamma", {11}}});
+  const KeywordFiles a = BuildKeywordFiles({{"ax", {0}}});
+  const std::vector<uint8_t> help =
+      AssembleHelpFile({{"|SYSTEM", GoldenSystem()},
+                        {"|FONT", OldStyleFontFile()},
+                        {"|TOPIC", topics.Build()},
+                        {"|CONTEXT", BuildContextFile({{0, 7}, {kIntro, 0}, {kThird, 14}})},
+                        {"|KWBTREE", k.btree},
+                        {"|KWDATA", k.data},
+                        {"|AWBTREE", a.btree},
+                        {"|AWDATA", a.data}});
+  const ConversionOutcome rec = ConvertHelpBytes(help, kRecompileOnePass);
+  const std::string rtf =
+      Frame() + Footnote('$', "I\nntro") + Footnote('!', "M()") + Footnote('#', "intro") +
+      Footnote('K', "alpha;beta") + Footnote('A', "ax") + testsupport::Para("Hello\\par\n") +
+      std::string(kPageSeparator) + Footnote('$', "Second") + Footnote('K', "gamma") +
+      testsupport::Para("World\\par\n") + std::string(kPageSeparator) + Footnote('$', "Third") +
+      Footnote('#', "third") + Footnote('K', "delta") + testsupport::Para("End\\par\n") + "}";
+  EXPECT_TRUE(SameBytes(rec.File("TEST.RTF"), Crlf(rtf)));
+  ASSERT_EQ(rec.WarningIds(), std::vector<int>{kWarnNoContextId});
+  EXPECT_EQ(rec.warnings[0].text, "Topic #1 does not have a Context Id");
 
-  // The project sections go to the null sink: the only file is the RTF. No footnotes: the
-  // titles become hidden TOC entries, the entry macro is not written, no warning 19.
-  EXPECT_EQ(out.FileNames(), std::vector<std::string>{"TEST.RTF"});
+  // Printing: bookmarks named in hexadecimal, TOC entries, one index entry per keyword, no A
+  // keywords, no entry macro, the project file into the null sink.
+  const ConversionOutcome print = ConvertHelpBytes(help, kForPrint | kToc | kIndex | kPageLinks);
+  EXPECT_EQ(print.FileNames(), std::vector<std::string>{"TEST.RTF"});
   uint64_t count = 0;
-  std::string rtf = PrintFrame("TEST.RTF", true, count);
-  rtf += kTocField;
-  // Each counted piece in its own statement: the count must advance in document order.
-  rtf += TocEntry("Alpha", 1, count);
-  rtf += Para("one", count);
-  rtf += "\\par\\pard\\par\n";
-  rtf += TocEntry("Beta", 2, count);
-  rtf += Para("two", count);
-  rtf += std::string(kIndexField) + "}";
-  EXPECT_TRUE(SameBytes(out.File("TEST.RTF"), Crlf(rtf)));
-  EXPECT_TRUE(out.warnings.empty());
-  out.ExpectWellFormed();
+  std::string expected = PrintFrame("TEST.RTF", true, count) + std::string(kTocField);
+  expected += TocEntry("Intro", 1, count);
+  expected += "{\\*\\bkmkstart B0x053D9A5C}{\\*\\bkmkend B0x053D9A5C}" + IndexEntry("alpha", count);
+  expected += IndexEntry("beta", count);
+  expected += Para("Hello", count) + std::string(kParSeparator);
+  expected += TocEntry("Second", 1, count);
+  expected += IndexEntry("gamma", count);
+  expected += Para("World", count) + std::string(kParSeparator);
+  expected += TocEntry("Third", 2, count);
+  expected += "{\\*\\bkmkstart B0x0773D907}{\\*\\bkmkend B0x0773D907}" + IndexEntry("delta", count);
+  expected += Para("End", count) + std::string(kIndexField) + "}";
+  EXPECT_TRUE(SameBytes(print.File("TEST.RTF"), Crlf(expected)));
+  EXPECT_TRUE(print.warnings.empty());
+  print.ExpectWellFormed();
 }
 
-TEST(PrintGolden, PrintingWithoutTocOrIndexHasNoTemplateNoFields) {
+TEST(PrintGolden, PrintingWithoutTocOrIndexHasNoTemplateNoTitles) {
   TopicRecords topics;
-  topics.Header({"Alpha"}).Paragraph(EndedParagraph(), {"one", ""});
-  const ConversionOutcome out =
-      ConvertHelpBytes(GoldenHelpFile(topics), ApplyCanonicalOptions(kForPrint | kPageBreak));
+  topics.Header({"Alpha", "M()"}).Paragraph(EndedParagraph(), {"one", ""});
+  const ConversionOptions options = ApplyCanonicalOptions(kForPrint | kPageBreak);
+  const ConversionOutcome out = ConvertHelpBytes(GoldenHelpFile(topics), options);
   uint64_t count = 0;
   std::string rtf = PrintFrame("TEST.RTF", false, count);
   rtf += Para("one", count) + "}";
   EXPECT_TRUE(SameBytes(out.File("TEST.RTF"), Crlf(rtf)));
-  EXPECT_EQ(out.FileNames(), std::vector<std::string>{"TEST.RTF"});
+  EXPECT_TRUE(out.warnings.empty());
 }
 
-/// 153 topics "Topic 1" to "Topic 153", each with an empty paragraph.
-TopicRecords ManyTopics() {
+TEST(PrintGolden, SplitRtfInBothModes) {
+  // 153 topics "Topic 1" to "Topic 153", each with an empty paragraph; the base name
+  // GOLDENSAMPLE is cut to 6 characters; the first file holds 152 topics, the second the last.
   TopicRecords topics;
   for (int n = 1; n <= 153; ++n) {
     topics.Header({"Topic " + std::to_string(n)}, {.number = n})
         .Paragraph(EndedParagraph(), {"", ""});
   }
-  return topics;
-}
-
-TEST(PrintGolden, SplitRtfPrinting) {
-  // The base name GOLDENSAMPLE is cut to 6 characters; the first file holds 152 topics, the
-  // second the last one. Both get the full frame and page header; only the first the TOC field.
-  const ConversionOptions options = ApplyCanonicalOptions(kForPrint | kToc | kSplitRtf);
-  const ConversionOutcome out =
-      ConvertHelpBytes(GoldenHelpFile(ManyTopics()), options, "GOLDENSAMPLE.HLP");
-  ASSERT_FALSE(out.fatal) << *out.fatal;
-  EXPECT_EQ(out.FileNames(), (std::vector<std::string>{"GOLDEN1.RTF", "GOLDEN2.RTF"}));
-
-  uint64_t count = 0;  // the count runs on from the first file into the second
+  const std::string empty = "\\pard\\s0\\ql \\par\n";
+  // Printing: both files get the full frame and page header; only the first the TOC field.
+  // The count runs on from the first file into the second.
+  const ConversionOutcome print =
+      ConvertHelpBytes(GoldenHelpFile(topics), ApplyCanonicalOptions(kForPrint | kToc | kSplitRtf),
+                       "GOLDENSAMPLE.HLP");
+  EXPECT_EQ(print.FileNames(), (std::vector<std::string>{"GOLDEN1.RTF", "GOLDEN2.RTF"}));
+  uint64_t count = 0;
   std::string first = PrintFrame("GOLDEN1.RTF", true, count) + std::string(kTocField);
   for (int n = 1; n <= 152; ++n) {
-    if (n > 1) first += "\\par\\pard\\par\n";
-    first += TocEntry("Topic " + std::to_string(n), 1, count) + "\\pard\\s0\\ql \\par\n";
+    if (n > 1) first += kParSeparator;
+    first += TocEntry("Topic " + std::to_string(n), 1, count) + empty;
   }
-  first += "}";
   std::string second = PrintFrame("GOLDEN2.RTF", true, count);
-  second += TocEntry("Topic 153", 1, count) + "\\pard\\s0\\ql \\par\n}";
-  EXPECT_TRUE(SameBytes(out.File("GOLDEN1.RTF"), Crlf(first)));
-  EXPECT_TRUE(SameBytes(out.File("GOLDEN2.RTF"), Crlf(second)));
-  EXPECT_TRUE(out.warnings.empty());
-  out.ExpectWellFormed();
-}
+  second += TocEntry("Topic 153", 1, count) + empty;
+  EXPECT_TRUE(SameBytes(print.File("GOLDEN1.RTF"), Crlf(first + "}")));
+  EXPECT_TRUE(SameBytes(print.File("GOLDEN2.RTF"), Crlf(second + "}")));
+  EXPECT_TRUE(print.warnings.empty());
+  print.ExpectWellFormed();
 
-TEST(PrintGolden, SplitRtfRecompilation) {
-  // Recompilation mode: the project file lists both files under [Files]; no page header.
-  const ConversionOptions options = ApplyCanonicalOptions(kSplitRtf);
-  ASSERT_TRUE(options & kBrowseSeq);
-  const ConversionOutcome out =
-      ConvertHelpBytes(GoldenHelpFile(ManyTopics()), options, "GOLDENSAMPLE.HLP");
-  ASSERT_FALSE(out.fatal) << *out.fatal;
-  EXPECT_EQ(out.FileNames(),
+  // Recompilation: the project file lists both files under [Files]; no page header. The
+  // pre-pass counts every title once before the main pass starts.
+  const ConversionOutcome rec = ConvertHelpBytes(
+      GoldenHelpFile(topics), ApplyCanonicalOptions(kSplitRtf), "GOLDENSAMPLE.HLP");
+  EXPECT_EQ(rec.FileNames(),
             (std::vector<std::string>{"GOLDEN1.RTF", "GOLDEN2.RTF", "GOLDENSAMPLE.HPJ"}));
-  EXPECT_TRUE(SameBytes(out.File("GOLDENSAMPLE.HPJ"), ProjectFile({"GOLDEN1.RTF", "GOLDEN2.RTF"})));
-
-  // The pre-pass counts every title once before the main pass starts.
-  uint64_t count = 0;
+  EXPECT_TRUE(SameBytes(rec.File("GOLDENSAMPLE.HPJ"), ProjectFile({"GOLDEN1.RTF", "GOLDEN2.RTF"})));
+  count = 0;
   for (int n = 1; n <= 153; ++n) Counted("Topic " + std::to_string(n), count);
-  const std::string frame = Frame();
   auto topic = [&](int n) {
-    return "{${\\footnote{$} " + Counted("Topic " + std::to_string(n), count) +
-           "}} \n\\pard\\s0\\ql \\par\n";
+    return "{${\\footnote{$} " + Counted("Topic " + std::to_string(n), count) + "}} \n" + empty;
   };
-  std::string first = frame;
-  for (int n = 1; n <= 152; ++n) first += (n > 1 ? "\\page\\pard\n" : "") + topic(n);
-  first += "}";
-  const std::string second = frame + topic(153) + "}";  // one counted piece: in order
-  EXPECT_TRUE(SameBytes(out.File("GOLDEN1.RTF"), Crlf(first)));
-  EXPECT_TRUE(SameBytes(out.File("GOLDEN2.RTF"), Crlf(second)));
+  first = Frame();
+  for (int n = 1; n <= 152; ++n) first += (n > 1 ? std::string(kPageSeparator) : "") + topic(n);
+  second = Frame() + topic(153);  // one counted piece: in order
+  EXPECT_TRUE(SameBytes(rec.File("GOLDEN1.RTF"), Crlf(first + "}")));
+  EXPECT_TRUE(SameBytes(rec.File("GOLDEN2.RTF"), Crlf(second + "}")));
   // Every topic but the last lacks a context string: 152 warnings in each pass.
-  EXPECT_EQ(out.WarningIds(), std::vector<int>(2 * 152, kWarnNoContextId));
-  out.ExpectWellFormed();
+  EXPECT_EQ(rec.WarningIds(), std::vector<int>(2 * 152, kWarnNoContextId));
+  rec.ExpectWellFormed();
 }
 
 }  // namespace
