@@ -15,7 +15,6 @@ using namespace testsupport;
 
 /// An environment made of the given variables only.
 using EnvMap = std::map<std::string, std::string>;
-
 inline EnvironmentLookup LookupIn(const EnvMap& vars) {
   return [&vars](const char* name) -> const char* {
     auto it = vars.find(name);
@@ -23,13 +22,11 @@ inline EnvironmentLookup LookupIn(const EnvMap& vars) {
   };
 }
 
-/// Runs the built program (QUORVEX_BINARY) with `args` in the folder `cwd`, with exactly the
-/// environment `env`.
+/// Runs the built program (QUORVEX_BINARY) with `args` in `cwd` with exactly the environment `env`.
 inline ProgramRun RunQuorvex(const std::vector<std::string>& args, const EnvMap& env,
                              const std::filesystem::path& cwd) {
-  std::vector<std::string> argv = {std::getenv("QUORVEX_BINARY")};
+  std::vector<std::string> argv = {std::getenv("QUORVEX_BINARY")}, environment;
   argv.insert(argv.end(), args.begin(), args.end());
-  std::vector<std::string> environment;
   for (const auto& [name, value] : env) environment.push_back(name + "=" + value);
   return RunProgram(argv, environment, cwd, 120);
 }

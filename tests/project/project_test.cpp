@@ -1,0 +1,269 @@
+// The project layer. Context names from hashes, the indexed look-ups of the context map and the
+// keyword tables against plain scans, and the loaders on whole and damaged B-trees; then, as
+// whole conversions byte for byte, the project file's sections from |SYSTEM, the icon, baggage
+// with hostile names, browse sequences and the localization reference file.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "core/container.h"
+#include "core/strings.h"
+#include "project/browse_sequences.h"
+#include "project/context_map.h"
+#include "project/context_names.h"
+#include "tests/support/byte_builder.h"
+#include "tests/support/context_writer.h"
+#include "tests/support/golden_conversion.h"
+#include "tests/support/help_writer.h"
+
+namespace quorvex {
+namespace {
+
+using namespace testsupport;
+
+TEST(ContextNames, HashesAndTheNamesMadeUpForThem) {
+  // Letters in any case; characters without a digit are skipped.
+  const std::pair<std::string, uint32_t> hashes[] = {
+      {"", 0}, {"abc", 32226}, {"a-B c", 32226}, {"0", 10}, {"IDH_100", 2143542237}};
+  for (const auto& [text, hash] : hashes) EXPECT_EQ(ContextHash(text), hash) << text;
+  // For a hash without a known name: the shortest name of the first prefix that hashes back,
+  // the prefixes none, "Ind", "con", "ID_", "IDH", "KEY", "ID", "cn", then a capital letter.
+  HelpFile hf;
+  for (const char* name : {"", "abc", "11", "Indc3._e5", "conu6c1c", "ID_9jwic2", "IDHeqpb9g",
+                           "KEYlsrcam", "IDjl_czn", "cn36oy5c", "Aim9421"})
+    EXPECT_EQ(ContextNameForHash(hf, ContextHash(name)), name);
+  // With PageLinks the hexadecimal form.
+  hf.options = kPageLinks;
+  EXPECT_EQ(ContextNameForHash(hf, 32226), "0x00007DE2");
+  // A name the file knows wins, the first one added for a hash, also with PageLinks.
+  hf.known_context_names.Add("IDH_100");
+  hf.known_context_names.Add("idh_100");
+  for (ConversionOptions options : {0u, kPageLinks}) {
+    hf.options = options;
+    EXPECT_EQ(ContextNameForHash(hf, 2143542237), "IDH_100");
+  }
+}
+
+TEST(ContextLookups, IndexedAnswersEqualTheLinearScans) {
+  // Few distinct offsets and hashes, so that maps hold duplicates, ties and hashes of 0, with
+  // offsets on both sides of the signed boundary.
+  const uint32_t offsets[] = {0, 1, 2, 3, 5, 8, 9, 40, 0x7FFFFFFF, 0x80000000, 0xFFFFFFFE};
+  std::mt19937 random(5);
+  auto pick = [&] { return uint32_t(offsets[random() % std::size(offsets)] + random() % 2); };
+  for (int round = 0; round < 300; ++round) {
+    std::vector<ContextPair> contexts(random() % 40);
+    std::vector<KeywordPair> keywords(random() % 40);
+    for (ContextPair& p : contexts) p = {uint32_t(random() % 6), pick()};
+    for (KeywordPair& p : keywords) p = {pick(), uint32_t(random())};
+    const ContextMap map(contexts);
+    const KeywordTable table(keywords);
+    for (int query = 0; query < 40; ++query) {
+      const int32_t low = int32_t(pick());
+      const uint32_t high = pick();
+      std::optional<size_t> first;
+      for (size_t i = 0; i < contexts.size() && !first; ++i)
+        if (contexts[i].hash != 0 && int32_t(contexts[i].topic_offset) >= low &&
+            contexts[i].topic_offset <= high)
+          first = i;
+      ASSERT_EQ(map.FirstInRange(low, high), first) << low << " " << high;
+      std::vector<size_t> entries;
+      for (size_t i = 0; i < keywords.size(); ++i)
+        if (int32_t(keywords[i].topic_offset) >= low &&
+            int32_t(keywords[i].topic_offset) <= int32_t(high))
+          entries.push_back(i);
+      ASSERT_EQ(table.EntriesInRange(low, int32_t(high)), entries) << low << " " << high;
+    }
+  }
+}
+
+/// A help file of |SYSTEM and the given files, opened.
+class Loaders : public ::testing::Test {
+ protected:
+  HelpFile& Open(std::vector<std::pair<std::string, std::vector<uint8_t>>> files) {
+    files.insert(files.begin(), {"|SYSTEM", GoldenSystem()});
+    diagnostics_.warnings.clear();
+    hf_ = OpenHelpFileFromBytes(AssembleHelpFile(files), "T.HLP", 0, session_);
+    return *hf_;
+  }
+  RecordingDiagnostics diagnostics_;
+  std::unique_ptr<OutputDir> dir_ = OutputDir::InMemory();
+  ConversionSession session_{diagnostics_, *dir_};
+  std::unique_ptr<HelpFile> hf_;
+};
+
+TEST_F(Loaders, ContextMapsWholeAndDamaged) {
+  ContextEntries entries;
+  for (uint32_t i = 0; i < 300; ++i) entries.push_back({i * 7919 + 1, i * 3});
+  auto put16 = [](std::vector<uint8_t>& d, size_t at, uint16_t v) {
+    d[at] = uint8_t(v), d[at + 1] = uint8_t(v >> 8);
+  };
+  // With pages of 64 bytes: 7 entries a leaf, several index levels. The header's entry count
+  // is at 34, the first leaf (page 0) at 38: its entry count at +2, its next link at +6.
+  const std::tuple<const char*, std::function<void(std::vector<uint8_t>&)>, size_t, int> cases[] = {
+      {"whole", [](auto&) {}, 300, 0},
+      {"more entries announced", [&](auto& d) { put16(d, 34, 301); }, 300, kWarnTreeShort},
+      {"a leaf announces 20", [&](auto& d) { put16(d, 38 + 2, 20); }, 300, kWarnLeafPageCut},
+      {"the chain loops", [&](auto& d) { put16(d, 38 + 6, 0); }, 7, kWarnTreeDamaged},
+      {"the header is cut", [](auto& d) { d.resize(20); }, 0, kWarnTreeHeaderCut},
+  };
+  for (const auto& [name, damage, pairs, warning] : cases) {
+    std::vector<uint8_t> context = BuildContextFile(entries, {.page_size = 64});
+    damage(context);
+    HelpFile& hf = Open({{"|CONTEXT", context}});
+    LoadContextMap(hf);
+    ASSERT_TRUE(hf.context_map) << name;
+    EXPECT_EQ(hf.context_map->pairs().size(), pairs) << name;
+    EXPECT_EQ(diagnostics_.warnings.size(), warning ? 1u : 0u) << name;
+    EXPECT_EQ(diagnostics_.warnings.empty() ? 0 : diagnostics_.warnings[0].id, warning) << name;
+  }
+}
+
+TEST_F(Loaders, KeywordTables) {
+  // What the tables give for a topic the golden conversions and the corpus test show.
+  // Two keywords a leaf: several leaves and an index page.
+  const KeywordFiles k = BuildKeywordFiles(
+      {{"alpha", {10, 30}}, {"beta", {10}}, {"gamma{", {11}}, {"delta", {13}}}, {.page_size = 32});
+  KeywordFiles a = BuildKeywordFiles({{"in", {5}}, {"out", {6, 7}}});
+  a.data.resize(8);  // "out" keeps one of its two topics
+  HelpFile& hf = Open(
+      {{"|0KWBTREE", k.btree}, {"|0KWDATA", k.data}, {"|AWBTREE", a.btree}, {"|AWDATA", a.data}});
+  LoadKeywordTables(hf);
+  ASSERT_TRUE(hf.k_keywords && hf.a_keywords);
+  EXPECT_EQ(hf.k_keywords->pairs().size(), 5u);
+  EXPECT_EQ(hf.a_keywords->pairs().size(), 2u);
+  ASSERT_EQ(diagnostics_.warnings.size(), 1u);
+  EXPECT_EQ(diagnostics_.warnings[0].text,
+            "|AWBTREE B-tree refers to 1 topic entries that lie outside |AWDATA; they are ignored");
+
+  // Without its data file a tree gives no table.
+  HelpFile& bare = Open({{"|KWBTREE", k.btree}});
+  LoadKeywordTables(bare);
+  EXPECT_FALSE(bare.k_keywords || bare.a_keywords);
+}
+
+/// A window definition: flags, 10 bytes of type, name (9), caption (51), left, top, width,
+/// height, maximize state, two colours with a byte between.
+SystemRecordSpec Window(uint16_t flags, std::string_view name, std::string_view caption,
+                        std::array<uint16_t, 5> place = {}) {
+  ByteBuilder b;
+  b.u16(flags).zeros(10).fixed_text(name, 9).fixed_text(caption, 51);
+  for (uint16_t v : place) b.u16(v);
+  b.u8(255).u8(255).u8(224).u8(0).u8(192).u8(192).u8(192);
+  return {6, b.take()};
+}
+
+std::string Str(const std::vector<uint8_t>& v) {
+  return std::string(v.begin(), v.end());
+}
+
+TEST(ProjectSections, EveryRecordTypeWindowsGroupsIconAndBaggage) {
+  const std::vector<uint8_t> icon = {0, 0, 1, 0, 1, 0, 16, 16};
+  TopicRecords topics(TopicFileOptions{.compressed = true});
+  topics.Header({"T"}).Paragraph(EndedParagraph(), {"x", ""});
+  const std::vector<SystemRecordSpec> records = {
+      TextRecord(1, kGoldenTitle),
+      TextRecord(2, "\xA9 "),
+      TextRecord(2, "(c) Me"),
+      {3, {0, 0, 0, 0}},  // the contents topic: no context map, no line
+      TextRecord(4, "Macro1()"),
+      Window(0x039E, "main", "Help", {10, 20, 0, 0, 1}),
+      Window(0x0000, "note", "ignored"),
+      TextRecord(4, "Macro2()"),
+      TextRecord(8, "Cite me"),
+      TextRecord(13, "GROUP1.GRP Overview of group"),
+      TextRecord(13, "NODOT"),
+      TextRecord(13, "G.AB"),
+      {5, icon},
+      {99, {1, 2}},
+      {1, {'C', 'u', 't'}}};
+  const std::vector<std::pair<std::string, std::vector<uint8_t>>> files_in = {
+      {"|SYSTEM", BuildSystemFile(21, 4, records)},
+      {"|FONT", OldStyleFontFile()},
+      {"|TOPIC", topics.Build()},
+      {"bag.ini", {'[', 'x', ']'}},
+      {"../../x", {1}},
+      {"/abs/y", {2}},
+      {"TEST.HPJ", {3}},
+      {"bmlogo.dat", {4}},
+      {"BMLOGO.DAT", {}}};
+  const ConversionOutcome out = ConvertHelpBytes(AssembleHelpFile(files_in), kRecompileOnePass);
+  EXPECT_EQ(out.File("TEST.HPJ"),
+            Crlf("[options]\nCompress=HIGH\nTitle=Golden Sample\nCopyRight=(c) Me\n"
+                 "\n[Config]\nMacro1()\n"
+                 "\n[Windows]\nmain=\"Help\",(10,20,,),1,(255,255,224),(192,192,192)\nnote=,,,,\n"
+                 "\n[Config]\nMacro2()\nCitation= Cite me\n"
+                 "\n[GROUPS]\nGroup=GROUP1, Overview of group\nGroup=NODOT\nGroup=G, \n"
+                 "ICON=ICON.ICO\nTitle=Cut\n"
+                 "\n[Bitmaps]\nbmlogo.dat.SHG\n"  // a "bm" file is a picture, not baggage
+                 "\n[Baggage]\nbag.ini\nx\ny\nbaggage_TEST.HPJ\nBMLOGO.DAT\n"
+                 "\n[Files]\nTEST.RTF\n"));
+  // Byte for byte, inside the output folder, nothing beside the help file.
+  std::map<std::string, std::string> files = out.files;
+  files.erase("TEST.HPJ"), files.erase("TEST.RTF");
+  EXPECT_EQ(files, (std::map<std::string, std::string>{{"BMLOGO.DAT", ""},
+                                                       {"ICON.ICO", Str(icon)},
+                                                       {"bag.ini", "[x]"},
+                                                       {"baggage_TEST.HPJ", "\x03"},
+                                                       {"bmlogo.dat.SHG", "\x04"},
+                                                       {"x", "\x01"},
+                                                       {"y", "\x02"}}));
+  EXPECT_EQ(out.WarningIds(), (std::vector<int>{kWarnInvalidShg, kWarnUnsafeName, kWarnUnsafeName,
+                                                kWarnBaggageRenamed}));
+  // Printing mode: no project file, no icon, no baggage (pictures, though).
+  const ConversionOutcome print =
+      ConvertHelpBytes(AssembleHelpFile(files_in), ApplyCanonicalOptions(kForPrint));
+  EXPECT_EQ(print.FileNames(), (std::vector<std::string>{"TEST.RTF", "bmlogo.dat.SHG"}));
+}
+
+TEST(BrowseSequences, ChainsMergesPositionsAndLoops) {
+  HelpFile hf;
+  auto name = [&](int32_t back, int32_t topic, int32_t forward) {
+    return BrowseSequenceName(hf, back, topic, forward).value_or("none");
+  };
+  // T1 -> T2 -> T3 met as T3, T1, T2: T2 links group 2 (T1) to group 1 (T3), which merges into
+  // group 2; the second pass counts the complete chain.
+  EXPECT_EQ(name(200, 300, -1), "grp0001:2");
+  EXPECT_EQ(name(-1, 100, 200), "grp0002:1");
+  EXPECT_EQ(name(100, 200, 300), "grp0002:2");
+  EXPECT_EQ(name(-1, 100, 200) + name(100, 200, 300) + name(200, 300, -1),
+            "grp0002:1grp0002:2grp0002:3");
+  EXPECT_TRUE(hf.browse_groups.groups[0].empty());
+  EXPECT_EQ(name(-1, 7, -1), "none");
+  // A chain that loops counts to the cap.
+  EXPECT_EQ(name(20, 10, 20), "grp0003:2");
+  EXPECT_EQ(name(10, 20, 10), "grp0003:32767");
+  EXPECT_EQ(name(20, 10, 20), "grp0003:32767");
+}
+
+TEST(BrowseSequences, PlusFootnotesAfterThePrePass) {
+  // Topic 1 starts at TopicOffset 0, topic 2 at 3 (after "x", NUL, NUL).
+  TopicRecords t;
+  t.Header({"A"}, {.browse_forward = 3}).Paragraph(EndedParagraph(), {"x", ""});
+  t.Header({"B"}, {.browse_back = 0}).Paragraph(EndedParagraph(), {"y", ""});
+  const ConversionOutcome out = ConvertHelpBytes(GoldenHelpFile(t), kRecompile);
+  // The pre-pass counted 22 characters: no line feed in the main pass.
+  EXPECT_EQ(out.File("TEST.RTF"),
+            Crlf(Frame() + Footnote('$', "A") + Footnote('+', "grp0001:1") + Para("x\\par\n") +
+                 std::string(kPageSeparator) + Footnote('$', "B") + Footnote('+', "grp0001:2") +
+                 Para("y\\par\n") + "}"));
+}
+
+TEST(Localization, ReferencesInTheRtfTextsBesideTheHelpFile) {
+  TopicRecords t;
+  t.Header({"Introduction"})
+      .Paragraph(ParagraphBuilder().Font(1).Command(0x82), {"Hello ", "{world}", ""});
+  t.Header({"Next"}).Paragraph(EndedParagraph(), {"More", ""});
+  const ConversionOutcome out =
+      ConvertHelpBytes(GoldenHelpFile(t), kRecompile | kLocalize, "HELP.HLP");
+  EXPECT_EQ(out.File("HELP.RTF"),
+            Crlf(Frame() + Footnote('$', "Ttl#00000") + Para("Txt#00001") +
+                 std::string(kOldStyleFont1) + " Txt#00002\\par\n" + std::string(kPageSeparator) +
+                 Footnote('$', "Ttl#00003") + Para("Txt#00004\\par\n") + "}"));
+  EXPECT_EQ(out.File("beside/HELP.TXT"),
+            Crlf("Ttl#00000=Introduction\nTxt#00001=Hello \nTxt#00002={world}\n\n"
+                 "------------------- New topic -------------------\n"
+                 "Ttl#00003=Next\nTxt#00004=More\n\n"));
+}
+
+}  // namespace
+}  // namespace quorvex
