@@ -1,13 +1,10 @@
-// Little-endian byte assembly for building test help files.
-//
-// Test inputs are written from the file formats with this builder, never by copying the
-// reader's structs, so that a misread format cannot pass its own test.
+// Little-endian byte assembly for the test help-file writers. They write the file formats field by
+// field, never by copying the reader's structs, so that a misread format cannot pass its own test.
 #pragma once
 
-#include <cstddef>
+#include <algorithm>
 #include <cstdint>
 #include <span>
-#include <stdexcept>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -20,41 +17,24 @@ class ByteBuilder {
   ByteBuilder() = default;
   explicit ByteBuilder(std::vector<uint8_t> start) : data_(std::move(start)) {}
 
-  ByteBuilder& u8(uint8_t v) {
-    data_.push_back(v);
-    return *this;
-  }
-  ByteBuilder& u16(uint16_t v) {
-    data_.push_back(static_cast<uint8_t>(v));
-    data_.push_back(static_cast<uint8_t>(v >> 8));
-    return *this;
-  }
-  ByteBuilder& u32(uint32_t v) {
-    for (int i = 0; i < 4; ++i) data_.push_back(static_cast<uint8_t>(v >> (8 * i)));
-    return *this;
-  }
-  ByteBuilder& i16(int16_t v) { return u16(static_cast<uint16_t>(v)); }
-  ByteBuilder& i32(int32_t v) { return u32(static_cast<uint32_t>(v)); }
+  ByteBuilder& u8(uint8_t v) { return bytes({&v, 1}); }
+  ByteBuilder& u16(uint16_t v) { return u8(uint8_t(v)).u8(uint8_t(v >> 8)); }
+  ByteBuilder& u32(uint32_t v) { return u16(uint16_t(v)).u16(uint16_t(v >> 16)); }
+  ByteBuilder& i16(int16_t v) { return u16(uint16_t(v)); }
+  ByteBuilder& i32(int32_t v) { return u32(uint32_t(v)); }
   ByteBuilder& bytes(std::span<const uint8_t> b) {
     data_.insert(data_.end(), b.begin(), b.end());
     return *this;
   }
-  /// The characters of `s` without a terminator.
+  /// The characters of `s` without a terminator; cstr adds a NUL.
   ByteBuilder& text(std::string_view s) {
-    for (char c : s) data_.push_back(static_cast<uint8_t>(c));
-    return *this;
+    return bytes({reinterpret_cast<const uint8_t*>(s.data()), s.size()});
   }
-  /// The characters of `s` and a NUL.
   ByteBuilder& cstr(std::string_view s) { return text(s).u8(0); }
-  ByteBuilder& zeros(size_t n) {
-    data_.insert(data_.end(), n, 0);
-    return *this;
-  }
+  ByteBuilder& zeros(size_t n) { return bytes(std::vector<uint8_t>(n)); }
   /// `s` padded with NULs (or cut) to exactly `width` bytes.
   ByteBuilder& fixed_text(std::string_view s, size_t width) {
-    for (size_t i = 0; i < width; ++i)
-      data_.push_back(i < s.size() ? static_cast<uint8_t>(s[i]) : 0);
-    return *this;
+    return text(s.substr(0, width)).zeros(width - std::min(width, s.size()));
   }
 
   size_t size() const { return data_.size(); }
@@ -65,21 +45,17 @@ class ByteBuilder {
   std::vector<uint8_t> data_;
 };
 
-/// Overwrites bytes of `data` at `pos` with a little-endian value (tests corrupt files with it).
+/// Overwrite or read a little-endian value in `data` at `pos` (tests corrupt files with them);
+/// std::out_of_range past the end.
 inline void PutU16(std::vector<uint8_t>& data, size_t pos, uint16_t v) {
-  if (pos + 2 > data.size()) throw std::out_of_range("PutU16 past the end");
-  data[pos] = static_cast<uint8_t>(v);
-  data[pos + 1] = static_cast<uint8_t>(v >> 8);
+  for (size_t i = 0; i < 2; ++i) data.at(pos + i) = uint8_t(v >> (8 * i));
 }
 inline void PutU32(std::vector<uint8_t>& data, size_t pos, uint32_t v) {
-  if (pos + 4 > data.size()) throw std::out_of_range("PutU32 past the end");
-  for (int i = 0; i < 4; ++i) data[pos + i] = static_cast<uint8_t>(v >> (8 * i));
+  for (size_t i = 0; i < 4; ++i) data.at(pos + i) = uint8_t(v >> (8 * i));
 }
 inline uint32_t GetU32(const std::vector<uint8_t>& data, size_t pos) {
-  if (pos + 4 > data.size()) throw std::out_of_range("GetU32 past the end");
-  uint32_t v = 0;
-  for (int i = 3; i >= 0; --i) v = (v << 8) | data[pos + i];
-  return v;
+  return data.at(pos) | data.at(pos + 1) << 8 | data.at(pos + 2) << 16 |
+         uint32_t(data.at(pos + 3)) << 24;
 }
 
 }  // namespace quorvex::testsupport

@@ -17,6 +17,7 @@
 #include "core/diagnostics.h"
 #include "core/driver.h"
 #include "core/options.h"
+#include "tests/support/help_writer.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/topic_writer.h"
 
@@ -24,27 +25,38 @@ namespace quorvex::testsupport {
 
 /// What one conversion left behind.
 struct ConversionOutcome {
-  /// Every file of the output folder after the conversion, by name, as bytes; files written
-  /// beside the help file as "beside/NAME".
+  /// Every file of the output folder by name, and the files written beside the help file as
+  /// "beside/NAME".
   std::map<std::string, std::string> files;
   std::vector<RecordingDiagnostics::WarningRecord> warnings;
-  /// The message of the fatal error that ended the conversion, if one did.
-  std::optional<std::string> fatal;
+  std::optional<std::string> fatal;  // the message of the fatal error that ended it
 
-  /// The bytes of output file `name`; a test failure (and "") when there is no such file.
-  std::string File(const std::string& name) const;
-  std::vector<int> WarningIds() const;
-  std::vector<std::string> FileNames() const;  // sorted
-  /// A test failure for each RTF file of the output that CheckRtf rejects.
+  /// The bytes of output file `name`; a test failure (and "") when there is none.
+  std::string File(const std::string& name) const {
+    if (auto it = files.find(name); it != files.end()) return it->second;
+    ADD_FAILURE() << "the conversion wrote no file " << name;
+    return "";
+  }
+  std::vector<int> WarningIds() const {
+    std::vector<int> ids;
+    for (const auto& w : warnings) ids.push_back(w.id);
+    return ids;
+  }
+  std::vector<std::string> FileNames() const {  // sorted
+    std::vector<std::string> names;
+    for (const auto& [name, bytes] : files) names.push_back(name);
+    return names;
+  }
+  /// A test failure for each RTF file that CheckRtf rejects.
   void ExpectWellFormed() const;
 };
 
 /// Converts `help` (stored as `file_name`) in a new session (the RTF character count starts at
-/// 0) into a new output folder; a fatal error is recorded in the outcome.
+/// 0) into a new output folder.
 ConversionOutcome ConvertHelpBytes(const std::vector<uint8_t>& help, ConversionOptions options,
                                    const std::string& file_name = "TEST.HLP");
 
-// |SYSTEM minor versions, the flag that marks LZ77 topic blocks, and the title of the test files.
+// |SYSTEM minor versions, the flag of LZ77 topic blocks, and the title of the test files.
 inline constexpr uint16_t kMinorHc30 = 15;
 inline constexpr uint16_t kMinorHc31 = 21;
 inline constexpr uint16_t kMinorMediaViewer = 27;
@@ -52,70 +64,91 @@ inline constexpr uint16_t kMinorHcrtf = 33;
 inline constexpr uint16_t kFlagsLz77 = 4;
 inline constexpr const char* kGoldenTitle = "Golden Sample";
 
-// Option sets. The canonical recompilation set is BrowseSeq, PageBreak and Jumps; without
-// BrowseSeq there is no pre-pass, so the main pass starts the character count at 0.
+// The canonical recompilation options; without BrowseSeq there is no pre-pass, so the main pass
+// starts the character count at 0.
 inline constexpr ConversionOptions kRecompile = kBrowseSeq | kPageBreak | kJumps;
 inline constexpr ConversionOptions kRecompileOnePass = kPageBreak | kJumps;
 
 /// `text` with CR LF for every LF, as text-mode output files hold it.
-std::string Crlf(std::string_view text);
-
-/// Success when `actual` equals `expected`; otherwise names the first differing byte and shows
-/// both texts around it (long RTF texts are hard to compare by eye).
+inline std::string Crlf(std::string_view text) {
+  std::string out;
+  for (char c : text) out += c == '\n' ? "\r\n" : std::string(1, c);
+  return out;
+}
+/// Success when the texts are equal; else the first differing offset and the texts around it.
 ::testing::AssertionResult SameBytes(std::string_view actual, std::string_view expected);
 
-/// A help file of the given internal files (name, data), in the order given.
-std::vector<uint8_t> AssembleHelpFile(
-    const std::vector<std::pair<std::string, std::vector<uint8_t>>>& files);
+/// A help file of the internal files (name, data) in the order given.
+inline std::vector<uint8_t> AssembleHelpFile(
+    const std::vector<std::pair<std::string, std::vector<uint8_t>>>& files) {
+  HelpFileWriter writer;
+  for (const auto& [name, data] : files) writer.AddFile(name, data);
+  return writer.Build();
+}
+/// |SYSTEM of `minor` (not HC30) with `flags` and the title record kGoldenTitle.
+inline std::vector<uint8_t> GoldenSystem(uint16_t minor = kMinorHc31, uint16_t flags = 0) {
+  return BuildSystemFile(minor, flags, {TextRecord(1, kGoldenTitle)});
+}
 
-/// |FONT with two 11-byte descriptors and 20-byte face names: font 0 Arial (swiss) 10 pt black,
-/// font 1 Times New Roman (roman) 12 pt bold red.
+/// |FONT with 11-byte descriptors and 20-byte face names: font 0 Arial (swiss) 10 pt black,
+/// font 1 Times New Roman (roman) 12 pt bold red; the font and colour tables it gives (up to the
+/// colour table's closing brace) and its font styles.
 std::vector<uint8_t> OldStyleFontFile();
-/// The font and colour tables it gives, up to the colour table's closing brace.
 inline constexpr std::string_view kOldStyleFontTables =
     "{\\fonttbl{\\f0\n\\fswiss Arial\\f1\n\\froman Times New Roman}}\n"
     "{\\colortbl\n\\red0\\green0\\blue0;\n\\red255\\green0\\blue0;\n";
-/// Its font style entries.
 inline constexpr std::string_view kOldStyleFont0 = "\\f0\\cf0\\fs20\\b0\\i0\\ul0";
 inline constexpr std::string_view kOldStyleFont1 = "\\f1\\cf1\\fs24\\b\\i0\\ul0";
-
-/// |FONT with two 42-byte descriptors and 32-byte face names: font 0 Arial (pitch and family
-/// 0x20, swiss) height -10 weight 400, font 1 Courier New (0x30, modern) height -12 weight 700
-/// italic, dark blue.
+/// |FONT with 42-byte descriptors and 32-byte face names: font 0 Arial (pitch and family 0x20,
+/// swiss) height -10 weight 400, font 1 Courier New (0x30, modern) height -12 weight 700 italic
+/// dark blue.
 std::vector<uint8_t> NewStyleFontFile();
 inline constexpr std::string_view kNewStyleFontTables =
     "{\\fonttbl{\\f0\n\\fswiss Arial\\f1\n\\fmodern Courier New}}\n"
     "{\\colortbl\n\\red0\\green0\\blue0;\n\\red0\\green0\\blue128;\n";
 
-/// |SYSTEM of `minor` (not HC30) with `flags` and the title record kGoldenTitle.
-std::vector<uint8_t> GoldenSystem(uint16_t minor = kMinorHc31, uint16_t flags = 0);
-
-/// The fields of a topic header's FormatPart that the tests vary.
+/// The fields of a topic header that the tests vary.
 struct TopicHeaderFields {
   int32_t first_field = 0x100;  // HC30: 8 or less marks the last topic
   int32_t browse_back = -1;
   int32_t browse_forward = -1;
-  int32_t number = 0;        // not in the 12-byte HC30 header
+  int32_t number = 0;        // not in the HC30 header
   int32_t scroll_start = 0;  // not in the HC30 header; 0: no record is non-scrolling
 };
 
-/// The records of one |TOPIC, added in stream order, with their text stored as it is expanded
-/// (no phrase codes) unless a record is added with Record().
+/// The records of one |TOPIC in stream order, their text stored as it is expanded (no phrase
+/// codes) unless given to Record().
 class TopicRecords {
  public:
   explicit TopicRecords(TopicFileOptions options = {}) : writer_(options), hc30_(options.hc30) {}
 
-  /// A topic header (type 2) whose expanded text is `strings`, each ended by a NUL: the title,
-  /// then the entry macros. No strings: no TextPart. HC30 headers are 12 bytes.
-  TopicRecords& Header(const std::vector<std::string>& strings, TopicHeaderFields fields = {});
-  /// A paragraph record (type 32, type 1 in HC30 files) with the text strings `texts`.
-  TopicRecords& Paragraph(const ParagraphBuilder& paragraph, const std::vector<std::string>& texts);
-  /// A table record (type 35).
+  /// A topic header (type 2): first field, browse back and forward i32, then (not HC30) topic
+  /// number, non-scroll position -1, scroll start, next topic -1; its text the strings (title,
+  /// then entry macros), each ended by a NUL.
+  TopicRecords& Header(const std::vector<std::string>& strings, TopicHeaderFields fields = {}) {
+    ByteBuilder b;
+    b.i32(fields.first_field).i32(fields.browse_back).i32(fields.browse_forward);
+    if (!hc30_) b.i32(fields.number).i32(-1).i32(fields.scroll_start).i32(-1);
+    return Record({.type = 2, .format_part = b.take(), .text_part = TextStrings(strings)});
+  }
+  /// A paragraph record (type 0x20, 1 in HC30 files).
+  TopicRecords& Paragraph(const ParagraphBuilder& paragraph,
+                          const std::vector<std::string>& texts) {
+    const uint8_t type = hc30_ ? 1 : 0x20;
+    return Record({type, ParagraphFormatPart(paragraph.Build(), type), TextStrings(texts)});
+  }
+  /// A table record (type 0x23): compressed long and ushort, the layout, the cells, i16 -1.
   TopicRecords& Table(const std::vector<uint8_t>& layout,
                       const std::vector<std::vector<uint8_t>>& cells,
-                      const std::vector<std::string>& texts);
-  /// Any record as given.
-  TopicRecords& Record(TopicRecordSpec spec);
+                      const std::vector<std::string>& texts) {
+    ByteBuilder b(ParagraphFormatPart(layout));
+    for (const auto& c : cells) b.bytes(c);
+    return Record({.type = 0x23, .format_part = b.i16(-1).take(), .text_part = TextStrings(texts)});
+  }
+  TopicRecords& Record(TopicRecordSpec spec) {
+    writer_.Add(std::move(spec));
+    return *this;
+  }
 
   TopicFileWriter& writer() { return writer_; }
   std::vector<uint8_t> Build() const { return writer_.Build(); }
@@ -125,13 +158,18 @@ class TopicRecords {
   bool hc30_;
 };
 
-/// An HC31 help file of GoldenSystem, |FONT and `topics` (HCRTF with the 42-byte font
-/// descriptors when `hcrtf`).
-std::vector<uint8_t> GoldenHelpFile(const TopicRecords& topics, bool hcrtf = false);
-
+/// An HC31 help file of GoldenSystem, |FONT and `topics` (HCRTF with NewStyleFontFile when
+/// `hcrtf`).
+inline std::vector<uint8_t> GoldenHelpFile(const TopicRecords& topics, bool hcrtf = false) {
+  return AssembleHelpFile({{"|SYSTEM", GoldenSystem(hcrtf ? kMinorHcrtf : kMinorHc31)},
+                           {"|FONT", hcrtf ? NewStyleFontFile() : OldStyleFontFile()},
+                           {"|TOPIC", topics.Build()}});
+}
 /// A paragraph ended by 0x82 0xFF: its text strings are the paragraph's text and the empty
 /// string after the 0xFF.
-ParagraphBuilder EndedParagraph();
+inline ParagraphBuilder EndedParagraph() {
+  return std::move(ParagraphBuilder().Command(0x82));
+}
 
 // The start of every RTF file, before the font table.
 inline constexpr std::string_view kRtfPrologue = "{\\rtf1\\ansi\\deff0\\deflang1031 ";
@@ -158,18 +196,29 @@ inline constexpr std::string_view kPageHeaderEnd =
     "\\fs20\\tab Page {\\field{\\*\\fldinst page }} of {\\field{\\*\\fldinst numpages }} \\par}\n";
 
 /// The frame of a recompilation-mode RTF file: prologue, font and colour tables, paper size,
-/// stylesheet. No page header, no template.
-std::string Frame(std::string_view font_tables = kOldStyleFontTables);
-/// A footnote as the help compiler reads it: "{" mark "{\footnote{" mark "} " text "}} " LF.
-std::string Footnote(char mark, std::string_view text);
-/// A scrolling paragraph without properties: "\pard\s0\ql " and its body.
-std::string Para(std::string_view body);
+/// stylesheet; no page header, no template.
+inline std::string Frame(std::string_view font_tables = kOldStyleFontTables) {
+  return std::string(kRtfPrologue) + std::string(font_tables) + std::string(kPaperSize) +
+         std::string(kStylesheet);
+}
+/// A footnote as the help compiler reads it.
+inline std::string Footnote(char mark, std::string_view text) {
+  return std::string("{") + mark + "{\\footnote{" + mark + "} " + std::string(text) + "}} \n";
+}
+/// A scrolling paragraph without properties.
+inline std::string Para(std::string_view body) {
+  return "\\pard\\s0\\ql " + std::string(body);
+}
 // Topic separators.
 inline constexpr std::string_view kPageSeparator = "\\page\\pard\n";
 inline constexpr std::string_view kParSeparator = "\\par\\pard\\par\n";
 /// The project file of a recompilation run that wrote `rtf_files`, of a help file whose |SYSTEM
 /// gives the "[options]" lines `options` and that has no other sections.
-std::string ProjectFile(const std::vector<std::string>& rtf_files,
-                        std::string_view options = "Compress=FALSE\nTitle=Golden Sample\n");
+inline std::string ProjectFile(const std::vector<std::string>& rtf_files,
+                               std::string_view options = "Compress=FALSE\nTitle=Golden Sample\n") {
+  std::string p = "[options]\n" + std::string(options) + "\n[Bitmaps]\n\n[Baggage]\n\n[Files]\n";
+  for (const std::string& f : rtf_files) p += f + "\n";
+  return Crlf(p);
+}
 
 }  // namespace quorvex::testsupport

@@ -1,257 +1,172 @@
 #include "tests/support/help_writer.h"
 
-#include <algorithm>
-
-#include "tests/support/byte_builder.h"
-
 namespace quorvex::testsupport {
 
 namespace {
 
-// A page before physical numbering: leaves first (chain order), then index pages bottom-up.
-struct LogicalPage {
-  bool leaf = true;
-  int level = 0;
-  size_t first = 0;                                 // leaves: first entry; index pages: first child
-  size_t count = 0;                                 // leaves: entries; index pages: children
-  std::vector<size_t> children;                     // index pages: logical page numbers
-  const std::vector<uint8_t>* first_key = nullptr;  // key of the first entry below the page
-};
+using Bytes = std::vector<uint8_t>;
+using Entries = std::vector<std::pair<Bytes, Bytes>>;  // key, value
+
+// Items 0..n-1 filled greedily into pages of `room` bytes, item i taking size(i); the first
+// child of an index page takes none (it stands in the page header).
+std::vector<std::vector<size_t>> Fill(size_t n, size_t room, bool index, auto size) {
+  std::vector<std::vector<size_t>> pages(1);  // an empty tree has one empty leaf
+  size_t used = 0;
+  for (size_t i = 0; i < n; ++i) {
+    if (size(i) > room) throw std::invalid_argument("B-tree entry larger than a page");
+    if (!pages.back().empty() && used + size(i) > room) pages.emplace_back(), used = 0;
+    used += index && pages.back().empty() ? 0 : size(i);
+    pages.back().push_back(i);
+  }
+  return pages;
+}
+
+// The entries stay in the order given.
+std::pair<Bytes, BTreeLayout> BuildBTree(const Entries& entries, const BTreeOptions& options) {
+  // Logical pages: the leaves in chain order, then the index levels bottom-up. A leaf holds
+  // entry numbers, an index page logical child pages; `key` is the first key below the page.
+  struct Page {
+    std::vector<size_t> items;
+    const Bytes* key;
+  };
+  static const Bytes kNoKey;
+  const size_t page_size = options.page_size;
+  std::vector<Page> pages;
+  auto entry_size = [&](size_t i) { return entries[i].first.size() + entries[i].second.size(); };
+  for (auto& items : Fill(entries.size(), page_size - 8, false, entry_size))
+    pages.push_back({items, items.empty() ? &kNoKey : &entries[items[0]].first});
+  const size_t leaves = pages.size();
+  uint16_t levels = 1;
+  for (size_t from = 0; pages.size() - from > 1; ++levels) {
+    const size_t below = from, n = pages.size() - from;
+    from = pages.size();
+    auto key_size = [&](size_t i) { return pages[below + i].key->size() + 2; };
+    for (auto& items : Fill(n, page_size - 6, true, key_size)) {
+      for (size_t& child : items) child += below;
+      pages.push_back({items, pages[items[0]].key});
+    }
+  }
+  const size_t total = pages.size();
+  auto physical = [&](size_t i) { return int16_t(options.reverse_pages ? total - 1 - i : i); };
+
+  const BTreeLayout layout{options.page_size, physical(total - 1), levels, physical(0)};
+  ByteBuilder b;
+  b.u16(0x293B).u16(0x0402).u16(options.page_size).fixed_text("z4", 16).u16(0);
+  b.u16(uint16_t(total - 1)).i16(layout.root_page).i16(-1).u16(uint16_t(total)).u16(levels);
+  b.i32(int32_t(entries.size()));
+  std::vector<Bytes> images(total);
+  for (size_t i = 0; i < total; ++i) {
+    const std::vector<size_t>& items = pages[i].items;
+    const bool leaf = i < leaves;
+    ByteBuilder body;
+    for (size_t k = 0; k < items.size(); ++k) {
+      if (leaf) body.bytes(entries[items[k]].first).bytes(entries[items[k]].second);
+      if (!leaf && k > 0) body.bytes(*pages[items[k]].key).i16(physical(items[k]));
+    }
+    ByteBuilder page;
+    page.u16(uint16_t(page_size - (leaf ? 8 : 6) - body.size()));
+    page.i16(int16_t(leaf ? items.size() : items.size() - 1));
+    if (leaf) page.i16(i == 0 ? -1 : physical(i - 1)).i16(i + 1 == leaves ? -1 : physical(i + 1));
+    if (!leaf) page.i16(physical(items[0]));
+    images[size_t(physical(i))] = page.bytes(body.data()).take();
+    images[size_t(physical(i))].resize(page_size);
+  }
+  for (const Bytes& image : images) b.bytes(image);
+  return {b.take(), layout};
+}
 
 }  // namespace
 
-BuiltBTree BuildBTree(const std::vector<BTreeEntry>& entries, const BTreeOptions& options) {
-  const size_t page_size = options.page_size;
-  if (page_size < kWriterLeafHeaderBytes)
-    throw std::invalid_argument("B-tree page size smaller than a page header");
-
-  std::vector<LogicalPage> pages;
-  // Leaves, filled greedily.
-  {
-    const size_t room = page_size - kWriterLeafHeaderBytes;
-    LogicalPage cur;
-    size_t used = 0;
-    for (size_t i = 0; i < entries.size(); ++i) {
-      size_t n = entries[i].key.size() + entries[i].value.size();
-      if (n > room) throw std::invalid_argument("B-tree entry larger than a page");
-      if (cur.count > 0 && used + n > room) {
-        pages.push_back(cur);
-        cur = LogicalPage();
-        used = 0;
-      }
-      if (cur.count == 0) {
-        cur.first = i;
-        cur.first_key = &entries[i].key;
-      }
-      ++cur.count;
-      used += n;
-    }
-    pages.push_back(cur);  // also the single empty leaf of an empty tree
-  }
-  const size_t leaf_count = pages.size();
-
-  // Index levels until one page is left.
-  std::vector<size_t> level_pages(leaf_count);
-  for (size_t i = 0; i < leaf_count; ++i) level_pages[i] = i;
-  int level = 0;
-  while (level_pages.size() > 1) {
-    ++level;
-    const size_t room = page_size - kWriterIndexHeaderBytes;
-    std::vector<size_t> next;
-    LogicalPage cur;
-    cur.leaf = false;
-    cur.level = level;
-    size_t used = 0;
-    for (size_t child : level_pages) {
-      size_t n = pages[child].first_key->size() + 2;
-      if (n > room) throw std::invalid_argument("B-tree key larger than an index page");
-      if (!cur.children.empty() && used + n > room) {
-        next.push_back(pages.size());
-        pages.push_back(cur);
-        cur.children.clear();
-        used = 0;
-      }
-      if (cur.children.empty()) {
-        cur.first_key = pages[child].first_key;
-      } else {
-        used += n;
-      }
-      cur.children.push_back(child);
-    }
-    next.push_back(pages.size());
-    pages.push_back(cur);
-    level_pages = std::move(next);
-  }
-  static const std::vector<uint8_t> kNoKey;
-  for (auto& p : pages)
-    if (!p.first_key) p.first_key = &kNoKey;
-
-  const size_t total = pages.size();
-  auto physical = [&](size_t logical) {
-    return static_cast<int16_t>(options.reverse_pages ? total - 1 - logical : logical);
-  };
-
-  BuiltBTree out;
-  BTreeLayout& lay = out.layout;
-  lay.page_size = options.page_size;
-  lay.root_page = physical(total - 1);
-  lay.levels = static_cast<uint16_t>(level + 1);
-  for (size_t i = 0; i < leaf_count; ++i) lay.leaf_chain.push_back(physical(i));
-
-  ByteBuilder b;
-  b.u16(kWriterBTreeMagic)
-      .u16(0x0402)  // flags
-      .u16(options.page_size)
-      .fixed_text("z4", 16)                   // the structure of the entries
-      .u16(0)                                 // must be zero
-      .u16(static_cast<uint16_t>(total - 1))  // page splits
-      .i16(lay.root_page)
-      .i16(-1)
-      .u16(static_cast<uint16_t>(total))
-      .u16(lay.levels)
-      .i32(static_cast<int32_t>(entries.size()));
-
-  std::vector<std::vector<uint8_t>> images(total);
-  for (size_t i = 0; i < total; ++i) {
-    const LogicalPage& p = pages[i];
-    ByteBuilder body;
-    if (p.leaf) {
-      for (size_t e = p.first; e < p.first + p.count; ++e)
-        body.bytes(entries[e].key).bytes(entries[e].value);
-      int16_t prev = i == 0 ? int16_t(-1) : physical(i - 1);
-      int16_t next = i + 1 == leaf_count ? int16_t(-1) : physical(i + 1);
-      ByteBuilder page;
-      page.u16(static_cast<uint16_t>(page_size - kWriterLeafHeaderBytes - body.size()))
-          .i16(static_cast<int16_t>(p.count))
-          .i16(prev)
-          .i16(next)
-          .bytes(body.data());
-      images[size_t(physical(i))] = page.take();
-    } else {
-      for (size_t c = 1; c < p.children.size(); ++c)
-        body.bytes(*pages[p.children[c]].first_key).i16(physical(p.children[c]));
-      ByteBuilder page;
-      page.u16(static_cast<uint16_t>(page_size - kWriterIndexHeaderBytes - body.size()))
-          .i16(static_cast<int16_t>(p.children.size() - 1))
-          .i16(physical(p.children.front()))
-          .bytes(body.data());
-      images[size_t(physical(i))] = page.take();
-    }
-  }
-  for (auto& img : images) {
-    img.resize(page_size, 0);
-    b.bytes(img);
-  }
-  out.data = b.take();
-  return out;
-}
-
-const InternalFileLayout& HelpFileLayout::File(std::string_view name) const {
-  for (auto it = files.rbegin(); it != files.rend(); ++it)
-    if (it->name == name) return *it;
-  throw std::out_of_range("no internal file named " + std::string(name));
-}
-
-HelpFileWriter& HelpFileWriter::AddFile(std::string name, std::vector<uint8_t> data) {
-  items_.push_back({std::move(name), std::move(data), std::nullopt});
-  return *this;
-}
-
-HelpFileWriter& HelpFileWriter::AddEntry(std::string name, int32_t header_offset) {
-  items_.push_back({std::move(name), {}, header_offset});
-  return *this;
-}
-
 std::vector<uint8_t> HelpFileWriter::Build() {
-  layout_ = HelpFileLayout();
-
-  // The directory entries in the order added.
   auto directory = [&](const std::vector<int32_t>& offsets) {
-    std::vector<BTreeEntry> entries;
+    Entries entries;
     for (size_t i = 0; i < items_.size(); ++i)
-      entries.push_back(NameEntry(items_[i].name, offsets[i]));
+      entries.push_back(
+          {ByteBuilder().cstr(items_[i].name).take(), ByteBuilder().i32(offsets[i]).take()});
     return BuildBTree(entries, options_.directory);
   };
-
-  // The directory's size does not depend on the offsets it holds, so a first build with
-  // placeholder offsets tells where the files go when the directory comes first.
-  std::vector<int32_t> offsets(items_.size(), 0);
-  size_t dir_bytes = kWriterInternalHeaderBytes + directory(offsets).data.size();
-
-  size_t pos = kWriterFileHeaderBytes + (options_.directory_first ? dir_bytes : 0);
+  // The directory's size does not depend on the offsets in it, so a build with zeros tells where
+  // the files go when it comes first.
+  std::vector<int32_t> offsets(items_.size());
+  const size_t directory_bytes = 9 + directory(offsets).first.size();
+  const bool first = options_.directory_first;
+  layout_ = {};
+  size_t pos = 16 + (first ? directory_bytes : 0);
   for (size_t i = 0; i < items_.size(); ++i) {
-    InternalFileLayout f;
-    f.name = items_[i].name;
-    if (items_[i].fixed_offset) {
-      offsets[i] = *items_[i].fixed_offset;
-      f.header_offset = static_cast<uint32_t>(offsets[i]);
-      f.data_offset = f.header_offset + kWriterInternalHeaderBytes;
-    } else {
-      offsets[i] = static_cast<int32_t>(pos);
-      f.header_offset = static_cast<uint32_t>(pos);
-      f.data_offset = static_cast<uint32_t>(pos + kWriterInternalHeaderBytes);
-      f.size = static_cast<uint32_t>(items_[i].data.size());
-      pos += kWriterInternalHeaderBytes + items_[i].data.size();
-    }
-    layout_.files.push_back(f);
+    offsets[i] = items_[i].fixed_offset.value_or(int32_t(pos));
+    const auto size = uint32_t(items_[i].data.size());
+    layout_.files.push_back({items_[i].name, uint32_t(offsets[i]), uint32_t(offsets[i]) + 9, size});
+    if (!items_[i].fixed_offset) pos += 9 + items_[i].data.size();
   }
-  BuiltBTree dir = directory(offsets);
-
-  const size_t dir_start = options_.directory_first ? kWriterFileHeaderBytes : pos;
-  const size_t file_size = options_.directory_first ? pos : pos + dir_bytes;
-  layout_.file_size = static_cast<uint32_t>(file_size);
-  layout_.directory_start = static_cast<uint32_t>(dir_start);
-  layout_.directory_page0 =
-      static_cast<uint32_t>(dir_start + kWriterInternalHeaderBytes + kWriterBTreeHeaderBytes);
-  layout_.directory = dir.layout;
-
-  auto put_directory = [&](ByteBuilder& b) {
-    b.u32(static_cast<uint32_t>(dir.data.size() + kWriterInternalHeaderBytes))  // reserved
-        .u32(static_cast<uint32_t>(dir.data.size()))                            // used
-        .u8(4)                                                                  // flags
-        .bytes(dir.data);
-  };
+  const auto [dir, dir_layout] = directory(offsets);
+  layout_.directory = dir_layout;
+  layout_.directory_start = uint32_t(first ? 16 : pos);
 
   ByteBuilder b;
-  b.u32(kWriterFileMagic)
-      .u32(static_cast<uint32_t>(dir_start))
-      .i32(-1)
-      .u32(static_cast<uint32_t>(file_size));
-  if (options_.directory_first) put_directory(b);
-  for (const Item& item : items_) {
-    if (item.fixed_offset) continue;
-    b.u32(static_cast<uint32_t>(item.data.size() + kWriterInternalHeaderBytes))
-        .u32(static_cast<uint32_t>(item.data.size()))
-        .u8(0)  // flags
-        .bytes(item.data);
-  }
-  if (!options_.directory_first) put_directory(b);
+  b.u32(0x00035F3F).u32(layout_.directory_start).i32(-1);
+  b.u32(uint32_t(pos + (first ? 0 : directory_bytes)));
+  auto put = [&b](const Bytes& data, uint8_t flags) {
+    b.u32(uint32_t(data.size() + 9)).u32(uint32_t(data.size())).u8(flags).bytes(data);
+  };
+  if (first) put(dir, 4);
+  for (const Item& item : items_)
+    if (!item.fixed_offset) put(item.data, 0);
+  if (!first) put(dir, 4);
   return b.take();
-}
-
-SystemRecordSpec TextRecord(uint16_t type, std::string_view text) {
-  return {type, ByteBuilder().cstr(text).take()};
 }
 
 std::vector<uint8_t> BuildSystemFile(uint16_t minor, uint16_t flags,
                                      const std::vector<SystemRecordSpec>& records, uint16_t major,
                                      uint32_t date) {
   ByteBuilder b;
-  b.u16(kWriterSystemMagic).u16(minor).u16(major).u32(date).u16(flags);
-  for (const auto& r : records)
-    b.u16(r.type).u16(static_cast<uint16_t>(r.data.size())).bytes(r.data);
+  b.u16(0x036C).u16(minor).u16(major).u32(date).u16(flags);
+  for (const auto& r : records) b.u16(r.type).u16(uint16_t(r.data.size())).bytes(r.data);
   return b.take();
 }
 
-std::vector<uint8_t> BuildHc30SystemFile(std::string_view title, uint16_t flags, bool nul) {
+std::vector<uint8_t> BuildFontFile(const std::vector<std::string>& faces, size_t face_width,
+                                   const std::vector<std::vector<uint8_t>>& descriptors, size_t gap,
+                                   int descriptor_count) {
   ByteBuilder b;
-  b.u16(kWriterSystemMagic).u16(15).u16(1).u32(0).u16(flags).text(title);
-  if (nul) b.u8(0);
+  b.u16(uint16_t(faces.size()))
+      .u16(uint16_t(descriptor_count < 0 ? descriptors.size() : size_t(descriptor_count)));
+  b.u16(8).u16(uint16_t(8 + faces.size() * face_width + gap));
+  for (const std::string& face : faces) b.fixed_text(face, face_width);
+  b.zeros(gap);
+  for (const std::vector<uint8_t>& d : descriptors) b.bytes(d);
   return b.take();
 }
 
-BTreeEntry NameEntry(std::string_view name, int32_t value) {
-  return {ByteBuilder().cstr(name).take(), ByteBuilder().i32(value).take()};
+std::vector<uint8_t> OldFontDescriptor(const OldFontSpec& s) {
+  ByteBuilder b;
+  b.u8(s.attributes).u8(s.half_points).u8(s.family).u16(s.face);
+  return b.u8(s.red).u8(s.green).u8(s.blue).u8(s.back_red).u8(s.back_green).u8(s.back_blue).take();
+}
+
+std::vector<uint8_t> NewFontDescriptor(const NewFontSpec& s) {
+  ByteBuilder b;
+  b.u8(s.face).zeros(5).u8(s.red).u8(s.green).u8(s.blue).u8(255).u8(255).u8(255);
+  b.i32(s.height).zeros(12).i32(s.weight).u32(s.italic);
+  return b.zeros(3).u8(s.pitch_family).zeros(2).take();
+}
+
+std::vector<uint8_t> BuildContextFile(const ContextEntries& entries, const BTreeOptions& options) {
+  Entries leaves;
+  for (const auto& [hash, offset] : entries)
+    leaves.push_back({ByteBuilder().u32(hash).take(), ByteBuilder().u32(offset).take()});
+  return BuildBTree(leaves, options).first;
+}
+
+KeywordFiles BuildKeywordFiles(const KeywordEntries& keywords, const BTreeOptions& options) {
+  Entries leaves;
+  ByteBuilder data;
+  for (const auto& [text, offsets] : keywords) {
+    const auto count = int16_t(offsets.size());
+    leaves.push_back({ByteBuilder().cstr(text).take(),
+                      ByteBuilder().i16(count).u32(uint32_t(data.size())).take()});
+    for (uint32_t offset : offsets) data.u32(offset);
+  }
+  return {BuildBTree(leaves, options).first, data.take()};
 }
 
 }  // namespace quorvex::testsupport

@@ -1,39 +1,50 @@
 #include "tests/support/picture_writer.h"
 
-#include "tests/support/byte_builder.h"
-#include "tests/support/lz77_encoder.h"
+#include "tests/support/topic_writer.h"
 
 namespace quorvex::testsupport {
 
 namespace {
 
-ByteBuilder& UShort(ByteBuilder& b, unsigned v) {
-  return v < 0x80 ? b.u8(uint8_t(2 * v)) : b.u16(uint16_t(2 * v + 1));
-}
 ByteBuilder& ULong(ByteBuilder& b, uint32_t v) {
   return v < 0x8000 ? b.u16(uint16_t(2 * v)) : b.u32(2 * v + 1);
 }
 
 std::vector<uint8_t> RunLength(const std::vector<uint8_t>& d) {
-  std::vector<uint8_t> out;
+  ByteBuilder out;
   auto run_at = [&](size_t i) {
     size_t n = 1;
     while (i + n < d.size() && n < 0x7F && d[i + n] == d[i]) ++n;
     return n;
   };
-  for (size_t i = 0; i < d.size();) {
-    if (size_t n = run_at(i); n >= 3) {
-      out.insert(out.end(), {uint8_t(n), d[i]});
-      i += n;
+  for (size_t i = 0, n; i < d.size(); i += n) {
+    if ((n = run_at(i)) >= 3) {
+      out.u8(uint8_t(n)).u8(d[i]);
       continue;
     }
-    size_t n = 0;
+    n = 0;
     while (i + n < d.size() && n < 0x7F && run_at(i + n) < 3) ++n;
-    out.push_back(uint8_t(0x80 + n));
-    out.insert(out.end(), d.begin() + std::ptrdiff_t(i), d.begin() + std::ptrdiff_t(i + n));
-    i += n;
+    out.u8(uint8_t(0x80 + n)).bytes(std::span(d).subspan(i, n));
   }
-  return out;
+  return out.take();
+}
+
+// The picture after its type and packing: the numbers, the two offsets, the data.
+std::vector<uint8_t> Picture(uint8_t type, uint8_t packing, const ByteBuilder& numbers,
+                             const std::vector<uint8_t>& palette,
+                             const std::vector<uint8_t>& packed,
+                             const std::vector<uint8_t>& hotspots) {
+  const auto data_at = uint32_t(2 + numbers.size() + 8 + palette.size());
+  return ByteBuilder()
+      .u8(type)
+      .u8(packing)
+      .bytes(numbers.data())
+      .u32(data_at)
+      .u32(hotspots.empty() ? 0 : data_at + uint32_t(packed.size()))
+      .bytes(palette)
+      .bytes(packed)
+      .bytes(hotspots)
+      .take();
 }
 
 }  // namespace
@@ -65,59 +76,29 @@ std::vector<uint8_t> HotspotBlock(const std::vector<HotspotSpec>& hotspots,
 std::vector<uint8_t> BitmapPicture(const BitmapSpec& s) {
   const std::vector<uint8_t> packed = PackPictureData(s.pixels, s.packing);
   ByteBuilder n;
-  ULong(n, s.xdpi);
-  ULong(n, s.xdpi);
-  UShort(n, s.planes);
-  UShort(n, s.bit_count);
-  ULong(n, s.width);
-  ULong(n, s.height);
-  ULong(n, s.colors_used.value_or(uint32_t(s.palette.size() / 4)));
-  ULong(n, s.colors_important);
-  ULong(n, s.compressed_size.value_or(uint32_t(packed.size())));
-  ULong(n, uint32_t(s.hotspots.size()));
-  const uint32_t data_at = uint32_t(2 + n.size() + 8 + s.palette.size());
-  const uint32_t hotspots_at = s.hotspots.empty() ? 0 : data_at + uint32_t(packed.size());
-  return ByteBuilder()
-      .u8(s.type)
-      .u8(s.packing)
-      .bytes(n.data())
-      .u32(data_at)
-      .u32(hotspots_at)
-      .bytes(s.palette)
-      .bytes(packed)
-      .bytes(s.hotspots)
-      .take();
+  ULong(ULong(n, s.xdpi), s.xdpi).bytes(EncodeUnsignedShort(s.planes));
+  n.bytes(EncodeUnsignedShort(s.bit_count));
+  for (uint32_t v : {s.width, s.height, s.colors_used.value_or(uint32_t(s.palette.size() / 4)),
+                     s.colors_important, s.compressed_size.value_or(uint32_t(packed.size())),
+                     uint32_t(s.hotspots.size())})
+    ULong(n, v);
+  return Picture(s.type, s.packing, n, s.palette, packed, s.hotspots);
 }
 
 std::vector<uint8_t> MetafilePicture(const MetafileSpec& s) {
   const std::vector<uint8_t> packed = PackPictureData(s.records, s.packing);
   ByteBuilder n;
   n.u8(0x10).u16(s.width).u16(s.height);
-  ULong(n, uint32_t(s.records.size()));
-  ULong(n, uint32_t(packed.size()));
-  ULong(n, uint32_t(s.hotspots.size()));
-  const uint32_t data_at = uint32_t(2 + n.size() + 8);
-  const uint32_t hotspots_at = s.hotspots.empty() ? 0 : data_at + uint32_t(packed.size());
-  return ByteBuilder()
-      .u8(8)
-      .u8(s.packing)
-      .bytes(n.data())
-      .u32(data_at)
-      .u32(hotspots_at)
-      .bytes(packed)
-      .bytes(s.hotspots)
-      .take();
+  for (size_t v : {s.records.size(), packed.size(), s.hotspots.size()}) ULong(n, uint32_t(v));
+  return Picture(8, s.packing, n, {}, packed, s.hotspots);
 }
 
 std::vector<uint8_t> PictureContainer(const std::vector<std::vector<uint8_t>>& pictures,
                                       std::string_view magic) {
   ByteBuilder b;
   b.text(magic).u16(uint16_t(pictures.size()));
-  uint32_t at = uint32_t(4 + 4 * pictures.size());
-  for (const auto& p : pictures) {
-    b.u32(at);
-    at += uint32_t(p.size());
-  }
+  auto at = uint32_t(4 + 4 * pictures.size());
+  for (const auto& p : pictures) b.u32(at), at += uint32_t(p.size());
   for (const auto& p : pictures) b.bytes(p);
   return b.take();
 }

@@ -1,19 +1,19 @@
-// Picture containers (the .SHG/.MRB format a help file keeps its pictures in), built from the
-// file format for test inputs.
+// Picture containers (the .SHG/.MRB format a help file keeps its pictures in) for tests, written
+// from the file format.
 //
-// Container: "lp" or "lP", u16 count N, N u32 offsets from its start, the pictures. A picture:
-// u8 type (5 device-dependent bitmap, 6 bitmap, 8 metafile), u8 packing (0 none, 1 run-length,
+// Container: "lp" or "lP", count N u16, N u32 offsets from its start, the pictures. A picture:
+// type u8 (5 device-dependent bitmap, 6 bitmap, 8 metafile), packing u8 (0 none, 1 run-length,
 // 2 LZ77, 3 LZ77 of run-length data), then
 //   bitmap:   Xdpi, Ydpi (compressed ulong), Planes, BitCount (compressed ushort), Width,
 //             Height, ColorsUsed, ColorsImportant, CompressedSize, HotspotSize (compressed
-//             ulong), u32 data offset, u32 hotspot offset; the palette, packed pixels, hotspots.
-//   metafile: mapping mode (byte 0x10), Width, Height (u16, 1/100 mm), DecompressedSize,
-//             CompressedSize, HotspotSize (compressed ulong), the two u32 offsets; the packed
+//             ulong), data offset u32, hotspot offset u32; the palette, packed pixels, hotspots.
+//   metafile: mapping mode (0x10), Width, Height (u16, 1/100 mm), DecompressedSize,
+//             CompressedSize, HotspotSize (compressed ulong), the two offsets; the packed
 //             records, the hotspots.
 // Compressed ushort: 1 byte 2v (v < 128) or 2 bytes 2v + 1; ulong: 2 bytes 2v (v < 32768) or 4
-// bytes 2v + 1. Hotspot block: u8 1, u16 count, u32 macro-area size; 15 bytes per hotspot (u16
-// kind, 0, four u16 of the rectangle, u32 hash); the macro area; per hotspot name and target,
-// NUL-terminated. Run-length: c >= 0x80 copies c - 0x80 bytes, c < 0x80 repeats the next byte.
+// bytes 2v + 1. Hotspot block: 1 u8, count u16, macro-area size u32; 15 bytes per hotspot (kind
+// u16, 0, the rectangle's four u16, hash u32); the macro area; per hotspot name and target, each
+// with a NUL. Run-length: c >= 0x80 copies c - 0x80 bytes, c < 0x80 repeats the next byte c times.
 #pragma once
 
 #include <cstdint>

@@ -14,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-#include "temp_folder.h"
+#include "tests/support/temp_folder.h"
 
 namespace quorvex::testsupport {
 
@@ -23,13 +23,11 @@ struct ProgramRun {
   bool timed_out = false;
   int status = -1;  // the exit status; -1 when the program did not exit by itself
   int signal = 0;   // the signal that ended it, if one did
-  std::string out;
-  std::string err;
+  std::string out, err;
 };
 
 /// Runs `argv` (argv[0] the program's path) in `cwd` with exactly the environment `env`
-/// ("NAME=value" entries), stdin from /dev/null. After `timeout_seconds` the program and
-/// everything it started are killed.
+/// ("NAME=value"), stdin from /dev/null; kills it and all it started after `timeout_seconds`.
 inline ProgramRun RunProgram(const std::vector<std::string>& argv,
                              const std::vector<std::string>& env, const std::filesystem::path& cwd,
                              int timeout_seconds = 600) {
@@ -41,7 +39,6 @@ inline ProgramRun RunProgram(const std::vector<std::string>& argv,
   for (std::string& e : env_store) envp.push_back(e.data());
   args.push_back(nullptr);
   envp.push_back(nullptr);
-
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
@@ -63,8 +60,7 @@ inline ProgramRun RunProgram(const std::vector<std::string>& argv,
   for (;;) {
     const pid_t done = waitpid(pid, &wait_status, WNOHANG);
     if (done == pid || (done < 0 && errno != EINTR)) break;
-    if (std::chrono::steady_clock::now() > deadline) {
-      run.timed_out = true;
+    if ((run.timed_out = std::chrono::steady_clock::now() > deadline)) {
       kill(-pid, SIGKILL);
       waitpid(pid, &wait_status, 0);
       break;

@@ -1,5 +1,4 @@
-// A temporary folder and whole-file reads and writes for tests. Standard library only, so that
-// the corpus test (which links no project code) can include it too.
+// A temporary folder and whole-file reads and writes for tests. Standard library only.
 #pragma once
 
 #include <stdlib.h>
@@ -26,12 +25,11 @@ class TempFolder {
     path_ = pattern;
   }
   ~TempFolder() {
-    if (std::getenv("QUORVEX_KEEP_OUTPUT")) {
-      std::cout << "output kept in " << path_ << "\n";
-      return;
-    }
     std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
+    if (std::getenv("QUORVEX_KEEP_OUTPUT"))
+      std::cout << "output kept in " << path_ << "\n";
+    else
+      std::filesystem::remove_all(path_, ec);
   }
   TempFolder(const TempFolder&) = delete;
   TempFolder& operator=(const TempFolder&) = delete;

@@ -1,211 +1,116 @@
 #include "tests/support/topic_writer.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace quorvex::testsupport {
 
-namespace {
-
-constexpr uint32_t kBlockHeaderBytes = 12;
-constexpr uint32_t kLinkHeaderBytes = 21;
-/// Literal-only LZ77 of 3630 bytes: 453 groups of 9 bytes and one of 1 + 6 = 4084 bytes.
-constexpr uint32_t kLiteralPieceBytes = 3630;
-
-std::vector<uint8_t> Le16(uint32_t v) {
-  return ByteBuilder().u16(static_cast<uint16_t>(v)).take();
+std::vector<uint8_t> Lz77Encode(std::span<const uint8_t> in, Lz77Mode mode) {
+  std::vector<uint8_t> out;
+  size_t flags = 0, items = 8;  // the group's flag byte and its items so far
+  for (size_t i = 0; i < in.size(); ++items) {
+    if (items == 8) flags = out.size(), out.push_back(0), items = 0;
+    size_t length = 0, distance = 0;  // matches of 3 to 18 bytes, 1 to 4096 bytes back
+    for (size_t d = 1; mode == Lz77Mode::kGreedy && d <= std::min<size_t>(i, 4096) && length < 18;
+         ++d) {
+      size_t n = 0;
+      while (n < 18 && i + n < in.size() && in[i - d + n] == in[i + n]) ++n;
+      if (n > length) length = n, distance = d;
+    }
+    if (length < 3) {
+      out.push_back(in[i++]);
+      continue;
+    }
+    out[flags] |= uint8_t(1u << items);
+    const auto w = uint16_t((length - 3) << 12 | (distance - 1));
+    out.insert(out.end(), {uint8_t(w), uint8_t(w >> 8)});
+    i += length;
+  }
+  return out;
 }
-
-}  // namespace
 
 std::vector<uint8_t> EncodeSignedShort(int v) {
-  if (v >= -64 && v <= 63) return {static_cast<uint8_t>(2 * v + 128)};
+  if (v >= -64 && v <= 63) return {uint8_t(2 * v + 128)};
   if (v < -16383 || v > 16383) throw std::out_of_range("compressed signed short");
-  // The decoder halves (r - 32768) toward zero, so a negative value needs 2v - 1.
-  return Le16(static_cast<uint32_t>(v >= 0 ? 2 * v + 32769 : 2 * v + 32767));
+  // The reader halves (r - 32768) toward zero, so a negative value needs 2v - 1.
+  return ByteBuilder().u16(uint16_t(v >= 0 ? 2 * v + 32769 : 2 * v + 32767)).take();
 }
 std::vector<uint8_t> EncodeSignedLong(int32_t v) {
-  if (v >= -16384 && v <= 16383) return Le16(static_cast<uint32_t>(2 * v + 32768));
+  if (v >= -16384 && v <= 16383) return ByteBuilder().u16(uint16_t(2 * v + 32768)).take();
   if (v < -((1 << 30) - 1) || v > (1 << 30) - 1) throw std::out_of_range("compressed signed long");
   return ByteBuilder()
-      .u32(static_cast<uint32_t>(v >= 0 ? 2 * int64_t{v} + 2147483649LL
-                                        : 2 * int64_t{v} + 2147483647LL))
+      .u32(uint32_t(2 * int64_t{v} + (v >= 0 ? 2147483649LL : 2147483647LL)))
       .take();
 }
 std::vector<uint8_t> EncodeUnsignedShort(unsigned v) {
-  if (v <= 127) return {static_cast<uint8_t>(2 * v)};
+  if (v <= 127) return {uint8_t(2 * v)};
   if (v > 32767) throw std::out_of_range("compressed unsigned short");
-  return Le16(2 * v + 1);
+  return ByteBuilder().u16(uint16_t(2 * v + 1)).take();
 }
 
 std::vector<uint8_t> TopicLinkRecord(const TopicRecordSpec& spec, int32_t next, int32_t previous) {
-  int32_t size =
-      static_cast<int32_t>(kLinkHeaderBytes + spec.format_part.size() + spec.text_part.size());
+  const auto format = int32_t(21 + spec.format_part.size()), text = int32_t(spec.text_part.size());
   ByteBuilder b;
-  b.i32(spec.record_size.value_or(size))
-      .i32(spec.expanded_length.value_or(static_cast<int32_t>(spec.text_part.size())))
-      .i32(previous)
-      .i32(spec.next.value_or(next))
-      .i32(spec.format_length.value_or(
-          static_cast<int32_t>(kLinkHeaderBytes + spec.format_part.size())))
-      .u8(spec.type)
-      .bytes(spec.format_part)
-      .bytes(spec.text_part);
-  return b.take();
+  b.i32(spec.record_size.value_or(format + text)).i32(spec.expanded_length.value_or(text));
+  b.i32(previous).i32(spec.next.value_or(next)).i32(format).u8(spec.type);
+  return b.bytes(spec.format_part).bytes(spec.text_part).take();
 }
 
-TopicFileWriter::TopicFileWriter(TopicFileOptions options) : options_(options) {
-  uint32_t data = block_size() - kBlockHeaderBytes;
-  piece_ = options_.stream_bytes_per_block;
-  if (piece_ == 0) piece_ = options_.compressed ? kLiteralPieceBytes : data;
-  if (!options_.compressed && piece_ != data) {
-    throw std::invalid_argument("stored blocks hold exactly block size - 12 bytes");
-  }
-  if (piece_ + kBlockHeaderBytes > (1u << shift())) {
-    throw std::invalid_argument("a block's piece must be addressable by the in-block offset");
-  }
+TopicFileWriter::TopicFileWriter(TopicFileOptions options)
+    : options_(options), piece_(options.compressed ? 3630 : (options.hc30 ? 2048 : 4096) - 12) {
+  if (piece_ + 12 > (1u << shift())) throw std::invalid_argument("a piece beyond its block");
 }
 
-size_t TopicFileWriter::Add(TopicRecordSpec spec) {
-  size_t size = kLinkHeaderBytes + spec.format_part.size() + spec.text_part.size();
-  records_.push_back({std::move(spec), end_});
-  end_ += size;
+size_t TopicFileWriter::Add(const TopicRecordSpec& spec) {
+  const int32_t last = records_.empty() ? -1 : int32_t(Position(records_.size() - 1));
+  if (link_last_)
+    PutU32(stream_, records_.back() + 12, NextPosition() - (options_.hc30 ? last : 0));
+  link_last_ = !spec.next;
+  records_.push_back(stream_.size());
+  const std::vector<uint8_t> record = TopicLinkRecord(spec, -1, last);
+  stream_.insert(stream_.end(), record.begin(), record.end());
   return records_.size() - 1;
 }
 
 void TopicFileWriter::FillToBlockEnd(uint8_t filler) {
-  size_t rest = (piece_ - end_ % piece_) % piece_;
-  if (rest == 0) return;
-  fills_.push_back({end_, std::vector<uint8_t>(rest, filler)});
-  end_ += rest;
+  if (stream_.size() % piece_ != 0) StartBeforeBlockEnd(0, filler);
 }
 
 void TopicFileWriter::StartBeforeBlockEnd(uint32_t before_end, uint8_t filler) {
-  size_t block_end = (end_ / piece_ + 1) * piece_;
-  if (block_end - end_ < before_end) block_end += piece_;
-  size_t target = block_end - before_end;
-  fills_.push_back({end_, std::vector<uint8_t>(target - end_, filler)});
-  end_ = target;
-}
-
-uint32_t TopicFileWriter::PositionOfOffset(size_t offset) const {
-  uint32_t block = static_cast<uint32_t>(offset / piece_);
-  uint32_t index = static_cast<uint32_t>(offset % piece_);
-  return (block << shift()) + kBlockHeaderBytes + index;
-}
-
-uint32_t TopicFileWriter::Position(size_t i) const {
-  return PositionOfOffset(records_.at(i).offset);
-}
-
-std::vector<uint8_t> TopicFileWriter::Stream() const {
-  std::vector<uint8_t> s(end_, 0);
-  for (const auto& [at, bytes] : fills_) std::copy(bytes.begin(), bytes.end(), s.begin() + at);
-  for (size_t i = 0; i < records_.size(); ++i) {
-    int32_t next = -1;
-    int32_t previous = -1;
-    uint32_t here = Position(i);
-    if (i + 1 < records_.size()) {
-      uint32_t there = Position(i + 1);
-      next = static_cast<int32_t>(options_.hc30 ? there - here : there);
-    }
-    if (i > 0) previous = static_cast<int32_t>(Position(i - 1));
-    std::vector<uint8_t> r = TopicLinkRecord(records_[i].spec, next, previous);
-    std::copy(r.begin(), r.end(), s.begin() + records_[i].offset);
-  }
-  return s;
+  size_t block_end = (stream_.size() / piece_ + 1) * piece_;
+  if (block_end - stream_.size() < before_end) block_end += piece_;
+  stream_.resize(block_end - before_end, filler);
 }
 
 std::vector<uint8_t> TopicFileWriter::Build() const {
-  std::vector<uint8_t> stream = Stream();
+  const std::vector<uint8_t> stream = Stream();
+  const size_t data = (options_.hc30 ? 2048 : 4096) - 12;
   ByteBuilder out;
-  size_t blocks = (stream.size() + piece_ - 1) / piece_;
-  uint32_t data = block_size() - kBlockHeaderBytes;
-  for (size_t b = 0; b < blocks; ++b) {
-    size_t from = b * piece_;
-    size_t n = std::min<size_t>(piece_, stream.size() - from);
-    std::span<const uint8_t> piece = std::span<const uint8_t>(stream).subspan(from, n);
-    for (uint32_t i = 0; i < kBlockHeaderBytes; ++i) out.u8(0xFF);
-    bool last = b + 1 == blocks;
+  for (size_t from = 0; from < stream.size(); from += piece_) {
+    const auto piece =
+        std::span(stream).subspan(from, std::min<size_t>(piece_, stream.size() - from));
+    out.bytes(std::vector<uint8_t>(12, 0xFF));
     if (!options_.compressed) {
       out.bytes(piece);
       continue;
     }
-    std::vector<uint8_t> packed = Lz77Encode(piece, options_.mode);
+    const std::vector<uint8_t> packed = Lz77Encode(piece, options_.mode);
     if (packed.size() > data) throw std::length_error("a compressed piece exceeds its block");
     out.bytes(packed);
-    if (!last) out.bytes(std::vector<uint8_t>(data - packed.size(), 0));
+    if (from + piece_ < stream.size()) out.zeros(data - packed.size());
   }
   return out.take();
-}
-
-ParagraphBuilder& ParagraphBuilder::Set(uint16_t bit, std::vector<int> values) {
-  bits_ |= bit;
-  fields_[bit] = std::move(values);
-  return *this;
-}
-ParagraphBuilder& ParagraphBuilder::Border(uint8_t flags) {
-  bits_ |= 0x0100;
-  border_ = flags;
-  return *this;
-}
-ParagraphBuilder& ParagraphBuilder::Tab(unsigned position, std::optional<uint8_t> type) {
-  bits_ |= 0x0200;
-  std::vector<uint8_t> t = EncodeUnsignedShort(position | (type ? 0x4000u : 0u));
-  if (type) t.push_back(*type);
-  tabs_.push_back(std::move(t));
-  return *this;
-}
-
-ParagraphBuilder& ParagraphBuilder::Macro(std::string_view text, bool no_font) {
-  commands_.u8(no_font ? 0xCC : 0xC8).i16(static_cast<int16_t>(text.size() + 1)).cstr(text);
-  return *this;
-}
-ParagraphBuilder& ParagraphBuilder::JumpExtended(uint8_t code, uint32_t hash,
-                                                 std::optional<uint8_t> window,
-                                                 std::optional<std::string> window_name,
-                                                 std::optional<std::string> file_name) {
-  ByteBuilder body;
-  uint8_t flags = (window ? 0x01 : 0) | (window_name ? 0x02 : 0) | (file_name ? 0x04 : 0);
-  body.u8(flags).u32(hash);
-  if (window) body.u8(*window);
-  if (window_name) body.cstr(*window_name);
-  if (file_name) body.cstr(*file_name);
-  commands_.u8(code).u16(static_cast<uint16_t>(body.size())).bytes(body.data());
-  return *this;
-}
-ParagraphBuilder& ParagraphBuilder::EmbeddedObject(uint8_t code, std::string_view text,
-                                                   std::vector<uint8_t> window_data) {
-  commands_.u8(code).u8(5);
-  commands_.bytes(EncodeSignedLong(static_cast<int32_t>(window_data.size() + text.size() + 1)));
-  commands_.bytes(window_data).cstr(text);
-  return *this;
-}
-ParagraphBuilder& ParagraphBuilder::PictureRef(uint8_t code, uint16_t number, unsigned char_count) {
-  commands_.u8(code).u8(0x22).bytes(EncodeSignedLong(4));
-  commands_.bytes(EncodeUnsignedShort(char_count)).i16(0).u16(number);
-  return *this;
-}
-ParagraphBuilder& ParagraphBuilder::PictureStored(uint8_t code, std::vector<uint8_t> bytes,
-                                                  unsigned char_count) {
-  commands_.u8(code).u8(0x22).bytes(EncodeSignedLong(static_cast<int32_t>(bytes.size() + 2)));
-  commands_.bytes(EncodeUnsignedShort(char_count)).i16(1).bytes(bytes);
-  return *this;
-}
-ParagraphBuilder& ParagraphBuilder::PictureHc30(uint8_t code, uint16_t number) {
-  commands_.u8(code).u8(3).bytes(EncodeSignedLong(4)).i16(0).u16(number);
-  return *this;
 }
 
 std::vector<uint8_t> ParagraphBuilder::Build(bool end) const {
   ByteBuilder b;
   b.u8(0).u8(0x80).u16(0).u16(bits_);
-  // The compressed fields in the order of their bits.
   for (const auto& [bit, values] : fields_)
-    for (int v : values) b.bytes(EncodeSignedShort(v));
-  if (bits_ & 0x0100) b.u8(border_).u16(0);
-  if (bits_ & 0x0200) {
-    b.u8(static_cast<uint8_t>(tabs_.size() * 2));
-    for (const auto& t : tabs_) b.bytes(t);
+    for (int v : values) bit == 0x0100 ? b.u8(uint8_t(v)).u16(0) : b.bytes(EncodeSignedShort(v));
+  if (bits_ & 0x0200) b.u8(uint8_t(2 * tabs_.size()));
+  for (const auto& [position, type] : tabs_) {
+    b.bytes(EncodeUnsignedShort(unsigned(position)));
+    if (type >= 0) b.u8(uint8_t(type));
   }
   b.bytes(commands_.data());
   if (end) b.u8(0xFF);
@@ -213,54 +118,98 @@ std::vector<uint8_t> ParagraphBuilder::Build(bool end) const {
 }
 
 std::vector<uint8_t> ParagraphFormatPart(const std::vector<uint8_t>& paragraph, uint8_t type) {
-  ByteBuilder b;
-  b.bytes(EncodeSignedLong(0));
+  ByteBuilder b(EncodeSignedLong(0));
   if (type == 0x20) b.bytes(EncodeUnsignedShort(0));
-  b.bytes(paragraph);
-  return b.take();
+  return b.bytes(paragraph).take();
 }
 
 std::vector<uint8_t> TableLayout(uint8_t type, const std::vector<TableColumnSpec>& columns,
                                  uint16_t width_factor) {
   ByteBuilder b;
-  b.u8(static_cast<uint8_t>(columns.size())).u8(type);
+  b.u8(uint8_t(columns.size())).u8(type);
   if (type == 0) b.u16(width_factor);
   for (const auto& c : columns) b.u16(c.width).u16(c.spacing);
   return b.take();
 }
 
 std::vector<uint8_t> TableCell(uint8_t column, const std::vector<uint8_t>& paragraph) {
-  ByteBuilder b;
-  b.u8(column).u8(0).u16(0).u8(0).bytes(paragraph);
-  return b.take();
-}
-
-std::vector<uint8_t> TableEnd() {
-  return {0xFF, 0xFF};
-}
-
-std::vector<uint8_t> TableFormatPart(const std::vector<uint8_t>& layout,
-                                     const std::vector<std::vector<uint8_t>>& cells) {
-  ByteBuilder b;
-  b.bytes(EncodeSignedLong(0)).bytes(EncodeUnsignedShort(0)).bytes(layout);
-  for (const auto& c : cells) b.bytes(c);
-  b.bytes(TableEnd());
-  return b.take();
-}
-
-std::vector<uint8_t> TopicHeaderPart(int32_t first_field, int32_t browse_back,
-                                     int32_t browse_forward, int32_t topic_number,
-                                     int32_t non_scroll, int32_t scroll_start, bool hc30) {
-  ByteBuilder b;
-  b.i32(first_field).i32(browse_back).i32(browse_forward);
-  if (!hc30) b.i32(topic_number).i32(non_scroll).i32(scroll_start).i32(-1);
-  return b.take();
+  return ByteBuilder().u8(column).zeros(4).bytes(paragraph).take();
 }
 
 std::vector<uint8_t> TextStrings(const std::vector<std::string>& strings) {
   ByteBuilder b;
   for (const auto& s : strings) b.cstr(s);
   return b.take();
+}
+
+namespace {
+
+// The phrase-table layouts of BuildHc30Phrases, BuildHc31Phrases and BuildLongHeaderPhrases.
+enum class PhraseLayout { kHc30, kHc31, kLong };
+
+std::vector<uint8_t> Phrases(const std::vector<std::string>& phrases, PhraseLayout layout,
+                             Lz77Mode mode, int64_t text_size) {
+  std::string joined;
+  for (const std::string& p : phrases) joined += p;
+  const auto n = uint16_t(phrases.size());
+  const auto size = int32_t(text_size >= 0 ? text_size : int64_t(joined.size()));
+  ByteBuilder b;
+  if (layout == PhraseLayout::kLong) b.u16(0);
+  b.u16(n).u16(0x0100);
+  if (layout != PhraseLayout::kHc30) b.i32(size);
+  if (layout == PhraseLayout::kLong) b.zeros(30);
+  uint32_t at = 2 * (n + 1u);
+  b.u16(uint16_t(at));
+  for (const std::string& p : phrases) {
+    if ((at += uint32_t(p.size())) > 0xFFFF) throw std::invalid_argument("phrases beyond 64 KB");
+    b.u16(uint16_t(at));
+  }
+  const std::vector<uint8_t> raw = ByteBuilder().text(joined).take();
+  return b.bytes(layout == PhraseLayout::kHc30 ? raw : Lz77Encode(raw, mode)).take();
+}
+
+}  // namespace
+
+std::vector<uint8_t> BuildHc30Phrases(const std::vector<std::string>& phrases) {
+  return Phrases(phrases, PhraseLayout::kHc30, Lz77Mode::kGreedy, -1);
+}
+std::vector<uint8_t> BuildHc31Phrases(const std::vector<std::string>& phrases, Lz77Mode mode,
+                                      int64_t text_size) {
+  return Phrases(phrases, PhraseLayout::kHc31, mode, text_size);
+}
+std::vector<uint8_t> BuildLongHeaderPhrases(const std::vector<std::string>& phrases,
+                                            Lz77Mode mode) {
+  return Phrases(phrases, PhraseLayout::kLong, mode, -1);
+}
+
+std::vector<uint8_t> PackPhraseLengths(const std::vector<uint32_t>& lengths, unsigned k) {
+  std::vector<uint8_t> out;
+  size_t bit = 0;
+  auto put = [&](unsigned v) {
+    if (bit % 8 == 0) out.push_back(0);
+    out.back() |= uint8_t((v & 1u) << (bit++ % 8));
+  };
+  for (uint32_t length : lengths) {
+    if (length == 0) throw std::invalid_argument("phrase length 0 cannot be coded");
+    for (uint32_t ones = (length - 1) >> k; ones > 0; --ones) put(1);
+    put(0);
+    for (unsigned i = 0; i < k; ++i) put((length - 1) >> i);
+  }
+  return out;
+}
+
+RtfPhraseFiles BuildRtfPhrases(const std::vector<std::string>& phrases, unsigned k, bool compress) {
+  std::vector<uint32_t> lengths;
+  std::string text;
+  for (const std::string& p : phrases) lengths.push_back(uint32_t(p.size())), text += p;
+  const std::vector<uint8_t> bits = PackPhraseLengths(lengths, k);
+  const std::vector<uint8_t> raw = ByteBuilder().text(text).take();
+  RtfPhraseFiles files{{}, compress ? Lz77Encode(raw) : raw};
+  ByteBuilder index;
+  index.i32(1).i32(int32_t(phrases.size())).i32(int32_t(4 + bits.size())).i32(int32_t(text.size()));
+  index.i32(int32_t(files.image.size())).i32(0).u8(uint8_t(k)).zeros(3).bytes(bits);
+  files.index = index.take();
+  return files;
 }
 
 }  // namespace quorvex::testsupport

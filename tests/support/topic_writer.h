@@ -1,62 +1,60 @@
-// Writers of "|TOPIC" and of the parts of TopicLink records, for building test inputs.
+// Writers of the text of a help file for tests, from the file formats: LZ77, the compressed
+// numbers, "|TOPIC" with its TopicLink records, paragraphs and tables, and the phrase tables.
 //
-// "|TOPIC" is a sequence of blocks of 4096 bytes (2048 for HC30): a 12-byte block header
-// (written as 0xFF bytes here; readers ignore it) and the block's data. The records form one
-// stream cut into pieces of D bytes, one piece per block: stored as they are (D = block size -
-// 12), or LZ77-compressed per block. A TopicPosition is (block << shift) + 12 + index in the
-// block's piece, shift 14 (11 for HC30).
+// LZ77: groups of a flag byte and up to eight items, bit i (bit 0 first) marking item i a literal
+// byte (0) or a back-reference (1), a word w: copy (w >> 12) + 3 bytes from (w & 0xFFF) + 1 back.
 //
-// A TopicLink record: record size i32 (header + format part + stored text), expanded text
-// length i32, previous record i32, next record i32 (a TopicPosition; for HC30 the distance from
-// this record's position; -1 after the last record), 21 + format part size i32, type u8; then
-// the format part and the stored text.
+// Compressed numbers, little-endian, bit 0 of the first byte selecting the long form:
+//   signed short:   1 byte 2v + 128   or 2 bytes 2v + 32769 (2v + 32767 when v < 0)
+//   signed long:    2 bytes 2v + 32768 or 4 bytes 2v + 2^31 + 1 (2v + 2^31 - 1 when v < 0)
+//   unsigned short: 1 byte 2v         or 2 bytes 2v + 1
 //
-// Compressed numbers, all little-endian, bit 0 of the first byte selecting the long form:
-//   signed short:   1 byte 2v + 128            or 2 bytes 2v + 32769 (2v + 32767 when v < 0)
-//   signed long:    2 bytes 2v + 32768          or 4 bytes 2v + 2^31 + 1 (2v + 2^31 - 1 when
-//                                                  v < 0); the long forms halve toward zero
-//   unsigned short: 1 byte 2v                   or 2 bytes 2v + 1
+// "|TOPIC": blocks of 4096 bytes (2048 for HC30), each a 12-byte header (0xFF bytes here; readers
+// ignore it) and a piece of the record stream: stored (block size - 12 bytes) or LZ77 per block.
+// A TopicPosition is (block << 14) + 12 + offset in the piece (<< 11 for HC30). A TopicLink
+// record: size i32 (all of it), expanded text length i32, previous i32, next i32 (TopicPositions;
+// for HC30 next is the distance from this record; -1 after the last), 21 + format part size i32,
+// type u8, the format part, the stored text.
 #pragma once
 
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "tests/support/byte_builder.h"
-#include "tests/support/lz77_encoder.h"
 
 namespace quorvex::testsupport {
 
-// Compressed numbers: the short form when the value fits it, else the long form.
+enum class Lz77Mode {
+  kGreedy,        // the longest match at each position, the nearest of equal ones, overlaps too
+  kLiteralsOnly,  // flag bytes of 0 and the bytes as they are
+};
+std::vector<uint8_t> Lz77Encode(std::span<const uint8_t> input, Lz77Mode mode = Lz77Mode::kGreedy);
+
+// The short form when the value fits it, else the long form.
 std::vector<uint8_t> EncodeSignedShort(int v);
 std::vector<uint8_t> EncodeSignedLong(int32_t v);
 std::vector<uint8_t> EncodeUnsignedShort(unsigned v);
 
-/// One record to place in the stream.
 struct TopicRecordSpec {
   uint8_t type = 0x20;
   std::vector<uint8_t> format_part = {};
   std::vector<uint8_t> text_part = {};          // as stored
   std::optional<int32_t> expanded_length = {};  // default: text_part.size()
-  std::optional<int32_t> record_size = {};      // overrides the computed size (malformed files)
-  std::optional<int32_t> next = {};             // overrides the computed next field
-  std::optional<int32_t> format_length = {};    // overrides 21 + format_part.size()
+  std::optional<int32_t> record_size = {};      // overrides the true size (malformed files)
+  std::optional<int32_t> next = {};             // overrides the next field
 };
-
-/// The bytes of one record with the given next and previous fields.
 std::vector<uint8_t> TopicLinkRecord(const TopicRecordSpec& spec, int32_t next,
                                      int32_t previous = -1);
 
 struct TopicFileOptions {
   bool hc30 = false;        // 2048-byte blocks, shift 11, next fields as distances
-  bool compressed = false;  // LZ77 per block
-  /// Stream bytes per block. Default: block size - 12 when stored; for compressed blocks 3630,
-  /// which literal-only LZ77 turns into exactly 4084 bytes (453 full groups and one of 6).
-  uint32_t stream_bytes_per_block = 0;
-  /// Compressed blocks whose encoding is shorter than the block's data are padded with zeros.
+  bool compressed = false;  // LZ77 blocks of 3630 stream bytes each: literal-only LZ77 makes
+                            // exactly the 4084 bytes of a block of them; shorter ones get zeros
   Lz77Mode mode = Lz77Mode::kLiteralsOnly;
 };
 
@@ -65,51 +63,39 @@ class TopicFileWriter {
  public:
   explicit TopicFileWriter(TopicFileOptions options = {});
 
-  /// Appends a record where the previous one ended; returns its index.
-  size_t Add(TopicRecordSpec spec);
-  /// Moves the next record to the start of the next block; the rest of the current block is
-  /// `filler` bytes (nothing when the stream is already at a block start).
+  /// Appends a record where the last one ended and fills in the last one's next field.
+  size_t Add(const TopicRecordSpec& spec);
+  /// The next record starts at the next block, the rest of this one `filler` bytes.
   void FillToBlockEnd(uint8_t filler = 0);
-  /// Moves the next record forward so that it starts `before_end` bytes before the end of the
-  /// current block's piece, filling the gap with `filler`.
+  /// The next record starts `before_end` bytes before the end of a block's piece.
   void StartBeforeBlockEnd(uint32_t before_end, uint8_t filler = 0);
 
-  /// The decompressed stream (all pieces back to back) with every next field filled in.
-  std::vector<uint8_t> Stream() const;
-  /// The "|TOPIC" data.
+  /// The decompressed stream: all pieces back to back.
+  std::vector<uint8_t> Stream() const { return stream_; }
   std::vector<uint8_t> Build() const;
-
-  /// TopicPosition of record `i`.
-  uint32_t Position(size_t i) const;
-  /// TopicPosition where the next record added will start (tests aim links at it).
-  uint32_t NextPosition() const { return PositionOfOffset(end_); }
-  /// Offset of record `i` in the decompressed stream.
-  size_t StreamOffset(size_t i) const { return records_.at(i).offset; }
-  size_t record_count() const { return records_.size(); }
-  uint32_t block_size() const { return options_.hc30 ? 2048 : 4096; }
+  uint32_t Position(size_t i) const { return PositionOfOffset(records_.at(i)); }
+  /// Where the next record added will start.
+  uint32_t NextPosition() const { return PositionOfOffset(stream_.size()); }
   uint32_t shift() const { return options_.hc30 ? 11 : 14; }
-  uint32_t piece_size() const { return piece_; }
 
  private:
-  struct Placed {
-    TopicRecordSpec spec;
-    size_t offset;
-  };
-  uint32_t PositionOfOffset(size_t offset) const;
-
+  uint32_t PositionOfOffset(size_t offset) const {
+    return (uint32_t(offset / piece_) << shift()) + uint32_t(12 + offset % piece_);
+  }
   TopicFileOptions options_;
   uint32_t piece_;
-  std::vector<Placed> records_;
-  std::vector<std::pair<size_t, std::vector<uint8_t>>> fills_;  // filler bytes at offsets
-  size_t end_ = 0;  // stream offset where the next record goes
+  std::vector<size_t> records_;  // their stream offsets
+  bool link_last_ = false;       // the last record's next field is to be filled in
+  std::vector<uint8_t> stream_;
 };
 
-/// Builds a paragraph's formatting data (the part after the numbers that the record type puts
-/// in front of it): the 6-byte ParagraphInfo header (two bytes, a word, the bits), the optional
-/// fields in bit order, then commands, then 0xFF.
+/// A paragraph's formatting data (after the numbers its record type puts first): the 6-byte
+/// header (0, 0x80, a word, the bits u16), the optional fields in bit order, the commands, 0xFF.
 class ParagraphBuilder {
  public:
-  // The optional fields, compressed signed shorts, by their bit.
+  // The optional fields by their bit: compressed signed shorts; 0x0100 the border byte and a
+  // word; 0x0200 the tab count * 2 (u8) and per tab stop its position 0..0x3FFF (compressed
+  // ushort, + 0x4000 and a type byte with `type`).
   ParagraphBuilder& UnknownPair(int a, int b) { return Set(0x0001, {a, b}); }
   ParagraphBuilder& SpaceBefore(int v) { return Set(0x0002, {v}); }
   ParagraphBuilder& SpaceAfter(int v) { return Set(0x0004, {v}); }
@@ -117,83 +103,126 @@ class ParagraphBuilder {
   ParagraphBuilder& LeftIndent(int v) { return Set(0x0010, {v}); }
   ParagraphBuilder& RightIndent(int v) { return Set(0x0020, {v}); }
   ParagraphBuilder& FirstIndent(int v) { return Set(0x0040, {v}); }
-  ParagraphBuilder& Border(uint8_t flags);
-  /// A tab stop: position 0..0x3FFF; with `type` the flag 0x4000 and the type byte follow.
-  ParagraphBuilder& Tab(unsigned position, std::optional<uint8_t> type = std::nullopt);
+  ParagraphBuilder& Border(uint8_t flags) { return Set(0x0100, {flags}); }
+  ParagraphBuilder& Tab(unsigned position, std::optional<uint8_t> type = std::nullopt) {
+    tabs_.push_back({int(position | (type ? 0x4000u : 0u)), type ? int(*type) : -1});
+    return Bits(0x0200);
+  }
   ParagraphBuilder& Bits(uint16_t extra) {  // alignment and keep bits
     bits_ |= extra;
     return *this;
   }
 
   // Commands.
-  ParagraphBuilder& Font(uint16_t n) { return Raw(ByteBuilder().u8(0x80).u16(n).take()); }
+  ParagraphBuilder& Font(uint16_t n) { return Add(ByteBuilder().u8(0x80).u16(n)); }
   /// A command without operands (0x81, 0x82, ...).
   ParagraphBuilder& Command(uint8_t code) { return Raw({code}); }
-  ParagraphBuilder& Raw(std::vector<uint8_t> bytes) {
-    commands_.bytes(bytes);
-    return *this;
+  ParagraphBuilder& Raw(std::vector<uint8_t> bytes) { return Add(ByteBuilder(std::move(bytes))); }
+  /// 0xC8 (0xCC with `no_font`), length i16, the macro and its NUL.
+  ParagraphBuilder& Macro(std::string_view text, bool no_font = false) {
+    return Add(ByteBuilder().u8(no_font ? 0xCC : 0xC8).i16(int16_t(text.size() + 1)).cstr(text));
   }
-  ParagraphBuilder& Macro(std::string_view text, bool no_font = false);
   ParagraphBuilder& JumpShort(uint8_t code, uint32_t hash) {
-    return Raw(ByteBuilder().u8(code).u32(hash).take());
+    return Add(ByteBuilder().u8(code).u32(hash));
   }
-  /// An extended hotspot (0xEA, 0xEB, 0xEE, 0xEF).
+  /// 0xEA, 0xEB, 0xEE, 0xEF: size u16, flags (1 window number, 2 window name, 4 file), hash u32,
+  /// then what the flags say.
   ParagraphBuilder& JumpExtended(uint8_t code, uint32_t hash, std::optional<uint8_t> window,
                                  std::optional<std::string> window_name,
-                                 std::optional<std::string> file_name);
-  /// Object of type 5: 6 bytes of window data, then the text and its NUL; size = 6 + text + 1.
+                                 std::optional<std::string> file_name) {
+    ByteBuilder b;
+    b.u8((window ? 1 : 0) | (window_name ? 2 : 0) | (file_name ? 4 : 0)).u32(hash);
+    if (window) b.u8(*window);
+    if (window_name) b.cstr(*window_name);
+    if (file_name) b.cstr(*file_name);
+    return Add(ByteBuilder().u8(code).u16(uint16_t(b.size())).bytes(b.data()));
+  }
+  // Objects: the code, the object type, the size (compressed long), the data.
+  /// Type 5: 6 bytes of window data, the text and a NUL.
   ParagraphBuilder& EmbeddedObject(uint8_t code, std::string_view text,
-                                   std::vector<uint8_t> window_data = {0, 0, 0, 0, 0, 0});
-  /// A picture by reference (0x22): size 4, character count, stored flag 0, picture number.
-  ParagraphBuilder& PictureRef(uint8_t code, uint16_t number, unsigned char_count = 1);
-  /// A stored picture (0x22): size = bytes + 2, character count, stored flag 1, the bytes.
+                                   std::vector<uint8_t> window_data = {0, 0, 0, 0, 0, 0}) {
+    return Object(code, 5, window_data.size() + text.size() + 1,
+                  ByteBuilder(window_data).cstr(text));
+  }
+  /// Type 0x22 by reference: size 4, character count (compressed ushort), 0 i16, picture number.
+  ParagraphBuilder& PictureRef(uint8_t code, uint16_t number, unsigned char_count = 1) {
+    return Object(code, 0x22, 4, ByteBuilder(EncodeUnsignedShort(char_count)).i16(0).u16(number));
+  }
+  /// Type 0x22 stored: size = bytes + 2, character count, 1 i16, the bytes.
   ParagraphBuilder& PictureStored(uint8_t code, std::vector<uint8_t> bytes,
-                                  unsigned char_count = 1);
-  /// An HC30 picture (type 3): size 4, stored flag 0, picture number.
-  ParagraphBuilder& PictureHc30(uint8_t code, uint16_t number);
+                                  unsigned char_count = 1) {
+    return Object(code, 0x22, bytes.size() + 2,
+                  ByteBuilder(EncodeUnsignedShort(char_count)).i16(1).bytes(bytes));
+  }
+  /// The HC30 type 3: size 4, 0 i16, picture number.
+  ParagraphBuilder& PictureHc30(uint8_t code, uint16_t number) {
+    return Object(code, 3, 4, ByteBuilder().i16(0).u16(number));
+  }
 
   /// The formatting data, closed with 0xFF unless `end` is false.
   std::vector<uint8_t> Build(bool end = true) const;
 
  private:
-  ParagraphBuilder& Set(uint16_t bit, std::vector<int> values);
+  ParagraphBuilder& Set(uint16_t bit, std::vector<int> values) {
+    fields_[bit] = std::move(values);
+    return Bits(bit);
+  }
+  ParagraphBuilder& Add(const ByteBuilder& command) {
+    commands_.bytes(command.data());
+    return *this;
+  }
+  ParagraphBuilder& Object(uint8_t code, uint8_t type, size_t size, const ByteBuilder& data) {
+    commands_.u8(code).u8(type).bytes(EncodeSignedLong(int32_t(size)));
+    return Add(data);
+  }
   uint16_t bits_ = 0;
-  std::map<uint16_t, std::vector<int>> fields_;  // compressed fields by their bit
-  uint8_t border_ = 0;
-  std::vector<std::vector<uint8_t>> tabs_;
+  std::map<uint16_t, std::vector<int>> fields_;  // by their bit
+  std::vector<std::pair<int, int>> tabs_;        // position and flag, type or -1
   ByteBuilder commands_;
 };
 
-/// The FormatPart of a paragraph record: a compressed signed long (the topic size), for type
-/// 0x20 a compressed unsigned short (the topic length), then the paragraph.
+/// A paragraph record's format part: compressed signed long (topic size), for type 0x20 a
+/// compressed unsigned short (topic length), the paragraph.
 std::vector<uint8_t> ParagraphFormatPart(const std::vector<uint8_t>& paragraph,
                                          uint8_t type = 0x20);
 
-/// A table row's layout: column count, type, width factor (type 0), columns of (width,
-/// spacing).
+/// A table row's layout: column count, type, width factor (type 0), per column width, spacing.
 struct TableColumnSpec {
   uint16_t width;
   uint16_t spacing;
 };
 std::vector<uint8_t> TableLayout(uint8_t type, const std::vector<TableColumnSpec>& columns,
                                  uint16_t width_factor = 32767);
-/// A cell: the 5-byte cell header (column, 4 unused bytes) and the paragraph.
+/// A cell: column u8, 4 unused bytes, the paragraph.
 std::vector<uint8_t> TableCell(uint8_t column, const std::vector<uint8_t>& paragraph);
-/// The end of a row's cells: column 0xFF (as int16 -1), then 3 bytes.
-std::vector<uint8_t> TableEnd();
-/// The FormatPart of a table record: compressed signed long, compressed unsigned short, then
-/// the layout, the cells and the end.
-std::vector<uint8_t> TableFormatPart(const std::vector<uint8_t>& layout,
-                                     const std::vector<std::vector<uint8_t>>& cells);
 
-/// The FormatPart of a topic header: first field, browse back, browse forward, topic number,
-/// non-scroll position, scroll start, next topic (28 bytes; HC30 headers are 12 bytes: pass
-/// `hc30`).
-std::vector<uint8_t> TopicHeaderPart(int32_t first_field, int32_t browse_back,
-                                     int32_t browse_forward, int32_t topic_number,
-                                     int32_t non_scroll, int32_t scroll_start, bool hc30 = false);
-
-/// Text strings joined with NULs (each one followed by a NUL).
+/// Each string followed by a NUL.
 std::vector<uint8_t> TextStrings(const std::vector<std::string>& strings);
+
+// The phrase tables. Offsets count from the start of the offset table: phrase 0 at 2(N + 1).
+//   "|Phrases" HC30: N u16, 0x0100 u16, N + 1 offsets u16, the text.
+//   HC31: N u16, 0x0100 u16, text size i32 (`text_size` when >= 0), the offsets, the LZ77 text.
+//   Long header (Media Viewer): 0 u16, N u16, 0x0100 u16, text size i32, 30 zeros, the offsets
+//   (at 40), the LZ77 text.
+//   "|PhrIndex": 1 i32, N i32 at 4, 4 + bit bytes i32 at 8, text size i32 at 12, "|PhrImage" size
+//   i32 at 16, 0 i32, k u8 at 24, 3 zeros; then per phrase, v = length - 1, bit-packed from bit 0
+//   of each byte on: (v >> k) 1-bits, a 0-bit, the low k bits of v (lowest first).
+//   "|PhrImage": the text, stored or LZ77.
+inline constexpr size_t kPhrIndexCountAt = 4;
+inline constexpr size_t kPhrIndexBitBytesAt = 8;
+inline constexpr size_t kPhrIndexTextSizeAt = 12;
+inline constexpr size_t kPhrIndexStoredSizeAt = 16;
+std::vector<uint8_t> BuildHc30Phrases(const std::vector<std::string>& phrases);
+std::vector<uint8_t> BuildHc31Phrases(const std::vector<std::string>& phrases,
+                                      Lz77Mode mode = Lz77Mode::kGreedy, int64_t text_size = -1);
+std::vector<uint8_t> BuildLongHeaderPhrases(const std::vector<std::string>& phrases,
+                                            Lz77Mode mode = Lz77Mode::kGreedy);
+/// Every length at least 1.
+std::vector<uint8_t> PackPhraseLengths(const std::vector<uint32_t>& lengths, unsigned k);
+struct RtfPhraseFiles {
+  std::vector<uint8_t> index;  // "|PhrIndex"
+  std::vector<uint8_t> image;  // "|PhrImage", LZ77 with `compress`
+};
+RtfPhraseFiles BuildRtfPhrases(const std::vector<std::string>& phrases, unsigned k, bool compress);
 
 }  // namespace quorvex::testsupport
