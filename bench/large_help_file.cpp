@@ -43,13 +43,14 @@ struct Random {
 /// Words made of syllables, so that they repeat inside one another as words of a language do.
 std::vector<std::string> Vocabulary(Random& r) {
   static const char* const kSyllables[] = {
-      "con", "ter", "ing", "tion", "pro", "ex", "re", "de", "in", "com", "al", "er", "an",
-      "en", "ed", "or", "ar", "is", "it", "at", "on", "es", "le", "set", "file", "win",
-      "dow", "help", "top", "ic", "da", "ta", "menu", "key", "val", "ue", "sys", "tem"};
+      "con", "ter",  "ing", "tion", "pro", "ex", "re",   "de",  "in",  "com", "al",  "er",   "an",
+      "en",  "ed",   "or",  "ar",   "is",  "it", "at",   "on",  "es",  "le",  "set", "file", "win",
+      "dow", "help", "top", "ic",   "da",  "ta", "menu", "key", "val", "ue",  "sys", "tem"};
   std::vector<std::string> words;
   while (words.size() < kVocabulary) {
     std::string w;
-    for (uint32_t i = 0, n = 1 + r.Below(3); i < n; ++i) w += kSyllables[r.Below(std::size(kSyllables))];
+    for (uint32_t i = 0, n = 1 + r.Below(3); i < n; ++i)
+      w += kSyllables[r.Below(std::size(kSyllables))];
     words.push_back(w);
   }
   return words;
@@ -120,8 +121,8 @@ class PhraseCoder {
     for (size_t i = 0; i < text.size();) {
       size_t end = i;
       while (end < text.size() && text[end] >= 'a' && text[end] <= 'z') ++end;
-      auto it = end > i ? index_.find(std::string(text.begin() + i, text.begin() + end))
-                        : index_.end();
+      auto it =
+          end > i ? index_.find(std::string(text.begin() + i, text.begin() + end)) : index_.end();
       if (it == index_.end()) {
         const uint8_t c = text[i++];
         if (hcrtf_ && (c == ' ' || c == 0)) {
@@ -243,7 +244,18 @@ std::vector<uint8_t> BuildLargeHelpFile(const LargeHelpFileSpec& spec) {
   for (size_t n = 0; n < spec.topics; ++n) {
     std::vector<std::string> title = {"Topic " + std::to_string(n) + ": " + sentence(3)};
     if (n % 7 == 0) title.push_back("BrowseButtons()");
-    add({.type = 2, .format_part = TopicHeaderPart(0x100, -1, -1, int32_t(n), -1, 0)}, title);
+    // first field, browse back and forward, topic number, non-scroll -1, scroll start, next -1
+    add({.type = 2,
+         .format_part = ByteBuilder()
+                            .i32(0x100)
+                            .i32(-1)
+                            .i32(-1)
+                            .i32(int32_t(n))
+                            .i32(-1)
+                            .i32(0)
+                            .i32(-1)
+                            .take()},
+        title);
     for (int p = 0; p < 3; ++p) {
       ParagraphBuilder b;
       std::vector<std::string> texts = {sentence(12)};
@@ -266,8 +278,13 @@ std::vector<uint8_t> BuildLargeHelpFile(const LargeHelpFileSpec& spec) {
     if (n % 10 == 0) {
       const std::vector<uint8_t> cell = ParagraphBuilder().Command(0x82).Build();
       add({.type = 0x23,
-           .format_part = TableFormatPart(TableLayout(1, {{2000, 100}, {2000, 100}, {2000, 100}}),
-                                          {TableCell(0, cell), TableCell(1, cell), TableCell(2, cell)})},
+           .format_part = ByteBuilder(ParagraphFormatPart(
+                                          TableLayout(1, {{2000, 100}, {2000, 100}, {2000, 100}})))
+                              .bytes(TableCell(0, cell))
+                              .bytes(TableCell(1, cell))
+                              .bytes(TableCell(2, cell))
+                              .i16(-1)
+                              .take()},
           {sentence(3), "", sentence(3), "", sentence(3), ""});
     }
   }
@@ -275,12 +292,13 @@ std::vector<uint8_t> BuildLargeHelpFile(const LargeHelpFileSpec& spec) {
   const std::vector<uint8_t> system =
       BuildSystemFile(spec.hcrtf ? 33 : 21, spec.lz77 ? 4 : 0, {TextRecord(1, "Large help file")});
   const std::vector<uint8_t> font =
-      spec.hcrtf ? BuildFontFile({"Arial", "Courier New"}, 32,
-                                 {NewFontDescriptor({.face = 0}),
-                                  NewFontDescriptor({.face = 1, .weight = 700})})
-                 : BuildFontFile({"Arial", "Times New Roman"}, 20,
-                                 {OldFontDescriptor({.face = 0}),
-                                  OldFontDescriptor({.attributes = 1, .face = 1})});
+      spec.hcrtf
+          ? BuildFontFile(
+                {"Arial", "Courier New"}, 32,
+                {NewFontDescriptor({.face = 0}), NewFontDescriptor({.face = 1, .weight = 700})})
+          : BuildFontFile(
+                {"Arial", "Times New Roman"}, 20,
+                {OldFontDescriptor({.face = 0}), OldFontDescriptor({.attributes = 1, .face = 1})});
   HelpFileWriter help;
   help.AddFile("|SYSTEM", system).AddFile("|FONT", font);
   help.AddFile("|TOPIC", BuildTopic(records, spec.lz77));
@@ -294,7 +312,8 @@ std::vector<uint8_t> BuildLargeHelpFile(const LargeHelpFileSpec& spec) {
     BitmapSpec b{.packing = uint8_t(1 + p % 3), .bit_count = 4, .width = 64, .height = 32};
     for (int i = 0; i < 16; ++i) b.palette.insert(b.palette.end(), {uint8_t(i * 16), 0, 0, 0});
     for (uint32_t y = 0; y < 32; ++y)
-      for (uint32_t x = 0; x < 32; ++x) b.pixels.push_back(uint8_t((x / 4 + y / 4 + p) % 16 * 0x11));
+      for (uint32_t x = 0; x < 32; ++x)
+        b.pixels.push_back(uint8_t((x / 4 + y / 4 + p) % 16 * 0x11));
     help.AddFile("|bm" + std::to_string(p), PictureContainer({BitmapPicture(b)}));
   }
 
@@ -331,8 +350,8 @@ std::vector<uint8_t> BuildLargeHelpFile(const LargeHelpFileSpec& spec) {
   }
   std::sort(contexts.begin(), contexts.end());
   help.AddFile("|CONTEXT", BuildContextFile(contexts, {.page_size = 4096}));
-  const KeywordFiles k = BuildKeywordFiles(KeywordEntries(keywords.begin(), keywords.end()),
-                                           {.page_size = 4096});
+  const KeywordFiles k =
+      BuildKeywordFiles(KeywordEntries(keywords.begin(), keywords.end()), {.page_size = 4096});
   help.AddFile("|KWBTREE", k.btree).AddFile("|KWDATA", k.data).AddFile("|CTXOMAP", map.take());
   return help.Build();
 }

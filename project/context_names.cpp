@@ -33,7 +33,7 @@ std::optional<std::string> MadeUpName(std::string_view prefix, uint32_t hash) {
   return std::nullopt;
 }
 
-std::string MadeUpNameForHash(const HelpFile& hf, uint32_t hash);
+std::string MadeUpNameForHash(uint32_t hash);
 
 }  // namespace
 
@@ -61,23 +61,22 @@ std::optional<std::string> ExtendToHash(std::string_view prefix, uint32_t target
 
 std::string ContextNameForHash(const HelpFile& hf, uint32_t hash) {
   if (const std::string* known = hf.known_context_names.Find(hash)) return *known;
+  // With PageLinks the names are bookmark names of page references: the hexadecimal form.
+  if (hf.option(kPageLinks)) return FormatText("0x%08lX", {hash});
   // A made-up name is the same every time: work it out once per hash.
   auto [cached, fresh] = hf.made_up_context_names.try_emplace(hash);
-  if (fresh) cached->second = MadeUpNameForHash(hf, hash);
+  if (fresh) cached->second = MadeUpNameForHash(hash);
   return cached->second;
 }
 
 namespace {
 
-std::string MadeUpNameForHash(const HelpFile& hf, uint32_t hash) {
-  // With PageLinks the names are bookmark names of page references: the hexadecimal form.
-  if (!hf.option(kPageLinks)) {
-    for (std::string_view prefix : kNamedPrefixes)
-      if (std::optional<std::string> name = MadeUpName(prefix, hash)) return *name;
-    for (char letter = 'A'; letter <= 'Z'; ++letter)
-      if (std::optional<std::string> name = MadeUpName(std::string_view(&letter, 1), hash))
-        return *name;
-  }
+std::string MadeUpNameForHash(uint32_t hash) {
+  for (std::string_view prefix : kNamedPrefixes)
+    if (std::optional<std::string> name = MadeUpName(prefix, hash)) return *name;
+  for (char letter = 'A'; letter <= 'Z'; ++letter)
+    if (std::optional<std::string> name = MadeUpName(std::string_view(&letter, 1), hash))
+      return *name;
   return FormatText("0x%08lX", {hash});
 }
 

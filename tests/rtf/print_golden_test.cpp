@@ -48,11 +48,23 @@ std::string PrintFrame(std::string_view name, bool with_template, uint64_t& coun
   return f;
 }
 
-constexpr std::string_view kTocField =
-    "{\\b\\f0\\fs40 Contents}\\par {\\field\\fldedit {\\*\\fldinst TOC \\\\f}}\\page ";
-constexpr std::string_view kIndexField =
-    "\\page{\\b\\f0\\fs40\\s24 Index}\\par\\par{\\field{\\*\\fldinst{\\f0\\cf1 INDEX \\\\h "
-    "\"\\emdash A\\emdash \" \\\\c \"2\" }}}";
+/// The contents field with its result: the titles with their level's style (s25, s26\li200).
+std::string TocField(const std::vector<std::pair<std::string, int>>& titles) {
+  std::string f =
+      "{\\b\\f0\\fs40 Contents}\\par {\\field\\fldedit {\\*\\fldinst TOC \\\\f}{\\fldrslt ";
+  for (const auto& [title, level] : titles)
+    f += (level == 1 ? "\\pard\\plain\\s25\\b " : "\\pard\\plain\\s26\\li200 ") + title + "\\par\n";
+  return f + "}}\\page ";
+}
+/// The index field with its result: each keyword and the title of its topic.
+std::string IndexField(const std::vector<std::pair<std::string, std::string>>& entries) {
+  std::string f =
+      "\\page{\\b\\f0\\fs40\\s24 Index}\\par\\par{\\field{\\*\\fldinst{\\f0\\cf1 INDEX \\\\h "
+      "\"\\emdash A\\emdash \" \\\\c \"2\" }}{\\fldrslt ";
+  for (const auto& [keyword, title] : entries)
+    f += "\\pard\\plain\\s15 " + keyword + "\\tab " + title + "\\par\n";
+  return f + "}}";
+}
 
 /// A table-of-contents entry: level 1 without, level 2 with a browse predecessor.
 std::string TocEntry(std::string_view title, int level, uint64_t& count) {
@@ -106,7 +118,8 @@ TEST(PrintGolden, TopicIdentityInBothModes) {
   const ConversionOutcome print = ConvertHelpBytes(help, kForPrint | kToc | kIndex | kPageLinks);
   EXPECT_EQ(print.FileNames(), std::vector<std::string>{"TEST.RTF"});
   uint64_t count = 0;
-  std::string expected = PrintFrame("TEST.RTF", true, count) + std::string(kTocField);
+  std::string expected =
+      PrintFrame("TEST.RTF", true, count) + TocField({{"Intro", 1}, {"Second", 1}, {"Third", 2}});
   expected += TocEntry("Intro", 1, count);
   expected += "{\\*\\bkmkstart B0x053D9A5C}{\\*\\bkmkend B0x053D9A5C}" + IndexEntry("alpha", count);
   expected += IndexEntry("beta", count);
@@ -116,7 +129,10 @@ TEST(PrintGolden, TopicIdentityInBothModes) {
   expected += Para("World", count) + std::string(kParSeparator);
   expected += TocEntry("Third", 2, count);
   expected += "{\\*\\bkmkstart B0x0773D907}{\\*\\bkmkend B0x0773D907}" + IndexEntry("delta", count);
-  expected += Para("End", count) + std::string(kIndexField) + "}";
+  expected +=
+      Para("End", count) +
+      IndexField({{"alpha", "Intro"}, {"beta", "Intro"}, {"delta", "Third"}, {"gamma", "Second"}}) +
+      "}";
   EXPECT_TRUE(SameBytes(print.File("TEST.RTF"), Crlf(expected)));
   EXPECT_TRUE(print.warnings.empty());
   print.ExpectWellFormed();
@@ -150,7 +166,9 @@ TEST(PrintGolden, SplitRtfInBothModes) {
                        "GOLDENSAMPLE.HLP");
   EXPECT_EQ(print.FileNames(), (std::vector<std::string>{"GOLDEN1.RTF", "GOLDEN2.RTF"}));
   uint64_t count = 0;
-  std::string first = PrintFrame("GOLDEN1.RTF", true, count) + std::string(kTocField);
+  std::vector<std::pair<std::string, int>> titles;
+  for (int n = 1; n <= 153; ++n) titles.emplace_back("Topic " + std::to_string(n), 1);
+  std::string first = PrintFrame("GOLDEN1.RTF", true, count) + TocField(titles);
   for (int n = 1; n <= 152; ++n) {
     if (n > 1) first += kParSeparator;
     first += TocEntry("Topic " + std::to_string(n), 1, count) + empty;
