@@ -10,7 +10,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -131,8 +130,6 @@ struct HelpFile {
 
   // The tables the preparatory phases build.
   KnownContextNames known_context_names;
-  /// The names made up for hashes the help file does not spell out, once worked out.
-  mutable std::unordered_map<uint32_t, std::string> made_up_context_names;
   std::optional<ContextMap> context_map;               // only when the context map was loaded
   std::optional<KeywordTable> k_keywords, a_keywords;  // only when loaded and present
   WindowNames window_names;

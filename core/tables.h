@@ -14,6 +14,14 @@
 
 namespace quorvex {
 
+/// A hash of context hashes for hash tables: context hashes of similar names differ in few bits,
+/// which the identity hash of the standard library puts into the same buckets.
+struct ContextHashMix {
+  size_t operator()(uint32_t hash) const {
+    return static_cast<size_t>((uint64_t{hash} * 0x9E3779B97F4A7C15u) >> 29);
+  }
+};
+
 class OutputDir;
 
 /// The help compiler's hash of a context string: h = h * 43 + v over the bytes whose value v in
@@ -39,7 +47,7 @@ class KnownContextNames {
 
  private:
   std::vector<KnownContextName> entries_;
-  std::unordered_map<uint32_t, size_t> first_;  // hash -> its first entry
+  std::unordered_map<uint32_t, size_t, ContextHashMix> first_;  // hash -> its first entry
 };
 
 /// One |CONTEXT entry: a context hash and the TopicOffset where that context begins.

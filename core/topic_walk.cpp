@@ -25,7 +25,8 @@ bool IsTextRecord(uint8_t type) {
 
 }  // namespace
 
-TopicWalk::TopicWalk(HelpFile& hf) : hf_(hf), last_(!hf.slot(Slot::kTopic).present()) {}
+TopicWalk::TopicWalk(HelpFile& hf, bool headers_only)
+    : hf_(hf), last_(!hf.slot(Slot::kTopic).present()), headers_only_(headers_only) {}
 
 TopicWalk::~TopicWalk() {
   ResetTopicStream(hf_);
@@ -97,7 +98,7 @@ const TopicRecord* TopicWalk::Next() {
   }
   r.has_text = stored_size > 0;
   text_.clear();
-  if (r.has_text) {
+  if (r.has_text && (!headers_only_ || r.link.type == kRecordTopicHeader)) {
     const size_t n = std::min<size_t>(stored_.size(), r.text_length);
     const size_t capacity = std::clamp<size_t>(r.text_length, kTopicTextCapacity, kMaxExpandedText);
     text_ = ExpandTopicText(hf_, Bytes(stored_.data(), n),

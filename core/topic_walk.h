@@ -53,7 +53,9 @@ struct TopicRecord {
 /// that cannot be found).
 class TopicWalk {
  public:
-  explicit TopicWalk(HelpFile& hf);
+  /// With `headers_only` the text of records other than topic headers is not expanded (their
+  /// texts come out empty; their formatting is still decoded, for the running offsets).
+  explicit TopicWalk(HelpFile& hf, bool headers_only = false);
   ~TopicWalk();
   TopicWalk(const TopicWalk&) = delete;
   TopicWalk& operator=(const TopicWalk&) = delete;
@@ -84,6 +86,7 @@ class TopicWalk {
   bool new_block_ = false;
   bool last_ = false;
   bool topic_seen_ = false;
+  bool headers_only_ = false;
   size_t records_read_ = 0;
 };
 

@@ -39,22 +39,18 @@ std::string MadeUpNameForHash(uint32_t hash);
 
 std::optional<std::string> ExtendToHash(std::string_view prefix, uint32_t target) {
   const uint32_t base = ContextHash(prefix);
+  uint64_t limit = 1;  // 43^n: n appended characters spell a value below it
   uint32_t power = 1;  // 43^n modulo 2^32
-  std::string name(prefix);
-  for (int n = 0; n <= kMaxAppended; ++n, power *= kHashBase) {
+  char appended[kMaxAppended];
+  for (int n = 0; n <= kMaxAppended; ++n, power *= kHashBase, limit *= kHashBase) {
     uint32_t d = target - base * power;
-    name.resize(prefix.size() + static_cast<size_t>(n));
+    if (d >= limit) continue;  // would need a leading digit 0
     bool complete = true;
-    for (int k = n - 1; k >= 0; --k) {
-      const char c = DigitChar(d % kHashBase);
-      if (c == 0) {
-        complete = false;
-        break;
-      }
-      name[prefix.size() + static_cast<size_t>(k)] = c;
-      d /= kHashBase;
+    for (int k = n - 1; k >= 0 && complete; --k, d /= kHashBase) {
+      appended[k] = DigitChar(d % kHashBase);
+      complete = appended[k] != 0;
     }
-    if (complete && d == 0) return name;
+    if (complete) return std::string(prefix) + std::string(appended, static_cast<size_t>(n));
   }
   return std::nullopt;
 }
@@ -63,10 +59,7 @@ std::string ContextNameForHash(const HelpFile& hf, uint32_t hash) {
   if (const std::string* known = hf.known_context_names.Find(hash)) return *known;
   // With PageLinks the names are bookmark names of page references: the hexadecimal form.
   if (hf.option(kPageLinks)) return FormatText("0x%08lX", {hash});
-  // A made-up name is the same every time: work it out once per hash.
-  auto [cached, fresh] = hf.made_up_context_names.try_emplace(hash);
-  if (fresh) cached->second = MadeUpNameForHash(hash);
-  return cached->second;
+  return MadeUpNameForHash(hash);
 }
 
 namespace {

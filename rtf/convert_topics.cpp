@@ -200,7 +200,7 @@ std::string ContentsResult(HelpFile& hf) {
   std::string result;
   hf.quiet = true;
   {
-    TopicWalk walk(hf);
+    TopicWalk walk(hf, true);
     while (const TopicRecord* r = walk.Next()) {
       if (r->kind != TopicRecord::Kind::kTopicHeader) continue;
       const std::string_view title = TextCursor(r->header.text).Next();
