@@ -147,10 +147,11 @@ constexpr bool IsHotspotStart(uint8_t c) {
 }
 
 /// A paragraph: its properties, then texts[0], commands[0], texts[1], commands[1], ...,
-/// texts.back(). texts.size() == commands.size() + 1 always.
+/// texts.back(). texts.size() == commands.size() + 1 always. The texts are views into the
+/// record's text, valid as long as the record is.
 struct Paragraph {
   ParagraphProperties properties;
-  std::vector<std::string> texts;
+  std::vector<std::string_view> texts;
   std::vector<ParagraphCommand> commands;
   /// The formatting data ended before the 0xFF that closes the command list.
   bool missing_end = false;

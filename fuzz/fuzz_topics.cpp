@@ -27,7 +27,7 @@ uint64_t Add(uint64_t sum, std::string_view text) {
 
 uint64_t Check(uint64_t sum, const Paragraph& p) {
   if (p.texts.size() != p.commands.size() + 1) std::abort();
-  for (const std::string& t : p.texts) sum = Add(sum, t);
+  for (std::string_view t : p.texts) sum = Add(sum, t);
   return sum;
 }
 

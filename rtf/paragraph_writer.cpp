@@ -123,7 +123,7 @@ void WriteObject(HelpFile& hf, OutputSink& out, const ObjectData& object, char a
 }
 
 std::string_view TextAt(const Paragraph& p, size_t i) {
-  return i < p.texts.size() ? std::string_view(p.texts[i]) : std::string_view();
+  return i < p.texts.size() ? p.texts[i] : std::string_view();
 }
 
 }  // namespace

@@ -73,8 +73,9 @@ TEST(Paragraph, HotspotTargetsAndObjects) {
           .Build();
   int32_t adjustment = 0;
   // Text strings run out; the last one has no NUL.
-  const Paragraph p = Decode(format, std::string("ab\0cd", 5), &adjustment);
-  EXPECT_EQ(p.texts, (std::vector<std::string>{"ab", "cd", "", "", "", "", "", "", "", "", ""}));
+  const std::string text("ab\0cd", 5);
+  const Paragraph p = Decode(format, text, &adjustment);
+  EXPECT_EQ(p.texts, (std::vector<std::string_view>{"ab", "cd", "", "", "", "", "", "", "", "", ""}));
   ASSERT_EQ(p.commands.size(), 10u);
   EXPECT_FALSE(p.missing_end);
   auto target = [&p](size_t i) {
@@ -120,9 +121,10 @@ TEST(Paragraph, DataEndingEarly) {
       {"object type only", ParagraphBuilder().Command(0x81).Raw({0x87, 0x22}).Build(false), true,
        1},
   };
+  const std::string text("x\0y\0z\0w\0", 8);
   for (const auto& [name, format, truncated, commands] : cases) {
     SCOPED_TRACE(name);
-    const Paragraph p = Decode(format, std::string("x\0y\0z\0w\0", 8));
+    const Paragraph p = Decode(format, text);
     EXPECT_TRUE(p.missing_end);
     EXPECT_EQ(p.truncated, truncated);
     EXPECT_EQ(p.commands.size(), commands);

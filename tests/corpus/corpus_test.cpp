@@ -127,7 +127,7 @@ WalkFacts WalkTopics(HelpFile& hf) {
   WalkFacts w;
   const size_t fonts = ReadFontModel(hf).fonts.size();
   auto collect = [&](const Paragraph& p) {
-    for (const std::string& t : p.texts)
+    for (std::string_view t : p.texts)
       if (!t.empty()) w.strings.push_back(VisibleText(t));
     for (const ParagraphCommand& c : p.commands)
       w.illegal_fonts += c.code == kCmdFont && c.font >= fonts;

@@ -31,7 +31,7 @@ ParagraphCommand Command(uint8_t code, std::function<void(ParagraphCommand&)> se
   if (set) set(c);
   return c;
 }
-Paragraph MakeParagraph(std::vector<std::string> texts, std::vector<ParagraphCommand> commands) {
+Paragraph MakeParagraph(std::vector<std::string_view> texts, std::vector<ParagraphCommand> commands) {
   return Paragraph{.properties = {}, .texts = texts, .commands = commands};
 }
 /// An 11-byte font descriptor.
@@ -158,7 +158,7 @@ TEST_F(RtfWriters, TableGeometry) {
                .cells = {}};
     for (uint8_t column : cell_columns) {
       auto end = Command(kCmdParagraphEnd, [](auto& c) { c.before_end = true; });
-      r.cells.push_back({column, MakeParagraph({std::string(1, char('A' + column)), ""}, {end})});
+      r.cells.push_back({column, MakeParagraph({std::string_view(&"ABCD"[column], 1), ""}, {end})});
     }
     return r;
   };
