@@ -18,8 +18,9 @@ constexpr uint8_t kOldLastCode = 15;
 /// each is reported once.
 class Expansion {
  public:
-  Expansion(const HelpFile& hf, size_t capacity) : hf_(hf), capacity_(capacity) {
-    out_.reserve(std::min<size_t>(capacity, 4096));
+  Expansion(const HelpFile& hf, size_t capacity, std::string& out)
+      : hf_(hf), capacity_(capacity), out_(out) {
+    out_.clear();
   }
 
   void Append(std::string_view s) {
@@ -54,7 +55,6 @@ class Expansion {
   void CodeCut() { Warn(kWarnTopicTextCode); }
   /// Once the output is full, nothing more can be appended.
   bool full() const { return cut_; }
-  std::string Take() { return std::move(out_); }
 
  private:
   template <typename... A>
@@ -64,7 +64,7 @@ class Expansion {
 
   const HelpFile& hf_;
   size_t capacity_;
-  std::string out_;
+  std::string& out_;
   bool cut_ = false;
   bool bad_phrase_ = false;
 };
@@ -117,8 +117,9 @@ PhraseCodes PhraseCodesFor(const HelpFile& hf, size_t stored_length, size_t expa
              : PhraseCodes::kOld;
 }
 
-std::string ExpandTopicText(const HelpFile& hf, Bytes stored, PhraseCodes codes, size_t capacity) {
-  Expansion e(hf, capacity);
+void ExpandTopicTextInto(const HelpFile& hf, Bytes stored, PhraseCodes codes, size_t capacity,
+                         std::string& out) {
+  Expansion e(hf, capacity, out);
   if (!hf.slot(Slot::kPhrases).present() && !hf.slot(Slot::kPhrIndex).present()) {
     e.Append(std::string_view(reinterpret_cast<const char*>(stored.data()), stored.size()));
   } else if (codes == PhraseCodes::kHcrtf) {
@@ -126,7 +127,12 @@ std::string ExpandTopicText(const HelpFile& hf, Bytes stored, PhraseCodes codes,
   } else {
     ExpandOld(stored, e);
   }
-  return e.Take();
+}
+
+std::string ExpandTopicText(const HelpFile& hf, Bytes stored, PhraseCodes codes, size_t capacity) {
+  std::string out;
+  ExpandTopicTextInto(hf, stored, codes, capacity, out);
+  return out;
 }
 
 }  // namespace quorvex

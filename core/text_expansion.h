@@ -35,5 +35,8 @@ PhraseCodes PhraseCodesFor(const HelpFile& hf, size_t stored_length, size_t expa
 /// reported once per call as a warning.
 std::string ExpandTopicText(const HelpFile& hf, Bytes stored, PhraseCodes codes,
                             size_t capacity = kTopicTextCapacity);
+/// The same into `out` (emptied first; its memory is reused).
+void ExpandTopicTextInto(const HelpFile& hf, Bytes stored, PhraseCodes codes, size_t capacity,
+                         std::string& out);
 
 }  // namespace quorvex

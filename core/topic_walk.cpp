@@ -101,8 +101,8 @@ const TopicRecord* TopicWalk::Next() {
   if (r.has_text && (!headers_only_ || r.link.type == kRecordTopicHeader)) {
     const size_t n = std::min<size_t>(stored_.size(), r.text_length);
     const size_t capacity = std::clamp<size_t>(r.text_length, kTopicTextCapacity, kMaxExpandedText);
-    text_ = ExpandTopicText(hf_, Bytes(stored_.data(), n),
-                            PhraseCodesFor(hf_, stored_.size(), r.text_length), capacity);
+    ExpandTopicTextInto(hf_, Bytes(stored_.data(), n),
+                        PhraseCodesFor(hf_, stored_.size(), r.text_length), capacity, text_);
   }
 
   TextCursor cursor(text_);

@@ -1,6 +1,9 @@
 #include "rtf/rtf_text.h"
 
+#include <algorithm>
+#include <array>
 #include <charconv>
+#include <cstring>
 
 #include "core/code_page.h"
 #include "core/rtf_escape.h"
@@ -17,6 +20,14 @@ constexpr uint64_t kCharsPerLine = 64;
 constexpr size_t kMaxCharOutput = kMaxRtfEscape + 1;
 /// Escaped text is gathered on the stack and handed to the sink in pieces of about this size.
 constexpr size_t kChunkSize = 512;
+
+/// The characters written as they are: printable ASCII but the three RTF specials. None is a
+/// lead byte of a double-byte code page.
+constexpr std::array<bool, 256> kPlain = [] {
+  std::array<bool, 256> plain{};
+  for (int c = 0x20; c < 0x7F; ++c) plain[c] = c != '\\' && c != '{' && c != '}';
+  return plain;
+}();
 
 }  // namespace
 
@@ -37,21 +48,31 @@ void WriteRtfText(HelpFile& hf, OutputSink& out, std::string_view text) {
   // A two-byte character is written whole before a line feed may follow it; a lead byte at the
   // end of the text stands alone.
   const bool double_byte = IsDoubleByteCodePage(hf.code_page);
-  char buffer[kChunkSize + 2 * kMaxCharOutput];
+  char buffer[kChunkSize + kCharsPerLine + 2 * kMaxCharOutput];
   size_t length = 0;
-  for (size_t i = 0; i < text.size(); ++i) {
+  for (size_t i = 0; i < text.size();) {
     const auto c = static_cast<uint8_t>(text[i]);
-    if (c >= 0x20 && c < 0x7F && c != '\\' && c != '{' && c != '}') {
-      buffer[length++] = static_cast<char>(c);  // most text needs no escape
+    if (kPlain[c]) {
+      // Most text needs no escape: a run of it up to the next line feed is copied at once.
+      const size_t to_line_feed = (kCharsPerLine - count % kCharsPerLine) % kCharsPerLine + 1;
+      const size_t limit = std::min(text.size() - i, static_cast<size_t>(to_line_feed));
+      size_t run = 1;
+      while (run < limit && kPlain[static_cast<uint8_t>(text[i + run])]) ++run;
+      std::memcpy(buffer + length, text.data() + i, run);
+      length += run;
+      count += run;
+      i += run;
+      if (run == to_line_feed) buffer[length++] = '\n';
     } else {
       length += EscapeRtfChar(c, buffer + length, hf.code_page);
+      bool line_feed = count++ % kCharsPerLine == 0;
+      if (double_byte && IsLeadByte(hf.code_page, c) && i + 1 < text.size()) {
+        length += EscapeRtfChar(static_cast<uint8_t>(text[++i]), buffer + length, hf.code_page);
+        line_feed = count++ % kCharsPerLine == 0 || line_feed;
+      }
+      if (line_feed) buffer[length++] = '\n';
+      ++i;
     }
-    bool line_feed = count++ % kCharsPerLine == 0;
-    if (double_byte && IsLeadByte(hf.code_page, c) && i + 1 < text.size()) {
-      length += EscapeRtfChar(static_cast<uint8_t>(text[++i]), buffer + length, hf.code_page);
-      line_feed = count++ % kCharsPerLine == 0 || line_feed;
-    }
-    if (line_feed) buffer[length++] = '\n';
     if (length >= kChunkSize) {
       out.Write(std::string_view(buffer, length));
       length = 0;
