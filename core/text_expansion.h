@@ -35,8 +35,9 @@ PhraseCodes PhraseCodesFor(const HelpFile& hf, size_t stored_length, size_t expa
 /// reported once per call as a warning.
 std::string ExpandTopicText(const HelpFile& hf, Bytes stored, PhraseCodes codes,
                             size_t capacity = kTopicTextCapacity);
-/// The same into `out` (emptied first; its memory is reused).
-void ExpandTopicTextInto(const HelpFile& hf, Bytes stored, PhraseCodes codes, size_t capacity,
-                         std::string& out);
+/// The same in `buffer`, whose memory is reused from call to call: the text is the view returned
+/// (the start of the buffer), valid until the buffer changes.
+std::string_view ExpandTopicTextInBuffer(const HelpFile& hf, Bytes stored, PhraseCodes codes,
+                                         size_t capacity, std::string& buffer);
 
 }  // namespace quorvex

@@ -184,10 +184,17 @@ TopicHeaderRecord DecodeTopicHeader(Bytes format_part, std::string_view text) {
 
 Paragraph DecodeParagraphRecord(uint8_t type, Bytes format_part, TextCursor& text,
                                 int32_t& position_adjustment) {
+  Paragraph p;
+  DecodeParagraphRecordInto(type, format_part, text, position_adjustment, p);
+  return p;
+}
+
+void DecodeParagraphRecordInto(uint8_t type, Bytes format_part, TextCursor& text,
+                               int32_t& position_adjustment, Paragraph& out) {
   ByteReader f(format_part);
   ReadCompressedSignedLong(f);
   if (type == kRecordParagraph) ReadCompressedUnsignedShort(f);
-  return DecodeParagraph(f, text, position_adjustment);
+  DecodeParagraphInto(f, text, position_adjustment, out);
 }
 
 TableRow DecodeTableRecord(Bytes format_part, TextCursor& text, int32_t& position_adjustment) {
@@ -236,6 +243,20 @@ unsigned ReadCompressedUnsignedShort(ByteReader& r) {
 
 Paragraph DecodeParagraph(ByteReader& f, TextCursor& text, int32_t& position_adjustment) {
   Paragraph p;
+  DecodeParagraphInto(f, text, position_adjustment, p);
+  return p;
+}
+
+void DecodeParagraphInto(ByteReader& f, TextCursor& text, int32_t& position_adjustment,
+                         Paragraph& p) {
+  // Emptied, keeping the memory of its lists.
+  std::vector<TabStop> tabs = std::move(p.properties.tabs);
+  tabs.clear();
+  p.properties = {};
+  p.properties.tabs = std::move(tabs);
+  p.texts.clear();
+  p.commands.clear();
+  p.missing_end = p.truncated = false;
   ParagraphProperties& props = p.properties;
   f.skip(4);  // two bytes and a 16-bit word that the conversion does not use
   props.bits = f.u16();
@@ -268,7 +289,7 @@ Paragraph DecodeParagraph(ByteReader& f, TextCursor& text, int32_t& position_adj
     p.truncated = true;
     p.missing_end = true;
     p.texts.emplace_back(text.Next());
-    return p;
+    return;
   }
 
   bool ended = false;
@@ -289,14 +310,14 @@ Paragraph DecodeParagraph(ByteReader& f, TextCursor& text, int32_t& position_adj
       p.truncated = true;
       p.missing_end = true;
       p.texts.emplace_back(before);
-      return p;
+      return;
     }
     p.texts.emplace_back(before);
     p.commands.push_back(std::move(c));
   }
   p.missing_end = !ended;
   p.texts.emplace_back(text.Next());
-  return p;
+  return;
 }
 
 TableRow DecodeTableRow(ByteReader& f, TextCursor& text, int32_t& position_adjustment) {

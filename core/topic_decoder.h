@@ -18,6 +18,9 @@ TopicHeaderRecord DecodeTopicHeader(Bytes format_part, std::string_view text);
 /// taking its text strings from `text`. Leaves `format` after the paragraph's 0xFF.
 /// Adds the character counts of its objects to `position_adjustment`.
 Paragraph DecodeParagraph(ByteReader& format, TextCursor& text, int32_t& position_adjustment);
+/// The same into `out`, whose lists keep their memory.
+void DecodeParagraphInto(ByteReader& format, TextCursor& text, int32_t& position_adjustment,
+                         Paragraph& out);
 
 /// A table row at `format` (after the two numbers in front of it).
 TableRow DecodeTableRow(ByteReader& format, TextCursor& text, int32_t& position_adjustment);
@@ -26,6 +29,8 @@ TableRow DecodeTableRow(ByteReader& format, TextCursor& text, int32_t& position_
 /// for type 32, the compressed unsigned short in front of the paragraph, then decodes it.
 Paragraph DecodeParagraphRecord(uint8_t type, Bytes format_part, TextCursor& text,
                                 int32_t& position_adjustment);
+void DecodeParagraphRecordInto(uint8_t type, Bytes format_part, TextCursor& text,
+                               int32_t& position_adjustment, Paragraph& out);
 
 /// The FormatPart of a table record (type 35): skips the compressed signed long and the
 /// compressed unsigned short in front of the row, then decodes it.

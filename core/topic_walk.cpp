@@ -97,12 +97,13 @@ const TopicRecord* TopicWalk::Next() {
     return nullptr;
   }
   r.has_text = stored_size > 0;
-  text_.clear();
-  if (r.has_text && (!headers_only_ || r.link.type == kRecordTopicHeader)) {
+  text_ = {};
+  if (r.has_text) {
     const size_t n = std::min<size_t>(stored_.size(), r.text_length);
     const size_t capacity = std::clamp<size_t>(r.text_length, kTopicTextCapacity, kMaxExpandedText);
-    ExpandTopicTextInto(hf_, Bytes(stored_.data(), n),
-                        PhraseCodesFor(hf_, stored_.size(), r.text_length), capacity, text_);
+    text_ = ExpandTopicTextInBuffer(hf_, Bytes(stored_.data(), n),
+                                    PhraseCodesFor(hf_, stored_.size(), r.text_length), capacity,
+                                    text_buffer_);
   }
 
   TextCursor cursor(text_);
@@ -111,7 +112,7 @@ const TopicRecord* TopicWalk::Next() {
     case kRecordParagraphHc30:
     case kRecordParagraph:
       r.kind = TopicRecord::Kind::kParagraph;
-      r.paragraph = DecodeParagraphRecord(r.link.type, format, cursor, position_adjustment_);
+      DecodeParagraphRecordInto(r.link.type, format, cursor, position_adjustment_, r.paragraph);
       WarnParagraphProblems(diagnostics, r.paragraph);
       break;
     case kRecordTable:

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/topic_model.h"
@@ -78,7 +79,8 @@ class TopicWalk {
   HelpFile& hf_;
   TopicRecord record_;
   std::vector<uint8_t> head_, format_, stored_;
-  std::string text_;
+  std::string text_buffer_;  // the expanded text is its start:
+  std::string_view text_;
   uint32_t topic_offset_ = 0;
   int32_t position_adjustment_ = 0;
   int32_t topic_number_ = 0;
