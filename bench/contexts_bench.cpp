@@ -38,7 +38,7 @@ std::vector<uint8_t> BuildHelpFile(size_t topics, const ContextEntries& contexts
   for (size_t n = 0; n < topics; ++n) {
     const std::string title = "Topic " + std::to_string(n);
     writer.Add({.type = 2,
-                .format_part = TopicHeaderPart(0x100, -1, -1, int32_t(n), -1, 0),
+                .format_part = ByteBuilder().i32(0x100).i32(-1).i32(-1).i32(int32_t(n)).i32(-1).i32(0).i32(-1).take(),
                 .text_part = TextStrings({title})});
     const ParagraphBuilder paragraph =
         std::move(ParagraphBuilder()
