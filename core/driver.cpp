@@ -42,7 +42,9 @@ OutputNames ConvertHelpFile(const ConversionJob& job, ConversionSession& session
   OutputNames names = DeriveOutputNames(job);
 
   const bool for_print = (options & kForPrint) != 0;
-  std::unique_ptr<HelpFile> hf = OpenHelpFile(names.help_path, options, session);
+  std::unique_ptr<HelpFile> hf =
+      job.bytes ? OpenHelpFileFromBytes(*job.bytes, names.help_path, options, session)
+                : OpenHelpFile(names.help_path, options, session);
   // The project file is created only for a help file that opened, so that a mistyped path
   // leaves no empty project file behind. Printing mode writes the project sections nowhere.
   std::unique_ptr<OutputSink> project;

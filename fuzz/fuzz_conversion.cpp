@@ -1,0 +1,43 @@
+// Fuzz target: the whole conversion of arbitrary bytes, by the real driver and the program's
+// phases, into an output folder in memory (nothing is written to disk).
+//
+// The last input byte picks the options: bit 0 printing mode (else recompilation), then
+// SplitRtf, BmpInRtf, Localize, Toc with Index, PageLinks and NoShg; the mode's canonical set
+// is applied as the program does. Properties: every RTF file written is well formed, and the
+// whole output stays within the budget the file's size justifies.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <vector>
+
+#include "core/diagnostics.h"
+#include "core/driver.h"
+#include "tests/support/rtf_check.h"
+#include "ui/phases.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  using namespace quorvex;
+  const uint8_t pick = size > 0 ? data[size - 1] : 0;
+  ConversionOptions options = pick & 1 ? kForPrint : 0;
+  if (pick & 2) options |= kSplitRtf;
+  if (pick & 4) options |= kBmpInRtf;
+  if (pick & 8) options |= kLocalize;
+  if (pick & 16) options |= kToc | kIndex;
+  if (pick & 32) options |= kPageLinks;
+  if (pick & 64) options |= kNoShg;
+  const std::vector<uint8_t> bytes(data, data + size);
+  const ConversionJob job{ApplyCanonicalOptions(options), "FUZZ.HLP", 0, &bytes};
+
+  NullDiagnostics diagnostics;
+  std::unique_ptr<OutputDir> output = OutputDir::InMemory();
+  ConversionSession session(diagnostics, *output);
+  StandardPhases phases;
+  try {
+    ConvertHelpFile(job, session, phases);
+  } catch (const FatalException&) {
+    return 0;
+  }
+  for (const auto& [name, contents] : output->files())
+    if (name.ends_with(".RTF") && !testing::CheckRtf(contents).ok) std::abort();
+  return 0;
+}
