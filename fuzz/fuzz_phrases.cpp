@@ -38,7 +38,7 @@ size_t Word(const uint8_t*& data, size_t& size) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static NullDiagnostics diagnostics;
-  static std::unique_ptr<OutputDir> output = OutputDir::InMemory();
+  std::unique_ptr<OutputDir> output = OutputDir::InMemory();
   ConversionSession session(diagnostics, *output);
   if (size < 1) return 0;
   const unsigned mode = data[0] & 3;

@@ -91,7 +91,7 @@ void TopicWriter::StartFile() {
   if (main_pass_) {
     rtf_ = hf_.session->output.CreateText(name);
     if (!rtf_) FatalError(LoadText(kTextCantCreate), name);
-    BeginRtfFile(hf_, project_, *rtf_, name);
+    BeginRtfFile(hf_, project_, *rtf_, rtf_->name());
     if (hf_.option(kToc) && first_file) {
       rtf_->Write("{\\b\\f0\\fs40 " + LoadText(kTextContents) +
                   "}\\par {\\field\\fldedit {\\*\\fldinst TOC \\\\f}{\\fldrslt " + contents_ +
@@ -272,7 +272,7 @@ void ConvertTopics(HelpFile& hf, std::string_view base_name, OutputSink& project
   bool topic_seen = false;
   {
     TopicWalk walk(hf);
-    while (!walk.done()) {
+    while (!walk.done() && !(main_pass && hf.OutputBudgetSpent())) {
       hf.diagnostics().Progress(writer.ProgressPercent(walk.block()), 0);
       if (const TopicRecord* record = walk.Next()) writer.Write(*record);
     }
