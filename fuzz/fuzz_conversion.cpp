@@ -12,6 +12,7 @@
 
 #include "core/diagnostics.h"
 #include "core/driver.h"
+#include "graphics/picture_export.h"
 #include "tests/support/rtf_check.h"
 #include "ui/phases.h"
 
@@ -37,7 +38,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   } catch (const FatalException&) {
     return 0;
   }
-  for (const auto& [name, contents] : output->files())
+  // The budget is checked between pictures and between records: one picture (as a file and
+  // embedded in hexadecimal) may still overshoot it.
+  uint64_t written = 0;
+  for (const auto& [name, contents] : output->files()) {
     if (name.ends_with(".RTF") && !testing::CheckRtf(contents).ok) std::abort();
+    written += contents.size();
+  }
+  if (written > OutputBudgetFor(size) + 3 * kMaxUnpackedPicture) std::abort();
   return 0;
 }
