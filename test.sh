@@ -2,7 +2,8 @@
 # ./test.sh: installs what the build and the tests need (as root, on Debian), builds build/ (as
 # run.sh does) and runs every test there, then builds build-asan/ with AddressSanitizer and
 # UndefinedBehaviorSanitizer and runs every test again (the fuzz corpora replayed among them),
-# then the short mutation test. Prints a summary; exits non-zero when a build or a test failed. Developers and CI (.ci/run) both run it.
+# then the short mutation test. Prints a summary; exits non-zero when a build or a test failed.
+# Developers and CI (.ci/run) both run it.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")"
 source scripts/lib.sh
