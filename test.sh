@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # ./test.sh: installs what the build and the tests need (as root, on Debian), builds build/ (as
 # run.sh does) and runs every test there, then builds build-asan/ with AddressSanitizer and
-# UndefinedBehaviorSanitizer and runs every test again. Prints a summary; exits non-zero when a
-# build or a test failed. Developers and CI (.ci/run) both run it.
+# UndefinedBehaviorSanitizer and runs every test again (the fuzz corpora replayed among them),
+# then the short mutation test. Prints a summary; exits non-zero when a build or a test failed.
+# Developers and CI (.ci/run) both run it.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")"
 source scripts/lib.sh
@@ -97,8 +98,17 @@ if [ "$main_built" -eq 1 ]; then
     summary+=("$(printf '  %-40s %-40s %s' "bench/run --quick" "failed" "$(format_seconds $(($(date +%s) - t0)))")")
   fi
   export_sanitizer_options
-  run_tree "ASan+UBSan $asan_build_type" build-asan \
-    -DCMAKE_BUILD_TYPE="$asan_build_type" -DQUORVEX_WERROR=ON -DQUORVEX_SANITIZE=ON || true
+  if run_tree "ASan+UBSan $asan_build_type" build-asan \
+    -DCMAKE_BUILD_TYPE="$asan_build_type" -DQUORVEX_WERROR=ON -DQUORVEX_SANITIZE=ON; then
+    # Damaged variants of small help files through the sanitizer build's program (the long
+    # form, tests/mutation.sh --long, runs separately).
+    say ""
+    say "=== mutation test (short form): tests/mutation.sh ==="
+    t0=$(date +%s)
+    result="ok"
+    tests/mutation.sh || { result="failed"; failed=1; }
+    summary+=("$(printf '  %-40s %-40s %s' "tests/mutation.sh" "$result" "$(format_seconds $(($(date +%s) - t0)))")")
+  fi
 else
   failed=1
   summary+=("$(printf '  %-40s %s' "ASan+UBSan (build-asan/)" "not run: the main build failed")")

@@ -376,8 +376,9 @@ InternalFile ReadInternalFileEntry(const HelpFile& hf, int32_t n) {
                      }
                      std::string name;
                      int32_t header_offset = 0;
+                     // Messages name the entry that is damaged, not the one looked for.
                      for (; counter <= n; ++counter)
-                       ReadDirectoryEntry(page, page_number, n, name, header_offset);
+                       ReadDirectoryEntry(page, page_number, counter, name, header_offset);
                      found = ResolveEntry(file, std::move(name), header_offset, n, nullptr);
                      return false;
                    });

@@ -4,6 +4,22 @@
 
 namespace quorvex {
 
+std::string WithVisibleControls(std::string_view text) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(text.size());
+  for (unsigned char c : text) {
+    if (c < 0x20 || c == 0x7F) {
+      out += "\\x";
+      out += kHex[c >> 4];
+      out += kHex[c & 0x0F];
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out;
+}
+
 size_t RecordingDiagnostics::Count(int id) const {
   size_t n = 0;
   for (const auto& w : warnings) n += w.id == id;

@@ -30,10 +30,27 @@ class ConversionCancelled : public std::exception {
   const char* what() const noexcept override { return "conversion cancelled"; }
 };
 
+/// `text` with its control characters (below 0x20, and 0x7F) as "\xNN".
+std::string WithVisibleControls(std::string_view text);
+
+/// An argument of a fatal message as it is shown: numbers as they are, texts (paths and names,
+/// which may hold any byte) with visible control characters, so that none reaches a terminal
+/// as an escape sequence.
+template <typename T>
+auto VisibleArg(const T& v) {
+  if constexpr (std::is_arithmetic_v<T>) {
+    return v;
+  } else if constexpr (std::is_pointer_v<T>) {
+    return WithVisibleControls(v ? std::string_view(v) : std::string_view());
+  } else {
+    return WithVisibleControls(std::string_view(v));
+  }
+}
+
 /// Formats `format` with `args` and throws a FatalException with the text. Never returns.
 template <typename... A>
 [[noreturn]] void FatalError(std::string_view format, const A&... args) {
-  throw FatalException(FormatText(format, {FormatArg(args)...}));
+  throw FatalException(FormatText(format, {FormatArg(VisibleArg(args))...}));
 }
 
 /// Receiver of warnings and progress reports.

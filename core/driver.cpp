@@ -1,5 +1,8 @@
 #include "core/driver.h"
 
+#include <filesystem>
+#include <system_error>
+
 #include "core/code_page.h"
 #include "core/container.h"
 
@@ -42,12 +45,25 @@ OutputNames ConvertHelpFile(const ConversionJob& job, ConversionSession& session
   OutputNames names = DeriveOutputNames(job);
 
   const bool for_print = (options & kForPrint) != 0;
-  std::unique_ptr<HelpFile> hf = OpenHelpFile(names.help_path, options, session);
+  std::error_code ec;
+  if (!job.bytes && std::filesystem::is_directory(job.path, ec))
+    FatalError(LoadText(kTextIsFolder), job.path);
+  std::unique_ptr<HelpFile> hf =
+      job.bytes ? OpenHelpFileFromBytes(*job.bytes, names.help_path, options, session)
+                : OpenHelpFile(names.help_path, options, session);
+  if (!hf) FatalError(LoadText(kTextCantOpenFile), names.help_path);
+  session.budget = OutputBudget{.limit = OutputBudgetFor(hf->bytes.size())};
+  // Nothing the conversion writes may replace the help file, whatever name it has there.
+  if (!job.bytes) {
+    session.output.Protect(names.help_path);
+    if (session.temp_folder) session.temp_folder->Protect(names.help_path);
+  }
   // The project file is created only for a help file that opened, so that a mistyped path
   // leaves no empty project file behind. Printing mode writes the project sections nowhere.
-  std::unique_ptr<OutputSink> project;
-  if (hf) project = for_print ? OutputSink::Null() : session.output.CreateText(names.project_name);
-  if (!hf || !project) FatalError(LoadText(kTextCantOpenFile), names.help_path);
+  std::unique_ptr<OutputSink> project =
+      for_print ? OutputSink::Null() : session.output.CreateText(names.project_name);
+  if (!project)
+    FatalError(LoadText(kTextCantCreate), session.output.PathOf(names.project_name).string());
   hf->services = &phases;
   hf->code_page = job.code_page ? job.code_page : DetectCodePage(*hf);
   session.diagnostics.SetCodePage(hf->code_page);

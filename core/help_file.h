@@ -31,15 +31,42 @@ struct ConversionSession {
   ConversionSession(Diagnostics& d, OutputDir& o, OutputDir* temp = nullptr)
       : diagnostics(d), output(o), temp_folder(temp) {
     output.ReportTo(&diagnostics);
-    if (temp_folder) temp_folder->ReportTo(&diagnostics);
+    output.CountInto(&budget);
+    if (temp_folder) {
+      temp_folder->ReportTo(&diagnostics);
+      temp_folder->CountInto(&budget);
+    }
   }
+  /// The folders may outlive the session: they keep no pointer into it.
+  ~ConversionSession() {
+    output.ReportTo(nullptr);
+    output.CountInto(nullptr);
+    if (temp_folder) {
+      temp_folder->ReportTo(nullptr);
+      temp_folder->CountInto(nullptr);
+    }
+  }
+  ConversionSession(const ConversionSession&) = delete;
+  ConversionSession& operator=(const ConversionSession&) = delete;
   Diagnostics& diagnostics;
   OutputDir& output;
   /// The folder named by TEMP, for the picture files of pictures embedded in the RTF; none:
   /// they go to `output` too.
   OutputDir* temp_folder;
   uint64_t rtf_char_count = 0;
+  /// What the conversion running may still write (the driver sets it for each help file).
+  OutputBudget budget;
 };
+
+/// The output a help file of `file_size` bytes can justify. The real help files known write at
+/// most 34 bytes per byte of help file (printing mode, pictures embedded), and pictures stored
+/// compressed can unpack to a few megabytes even in a small file; beyond this budget a file only
+/// repeats its data (phrases, pictures, directory entries pointing at the same bytes).
+inline uint64_t OutputBudgetFor(uint64_t file_size) {
+  constexpr uint64_t kBudgetFloor = uint64_t{16} << 20;
+  constexpr uint64_t kBudgetPerByte = 128;
+  return kBudgetFloor + kBudgetPerByte * file_size;
+}
 
 inline constexpr uint32_t kHelpFileMagic = 0x00035F3F;
 inline constexpr size_t kFileHeaderSize = 16;
@@ -183,6 +210,17 @@ struct HelpFile {
   }
   ByteReader InternalData(const InternalFile& f) const {
     return reader().sub(static_cast<uint32_t>(f.data_offset), static_cast<uint32_t>(f.size));
+  }
+
+  /// True once the conversion has written more than its output budget: whoever finds it so
+  /// first warns (kWarnOutputBudget) and stops, and every later step skips its work.
+  bool OutputBudgetSpent() const {
+    if (!session) return false;
+    OutputBudget& b = session->budget;
+    if (!b.spent()) return false;
+    if (!b.reported) session->diagnostics.Warning(kWarnOutputBudget, b.written, bytes.size());
+    b.reported = true;
+    return true;
   }
 };
 

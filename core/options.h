@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace quorvex {
 
@@ -44,6 +45,9 @@ struct ConversionJob {
   /// The ANSI code page of the help file's text as the user gives it; 0: worked out from the
   /// help file.
   uint32_t code_page = 0;
+  /// The help file's bytes when it is already in memory (fuzzing): read instead of the file at
+  /// `path`, which then only names it.
+  const std::vector<uint8_t>* bytes = nullptr;
 };
 
 }  // namespace quorvex

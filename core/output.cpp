@@ -1,6 +1,7 @@
 #include "core/output.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -124,24 +125,52 @@ std::string OutputDir::SafeName(std::string_view name) {
   return out;
 }
 
-std::string OutputDir::NameFor(std::string_view name) {
-  if (IsPlainName(name)) return std::string(name);
-  const std::string safe = SafeName(name);
-  // Two unsafe names can map to one safe name: later ones get a number, so none overwrites
-  // another file of this conversion.
+std::string OutputDir::UnusedName(const std::string& safe) const {
   std::string chosen = safe;
   const size_t dot = safe.rfind('.');
   const std::string stem = dot == std::string::npos || dot == 0 ? safe : safe.substr(0, dot);
   const std::string extension = stem.size() == safe.size() ? "" : safe.substr(dot);
-  for (int n = 2; files_.count(chosen); ++n) chosen = stem + "_" + std::to_string(n) + extension;
+  for (int n = 2; files_.count(chosen) || IsProtected(chosen); ++n)
+    chosen = stem + "_" + std::to_string(n) + extension;
+  return chosen;
+}
+
+std::string OutputDir::NameFor(std::string_view name) {
+  if (IsPlainName(name)) {
+    if (!IsProtected(std::string(name))) return std::string(name);
+    const std::string chosen = UnusedName(std::string(name));
+    if (diagnostics_) diagnostics_->Warning(kWarnOutputIsInput, name, chosen);
+    return chosen;
+  }
+  // Two unsafe names can map to one safe name: later ones get a number, so none overwrites
+  // another file of this conversion.
+  const std::string chosen = UnusedName(SafeName(name));
   if (diagnostics_) diagnostics_->Warning(kWarnUnsafeName, name, chosen);
   return chosen;
+}
+
+void OutputDir::CountInto(OutputBudget* budget) {
+  budget_ = budget;
+}
+
+void OutputDir::Protect(const std::filesystem::path& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0) protected_.insert({uint64_t(st.st_dev), uint64_t(st.st_ino)});
+}
+
+bool OutputDir::IsProtected(const std::string& name) const {
+  if (in_memory_ || protected_.empty()) return false;
+  // A link is replaced, never followed, so only a file itself can be the protected one.
+  struct stat st {};
+  return ::lstat(PathOf(name).c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+         protected_.count({uint64_t(st.st_dev), uint64_t(st.st_ino)});
 }
 
 std::unique_ptr<OutputSink> OutputDir::Create(std::string_view name, bool text) {
   const std::string actual = NameFor(name);
   const OutputSink::Kind kind = text ? OutputSink::Kind::kText : OutputSink::Kind::kBinary;
   auto sink = std::unique_ptr<OutputSink>(new OutputSink(kind, text, actual));
+  sink->budget_ = budget_;
   if (in_memory_) {
     std::string& contents = files_[actual];
     contents.clear();

@@ -4,20 +4,34 @@
 // original platform's. A name that is not a plain file name (absolute, with folder parts or
 // "..", a drive letter, a control character, a reserved device name) is written under a safe
 // name inside the folder, with a warning that names both: nothing is ever written outside it.
-// Files are created without following symbolic links.
+// Files are created without following symbolic links, and never over a protected file (the help
+// file being converted), whatever its name. Every byte written counts into the conversion's
+// output budget.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace quorvex {
 
 class Diagnostics;
+
+/// The bytes one conversion may write, as far as the help file's size can justify them, and the
+/// bytes written so far into the files of the folders that count into it.
+struct OutputBudget {
+  uint64_t limit = UINT64_MAX;
+  uint64_t written = 0;
+  bool reported = false;  // the warning that the budget is spent has been given
+  bool spent() const { return written > limit; }
+};
 
 /// A buffered output file (text or binary), a null sink, or a memory sink.
 class OutputSink {
@@ -35,6 +49,7 @@ class OutputSink {
 
   void Write(std::string_view bytes) {
     if (kind_ == Kind::kNull) return;
+    if (budget_) budget_->written += bytes.size();
     if (!text_) {
       buffer_.append(bytes);
     } else {
@@ -74,6 +89,7 @@ class OutputSink {
   std::string name_;
   std::FILE* file_ = nullptr;
   std::string* target_ = nullptr;  // the file of an in-memory folder
+  OutputBudget* budget_ = nullptr;
   std::string buffer_;
   bool failed_ = false;
 
@@ -93,6 +109,12 @@ class OutputDir {
   bool in_memory() const { return in_memory_; }
   /// Where the warnings about unsafe names go (none: they are not reported).
   void ReportTo(Diagnostics* diagnostics) { diagnostics_ = diagnostics; }
+  /// The budget the bytes of the files created from now on count into (none: not counted).
+  void CountInto(OutputBudget* budget);
+  /// Never writes over the file at `path` (the help file being read): a file to be created
+  /// that is that same file, under whatever name or link, is written under another name, with
+  /// a warning. A path that does not exist protects nothing.
+  void Protect(const std::filesystem::path& path);
 
   /// Creates `name` for writing in text mode. Returns nullptr only when the file cannot be
   /// created.
@@ -123,10 +145,16 @@ class OutputDir {
   /// The name a file is created under: `name` itself when plain, else a safe name not yet
   /// used in this folder.
   std::string NameFor(std::string_view name);
+  /// A name like `safe` ("X_2.BMP") that no file of this conversion has taken yet.
+  std::string UnusedName(const std::string& safe) const;
+  /// True when `name` exists in the folder (not through a link) and is a protected file.
+  bool IsProtected(const std::string& name) const;
 
   std::filesystem::path root_;
   bool in_memory_ = false;
   Diagnostics* diagnostics_ = nullptr;
+  OutputBudget* budget_ = nullptr;
+  std::set<std::pair<uint64_t, uint64_t>> protected_;  // device and inode
   std::map<std::string, std::string> files_;
 };
 

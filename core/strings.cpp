@@ -50,6 +50,7 @@ constexpr Entry kTexts[] = {
     {90, "Warning:"},
     {260, "Can't open File %s"},
     {261, "Magic Number of HLP-File incorrect. Possibly it isn't a WinHelp-File?"},
+    {262, "%s is a folder, not a help file"},
     {100, "Internal file %s (entry %ld) lies outside the help file and is ignored"},
     {101, "Internal file %s is cut short: %ld of %ld bytes are in the help file"},
     {102, "Internal file %s has an invalid size of %ld bytes and is taken as empty"},
@@ -69,6 +70,9 @@ constexpr Entry kTexts[] = {
     {136, "A paragraph command runs past the formatting data; the paragraph is cut there"},
     {137, "Object type %d in topic text is not known; its %ld bytes are skipped"},
     {138, "The layout of a table row runs past its formatting data"},
+    {139,
+     "A topic record after topic #%ld announces %ld bytes of text but holds only %ld; the text "
+     "is cut there"},
     {150, "The help file has no usable |FONT; the RTF uses a default font"},
     {151, "|FONT holds no font descriptors; the RTF uses a default font"},
     {152, "Font %d names face %d, which |FONT does not hold (%d face names); Arial is used"},
@@ -124,6 +128,10 @@ constexpr Entry kTexts[] = {
      "The pixel data of picture %d of %s holds %lu of its %lu bytes; the picture is "
      "skipped"},
     {340, "The name %s is not a plain file name in the output folder; the file is written as %s"},
+    {341, "%s in the output folder is the help file being converted; the file is written as %s"},
+    {342,
+     "The conversion has written %lu bytes, more than a help file of %lu bytes can give; the "
+     "rest of the help file is skipped"},
 
     {512 + 1, "Sammelt Suchbegriffe"},
     {512 + 2, "Konvertiert Grafiken"},
@@ -162,6 +170,7 @@ constexpr Entry kTexts[] = {
     {512 + 90, "Warnung:"},
     {512 + 260, "Kann die Datei %s nicht öffnen"},
     {512 + 261, "Die Kennung der HLP-Datei ist falsch. Vielleicht ist es keine WinHelp-Datei?"},
+    {512 + 262, "%s ist ein Ordner, keine Hilfedatei"},
     {512 + 100,
      "Die interne Datei %s (Eintrag %ld) liegt außerhalb der Hilfedatei und wird übergangen"},
     {512 + 101, "Die interne Datei %s ist verkürzt: %ld von %ld Bytes liegen in der Hilfedatei"},
@@ -186,6 +195,9 @@ constexpr Entry kTexts[] = {
      "Ein Absatzbefehl reicht über die Formatdaten hinaus; der Absatz wird dort abgeschnitten"},
     {512 + 137, "Objekttyp %d im Thementext ist unbekannt; seine %ld Bytes werden übergangen"},
     {512 + 138, "Das Layout einer Tabellenzeile reicht über ihre Formatdaten hinaus"},
+    {512 + 139,
+     "Ein Thema-Satz nach Thema #%ld kündigt %ld Bytes Text an, enthält aber nur %ld; der Text "
+     "wird dort abgeschnitten"},
     {512 + 150, "Die Hilfedatei hat kein brauchbares |FONT; das RTF nutzt eine Standardschrift"},
     {512 + 151, "|FONT enthält keine Schriftbeschreibungen; das RTF nutzt eine Standardschrift"},
     {512 + 152,
@@ -255,6 +267,12 @@ constexpr Entry kTexts[] = {
     {512 + 340,
      "Der Name %s ist kein einfacher Dateiname im Ausgabeordner; die Datei wird als %s "
      "geschrieben"},
+    {512 + 341,
+     "%s im Ausgabeordner ist die Hilfedatei, die umgewandelt wird; die Datei wird als %s "
+     "geschrieben"},
+    {512 + 342,
+     "Die Umwandlung hat %lu Bytes geschrieben, mehr als eine Hilfedatei von %lu Bytes ergeben "
+     "kann; der Rest der Hilfedatei wird übergangen"},
 };
 
 struct Table {

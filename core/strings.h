@@ -51,6 +51,7 @@ inline constexpr int kTextWarningPrefix = 90;
 // Fatal messages of opening a help file. Range 260 to 279.
 inline constexpr int kTextCantOpenFile = 260;  // %s: the help file
 inline constexpr int kTextBadMagic = 261;
+inline constexpr int kTextIsFolder = 262;  // %s: the path given
 // Warnings about damaged help files. Range 100 to 199.
 inline constexpr int kWarnFileOutside = 100;
 inline constexpr int kWarnFileTruncated = 101;
@@ -72,6 +73,7 @@ inline constexpr int kWarnParagraphNoEnd = 135;
 inline constexpr int kWarnParagraphCut = 136;
 inline constexpr int kWarnUnknownObject = 137;
 inline constexpr int kWarnTableLayoutCut = 138;
+inline constexpr int kWarnTopicTextOutside = 139;
 // Warnings of the RTF writers (font table). Range 150 to 169.
 inline constexpr int kWarnFontMissing = 150;
 inline constexpr int kWarnFontNoDescriptors = 151;
@@ -114,6 +116,8 @@ inline constexpr int kWarnLocalizationRenamed = 303;
 inline constexpr int kWarnMapCut = 304;
 // Warnings of the output folder. Range 340 to 359.
 inline constexpr int kWarnUnsafeName = 340;
+inline constexpr int kWarnOutputIsInput = 341;
+inline constexpr int kWarnOutputBudget = 342;
 
 /// Sets the language: 0 English, kGermanOffset German. Set once at start-up.
 void SetLanguageOffset(int offset);

@@ -11,9 +11,9 @@ namespace quorvex {
 
 namespace {
 
-/// The expanded text of a record normally fits 65280 bytes; a record that announces more gets
-/// room for all of it, up to this bound (far beyond any real topic).
-constexpr size_t kMaxExpandedText = 16u << 20;
+/// A record's part is read in pieces of this size, so that a size the record only claims
+/// allocates no more than the data that is there and one piece.
+constexpr size_t kPartPiece = size_t{1} << 16;
 /// HC30 marks the last topic with a first TopicHeader field of this value or less.
 constexpr int32_t kHc30LastTopicMark = 8;
 /// A compressed block expands to at most this many times its stored size.
@@ -37,9 +37,15 @@ int32_t TopicWalk::block() const {
 }
 
 bool TopicWalk::ReadPart(std::vector<uint8_t>& out, size_t n) {
-  out.assign(n, 0);
-  if (n == 0) return true;
-  return ReadTopicBytes(hf_, std::span<uint8_t>(out), topic_offset_, new_block_) == n;
+  out.clear();
+  while (out.size() < n) {
+    const size_t at = out.size(), piece = std::min(n - at, kPartPiece);
+    out.resize(at + piece);
+    if (ReadTopicBytes(hf_, std::span<uint8_t>(out).subspan(at), topic_offset_, new_block_) !=
+        piece)
+      return false;
+  }
+  return true;
 }
 
 size_t TopicWalk::MaxPartSize() const {
@@ -80,9 +86,14 @@ const TopicRecord* TopicWalk::Next() {
       hf_.slot(Slot::kPhrases).present() || hf_.slot(Slot::kPhrIndex).present();
   const int64_t format_size =
       int64_t{r.link.format_length} - static_cast<int64_t>(kTopicLinkHeaderSize);
-  const int64_t stored_size = has_phrase_table
-                                  ? int64_t{r.link.record_size} - int64_t{r.link.format_length}
-                                  : int64_t{r.link.text_length};
+  // Without a phrase table the text is stored as it is, its expanded length long; it cannot
+  // be longer than what the record holds after its FormatPart.
+  const int64_t room = int64_t{r.link.record_size} - int64_t{r.link.format_length};
+  int64_t stored_size = has_phrase_table ? room : int64_t{r.link.text_length};
+  if (!has_phrase_table && room >= 0 && stored_size > room) {
+    diagnostics.Warning(kWarnTopicTextOutside, topic_number_, stored_size, room);
+    stored_size = room;
+  }
   const size_t max_part = MaxPartSize();
   if (format_size < 0 || stored_size < 0 || static_cast<uint64_t>(format_size) > max_part ||
       static_cast<uint64_t>(stored_size) > max_part) {
@@ -99,11 +110,13 @@ const TopicRecord* TopicWalk::Next() {
   r.has_text = stored_size > 0;
   text_ = {};
   if (r.has_text) {
+    // Help compilers never give a record more expanded text than the viewer's record buffer
+    // of kTopicTextCapacity bytes holds; a record that announces more is cut there (warning),
+    // so that phrases repeated without end cannot multiply the output.
     const size_t n = std::min<size_t>(stored_.size(), r.text_length);
-    const size_t capacity = std::clamp<size_t>(r.text_length, kTopicTextCapacity, kMaxExpandedText);
     text_ = ExpandTopicTextInBuffer(hf_, Bytes(stored_.data(), n),
-                                    PhraseCodesFor(hf_, stored_.size(), r.text_length), capacity,
-                                    text_buffer_);
+                                    PhraseCodesFor(hf_, stored_.size(), r.text_length),
+                                    kTopicTextCapacity, text_buffer_);
   }
 
   TextCursor cursor(text_);

@@ -21,7 +21,7 @@ constexpr size_t kMaxEntriesCompared = 64;
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace quorvex;
   static NullDiagnostics diagnostics;
-  static std::unique_ptr<OutputDir> output = OutputDir::InMemory();
+  std::unique_ptr<OutputDir> output = OutputDir::InMemory();
   ConversionSession session(diagnostics, *output);
   // The last byte picks probing or a full open (phrases included).
   const ConversionOptions options = (size > 0 && (data[size - 1] & 1)) ? kProbeOnly : 0;

@@ -13,7 +13,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace quorvex;
   static NullDiagnostics diagnostics;
-  static std::unique_ptr<OutputDir> output = OutputDir::InMemory();
+  std::unique_ptr<OutputDir> output = OutputDir::InMemory();
   ConversionSession session(diagnostics, *output);
   try {
     auto hf = OpenHelpFileFromBytes(std::vector<uint8_t>(data, data + size), "FUZZ.HLP", kProbeOnly,

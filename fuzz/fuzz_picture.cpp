@@ -17,8 +17,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   ConversionSession session(diagnostics, *output);
   HelpFile hf;
   hf.session = &session;
-  // The first byte picks the options: NoShg, and embedding in printing mode.
-  const uint8_t pick = size > 0 ? data[0] : 0;
+  // The last byte picks the options (the first is the container's magic): NoShg, and
+  // embedding in printing mode.
+  const uint8_t pick = size > 0 ? data[size - 1] : 0;
   hf.options = (pick & 1 ? kNoShg : 0) | (pick & 2 ? kBmpInRtf | kForPrint : 0);
   const ExtractedPicture picture = ExtractPictureContainer(hf, Bytes(data, size), "bm1", *output);
   if (!output->Read(picture.name)) std::abort();

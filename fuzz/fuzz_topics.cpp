@@ -65,7 +65,7 @@ void DecodeDirectly(const uint8_t* data, size_t size) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static NullDiagnostics diagnostics;
-  static std::unique_ptr<OutputDir> output = OutputDir::InMemory();
+  std::unique_ptr<OutputDir> output = OutputDir::InMemory();
   ConversionSession session(diagnostics, *output);
   DecodeDirectly(data, size);
   try {

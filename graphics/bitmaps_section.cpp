@@ -47,7 +47,7 @@ void WriteBitmapsSection(HelpFile& hf, OutputSink& project) {
   OutputDir& folder = PictureFolder(hf);
   project.Write("\n[Bitmaps]\n");
   const size_t count = hf.internal_files.size();
-  for (size_t i = 0; i < count; ++i) {
+  for (size_t i = 0; i < count && !hf.OutputBudgetSpent(); ++i) {
     const long long share = static_cast<long long>(i) * kBitmapsProgressShare;
     diag.Progress(static_cast<int>((share + static_cast<long long>(count) / 2) /
                                    static_cast<long long>(count)),

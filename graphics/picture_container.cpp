@@ -192,7 +192,7 @@ ExtractedPicture ExtractPictureContainer(HelpFile& hf, Bytes container, std::str
     std::vector<uint32_t> offsets(count);
     for (uint32_t& offset : offsets) offset = r.u32();
 
-    for (size_t i = 0; i < count; ++i) {
+    for (size_t i = 0; i < count && !hf.OutputBudgetSpent(); ++i) {
       const int index = static_cast<int>(i);
       if (offsets[i] >= container.size() || container.size() - offsets[i] < kImageTypeSize) {
         diag.Warning(kWarnPictureOutside, index, name_base);

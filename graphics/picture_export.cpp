@@ -132,6 +132,13 @@ WrittenName WriteBmpPicture(HelpFile& hf, OutputDir& folder, ImageType type,
     pixels = DdbRowsAsDib(*unpacked, h);
     if (h.bit_count == 1 && h.colors_used == 0) colours = Bytes(kMonochromePalette);
   } else {
+    // Help compilers store every row of a device-independent bitmap: less is damage, and a
+    // bitmap file whose sides its data cannot fill would mislead every reader of it.
+    const uint64_t needed = RowBytes(h.width, h.bit_count, 4) * h.height;
+    if (unpacked->size() < needed) {
+      diag.Warning(kWarnPicturePixelsShort, index, name_base, unpacked->size(), needed);
+      return std::nullopt;
+    }
     pixels.assign(reinterpret_cast<const char*>(unpacked->data()), unpacked->size());
   }
   const uint32_t entries = static_cast<uint32_t>(colours.size() / 4);

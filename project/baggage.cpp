@@ -35,7 +35,8 @@ bool IsBaggage(std::string_view internal_name) {
 void ExtractBaggage(HelpFile& hf, OutputSink& project) {
   project.Write("\n[Baggage]\n");
   const size_t count = hf.internal_files.size();
-  for (size_t i = 0; i < count; ++i) {
+  // Many directory entries may name the same data: the budget stops the copies.
+  for (size_t i = 0; i < count && !hf.OutputBudgetSpent(); ++i) {
     hf.diagnostics().Progress(int(41 + (i * 3 * 2 + count) / (2 * count)), kPhaseExtractingBaggage);
     const InternalFile& f = hf.internal_files[i];
     if (!IsBaggage(f.name)) continue;

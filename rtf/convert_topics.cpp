@@ -91,7 +91,7 @@ void TopicWriter::StartFile() {
   if (main_pass_) {
     rtf_ = hf_.session->output.CreateText(name);
     if (!rtf_) FatalError(LoadText(kTextCantCreate), name);
-    BeginRtfFile(hf_, project_, *rtf_, name);
+    BeginRtfFile(hf_, project_, *rtf_, rtf_->name());
     if (hf_.option(kToc) && first_file) {
       rtf_->Write("{\\b\\f0\\fs40 " + LoadText(kTextContents) +
                   "}\\par {\\field\\fldedit {\\*\\fldinst TOC \\\\f}{\\fldrslt " + contents_ +
@@ -274,7 +274,7 @@ void ConvertTopics(HelpFile& hf, std::string_view base_name, OutputSink& project
     // The pre-pass meets every problem the main pass meets: reported once, by the main pass.
     hf.quiet = !main_pass;
     TopicWalk walk(hf);
-    while (!walk.done()) {
+    while (!walk.done() && !(main_pass && hf.OutputBudgetSpent())) {
       hf.session->diagnostics.Progress(writer.ProgressPercent(walk.block()), 0);
       if (const TopicRecord* record = walk.Next()) writer.Write(*record);
     }

@@ -37,6 +37,7 @@ std::unique_ptr<OutputSink> CreateLocalizationFile(HelpFile& hf) {
   }
   OutputDir beside(target.has_parent_path() ? target.parent_path() : fs::path("."));
   beside.ReportTo(&hf.diagnostics());
+  beside.CountInto(&hf.session->budget);
   std::unique_ptr<OutputSink> file = beside.CreateText(name);
   if (!file) FatalError(LoadText(kTextCantCreate), (beside.root() / name).string());
   return file;

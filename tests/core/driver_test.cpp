@@ -60,7 +60,9 @@ TEST(ConvertHelpFile, PhasesInOrderUnderTheirOptionsOrNoneWithoutProjectFile) {
        {"LoadContextMap", "WriteSystemSections NUL", "WriteBitmapsSection NUL", "LoadKeywordTables",
         "BuildFontStyleTable", "ConvertTopics TEST NUL"}},
       // An output folder under a plain file: no project file, so no phase runs.
-      {ApplyCanonicalOptions(0), "plain/out", {"Can't open File " + help}},
+      {ApplyCanonicalOptions(0),
+       "plain/out",
+       {FormatText(LoadText(kTextCantCreate), {(folder / "plain/out/TEST.HPJ").string()})}},
   };
   for (const auto& [options, out, calls] : cases) {
     SCOPED_TRACE(out);
