@@ -1,9 +1,15 @@
-// Runs the real quorvex program over every help file of the corpus folder, in recompilation mode
-// and in printing mode split into numbered files, each run in fresh folders of its own, and
-// checks what a user sees (exit status, stderr, the files written) and what the RTF holds: well
-// formed, and every topic title and text string that an in-process walk of the topic records
-// finds appears there in order. The walk's counts must match the independent ones of FACTS.tsv,
-// and the container and |SYSTEM the columns of MANIFEST.tsv.
+// Runs the real quorvex program over every help file of the corpus folder, in recompilation mode,
+// in printing mode split into numbered files and with the "-v" preset, each run in fresh folders
+// of its own, and checks what a user sees (exit status, stderr, the files written) and what the
+// RTF holds: well formed, and every topic title and text string that an in-process walk of the
+// topic records finds appears there in order. The walk's counts must match the independent ones
+// of FACTS.tsv, and the container and |SYSTEM the columns of MANIFEST.tsv.
+//
+// In recompilation mode also: each topic whose stretch of TopicOffsets (from its first text
+// record to the next topic's) holds a |CONTEXT entry gets a "#" footnote and warning 19 names
+// exactly the others (but the last); every keyword entry is written once; every jump or popup
+// target is a name that hashes to a hotspot target of the file. The count of warning 19 is
+// printed per file.
 //
 // The corpus folder is QUORVEX_CORPUS_DIR from the environment, else the one compiled in; the
 // program is QUORVEX_BINARY (ctest sets it), else the one compiled in.
@@ -19,6 +25,7 @@
 #include "core/strings.h"
 #include "core/system_file.h"
 #include "core/topic_walk.h"
+#include "project/context_map.h"
 #include "tests/support/rtf_check.h"
 #include "tests/support/run_program.h"
 
@@ -40,6 +47,7 @@ constexpr size_t kStderrShown = 8000;
 constexpr long kTopicsPerSplitFile = 152;
 // Of a missing text, this much of the stripped RTF around the place is shown.
 constexpr size_t kContextShown = 80;
+constexpr std::string_view kPageBreak = "\\page\\pard\r\n";
 
 std::string EnvOr(const char* name, const char* fallback) {
   const char* value = std::getenv(name);
@@ -120,61 +128,111 @@ std::string Utf8ToLatin1(std::string_view s) {
 struct WalkFacts {
   std::vector<std::string> strings;  // titles and paragraph texts, in stream order
   long topics = 0, text_records = 0, table_records = 0;
-  long illegal_fonts = 0;  // font numbers at or beyond the |FONT descriptor count
+  long illegal_fonts = 0;         // font numbers at or beyond the |FONT descriptor count
+  std::vector<bool> has_context;  // per topic: a |CONTEXT entry lies in its stretch
+  std::set<uint32_t> targets;     // the hashes of valid hotspot targets
 };
 
 WalkFacts WalkTopics(HelpFile& hf) {
   WalkFacts w;
   const size_t fonts = ReadFontModel(hf).fonts.size();
+  std::vector<std::pair<uint32_t, size_t>> starts;  // (first text record's offset, topic)
   auto collect = [&](const Paragraph& p) {
     for (const std::string& t : p.texts)
       if (!t.empty()) w.strings.push_back(VisibleText(t));
-    for (const ParagraphCommand& c : p.commands)
+    for (const ParagraphCommand& c : p.commands) {
       w.illegal_fonts += c.code == kCmdFont && c.font >= fonts;
+      if (IsHotspotStart(c.code) && c.hotspot.valid) w.targets.insert(c.hotspot.hash);
+    }
   };
-  TopicWalk walk(hf);
-  while (const TopicRecord* r = walk.Next()) {
-    switch (r->kind) {
-      case TopicRecord::Kind::kTopicHeader:
-        ++w.topics;
-        if (std::string_view title = TextCursor(r->header.text).Next(); !title.empty())
-          w.strings.push_back(VisibleText(title));
-        break;
-      case TopicRecord::Kind::kParagraph:
-        ++w.text_records;
-        collect(r->paragraph);
-        break;
-      case TopicRecord::Kind::kTable:
-        ++w.text_records;
-        ++w.table_records;
-        for (const CellParagraph& cell : r->table.cells) collect(cell.paragraph);
-        break;
-      case TopicRecord::Kind::kOther:
-        break;
+  for (TopicWalk walk(hf); const TopicRecord* r = walk.Next();) {
+    if (r->kind == TopicRecord::Kind::kTopicHeader) {
+      ++w.topics;
+      if (std::string_view title = TextCursor(r->header.text).Next(); !title.empty())
+        w.strings.push_back(VisibleText(title));
+      continue;
+    }
+    if (r->kind == TopicRecord::Kind::kOther) continue;
+    ++w.text_records;
+    const size_t topic = size_t(std::max(w.topics - 1, 0L));  // records before any header: 0
+    if (starts.empty() || starts.back().second != topic)
+      starts.emplace_back(r->topic_offset, topic);
+    if (r->kind == TopicRecord::Kind::kParagraph) collect(r->paragraph);
+    if (r->kind != TopicRecord::Kind::kTable) continue;
+    ++w.table_records;
+    for (const CellParagraph& cell : r->table.cells) collect(cell.paragraph);
+  }
+  w.has_context.resize(size_t(std::max(w.topics, 1L)));
+  if (hf.context_map) {
+    for (const ContextPair& c : hf.context_map->pairs()) {
+      auto after =
+          std::upper_bound(starts.begin(), starts.end(), std::pair(c.topic_offset, SIZE_MAX));
+      if (c.hash != 0 && after != starts.begin()) w.has_context[std::prev(after)->second] = true;
     }
   }
   return w;
 }
 
+/// The number of keywords in the footnotes with `mark` ("\}" is a brace of a keyword).
+size_t KeywordsWritten(std::string_view rtf, std::string_view mark) {
+  size_t n = 0;
+  for (size_t at = rtf.find(mark); at != std::string::npos; at = rtf.find(mark, at + 1)) {
+    ++n;
+    for (size_t i = at + mark.size(); i < rtf.size() && rtf[i] != '}'; ++i)
+      n += rtf[i] == '\\' ? (++i, 0) : rtf[i] == ';';
+  }
+  return n;
+}
+
+size_t Count(std::string_view text, std::string_view part) {
+  size_t n = 0;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+  return n;
+}
+
+/// The checks of one recompilation-mode RTF file against the walk: contexts, warning 19,
+/// keywords, jump targets.
+void CheckContexts(const std::string& rtf, const std::string& err, const WalkFacts& walk,
+                   const HelpFile& hf, const std::string& file) {
+  // Every topic but the first follows a page break.
+  size_t topic = 0, unnamed = 0;
+  for (size_t from = 0; from != std::string::npos; ++topic) {
+    const size_t at = rtf.find(kPageBreak, from);
+    const bool named = rtf.substr(from, at - from).find("{#{\\footnote{#} ") != std::string::npos;
+    ASSERT_LT(topic, walk.has_context.size());
+    EXPECT_TRUE(named || !walk.has_context[topic]) << "topic " << topic << " lost its context";
+    unnamed += !named && at != std::string::npos;
+    from = at == std::string::npos ? at : at + 1;
+  }
+  // Once in the browse pre-pass, once in the main pass.
+  EXPECT_EQ(Count(err, " does not have a Context Id"), hf.is_hc30 ? 0 : 2 * unnamed);
+  std::cout << "warning 19: " << unnamed << " of " << topic << " topics, " << file << "\n";
+  // Every entry lies in some text record's range here, so each one is written exactly once.
+  EXPECT_EQ(KeywordsWritten(rtf, "{K{\\footnote{K} "),
+            hf.k_keywords ? hf.k_keywords->pairs().size() : 0);
+  EXPECT_EQ(KeywordsWritten(rtf, "{A{\\footnote{A} "),
+            hf.a_keywords ? hf.a_keywords->pairs().size() : 0);
+  // Jump and popup targets: "\strike0\ul0{\v " ["%"] name [">window"] ["@file"] "}".
+  constexpr std::string_view kEnd = "\\strike0\\ul0{\\v ";
+  for (size_t at = rtf.find(kEnd); at != std::string::npos; at = rtf.find(kEnd, at + 1)) {
+    std::string_view hidden = std::string_view(rtf).substr(at + kEnd.size());
+    if (hidden.starts_with("%")) hidden.remove_prefix(1);
+    hidden = hidden.substr(0, hidden.find_first_of("}>@"));
+    if (hidden.starts_with("!")) continue;  // a macro
+    EXPECT_TRUE(walk.targets.count(ContextHash(hidden))) << "jump target " << hidden;
+  }
+}
+
 /// The environment with the user's settings, language, temporary folder and display replaced.
 std::vector<std::string> RunEnvironment(const fs::path& home, const fs::path& temp) {
-  static const std::set<std::string> replaced = {"HOME",
-                                                 "XDG_CONFIG_HOME",
-                                                 "TEMP",
-                                                 "TMP",
-                                                 "TMPDIR",
-                                                 "LANG",
-                                                 "LANGUAGE",
-                                                 "LC_ALL",
-                                                 "LC_MESSAGES",
-                                                 "DISPLAY",
-                                                 "WAYLAND_DISPLAY",
-                                                 "QT_QPA_PLATFORM",
-                                                 "QUORVEX_NO_OPEN"};
+  const std::string replaced =
+      " HOME XDG_CONFIG_HOME TEMP TMP TMPDIR LANG LANGUAGE LC_ALL LC_MESSAGES DISPLAY "
+      "WAYLAND_DISPLAY QT_QPA_PLATFORM QUORVEX_NO_OPEN ";
   std::vector<std::string> env;
   for (char** entry = environ; *entry; ++entry) {
     const std::string text = *entry;
-    if (!replaced.count(text.substr(0, text.find('=')))) env.push_back(text);
+    if (replaced.find(" " + text.substr(0, text.find('=')) + " ") == std::string::npos)
+      env.push_back(text);
   }
   for (std::string v : {"HOME=" + home.string(), "XDG_CONFIG_HOME=" + (home / ".config").string(),
                         "TEMP=" + temp.string(), "TMPDIR=" + temp.string(), std::string("LANG=C"),
@@ -241,16 +299,16 @@ void CorpusRun::TestBody() {
     EXPECT_FALSE(contains(report)) << "sanitizer report: " << report;
   // HC31 files open silently; files of the other compilers get the "File Created by" warning.
   EXPECT_EQ(contains("File Created by"), manifest.at("compiler") != "HC31");
-  // Nothing lost in reading the container, the phrases or the topics; no unknown record type.
-  for (int id : {kWarnFileOutside,    kWarnFileTruncated,      kWarnFileBadSize,
-                 kWarnDirectoryShort, kWarnSystemRecordCut,    kWarnPhraseSize,
-                 kWarnPhraseCount,    kWarnPhraseDamaged,      kWarnPhraseHeader,
-                 kWarnPhraseTextCut,  kWarnUnknownRecord,      kWarnTableFormat,
-                 kWarnIllegalFont,    kWarnTopicTextCut,       kWarnTopicTextPhrase,
-                 kWarnTopicTextCode,  kWarnTopicBlockOverflow, kWarnTopicBlockDamaged,
-                 kWarnParagraphNoEnd, kWarnParagraphCut,       kWarnUnknownObject,
-                 kWarnTableLayoutCut, kWarnTopicStreamEnds,    kWarnTopicRecordDamaged,
-                 kWarnNoTopics,       kWarnTopicRecordLost}) {
+  // Nothing lost in reading the container, the phrases or the topics (the walk below sees the
+  // B-trees); no unknown record type, no hotspot without a target.
+  for (int id :
+       {kWarnFileOutside,        kWarnFileTruncated,     kWarnFileBadSize,     kWarnDirectoryShort,
+        kWarnSystemRecordCut,    kWarnPhraseSize,        kWarnPhraseCount,     kWarnPhraseDamaged,
+        kWarnPhraseHeader,       kWarnPhraseTextCut,     kWarnUnknownRecord,   kWarnTableFormat,
+        kWarnIllegalFont,        kWarnTopicTextCut,      kWarnTopicTextPhrase, kWarnTopicTextCode,
+        kWarnTopicBlockOverflow, kWarnTopicBlockDamaged, kWarnParagraphNoEnd,  kWarnParagraphCut,
+        kWarnUnknownObject,      kWarnTableLayoutCut,    kWarnTopicStreamEnds, kWarnNoTopics,
+        kWarnTopicRecordDamaged, kWarnTopicRecordLost,   kWarnIllegalHotspot}) {
     const std::string& text = LoadText(id);
     EXPECT_FALSE(contains("Warning: " + text.substr(0, text.find('%')))) << text;
   }
@@ -281,12 +339,19 @@ void CorpusRun::TestBody() {
   if (hf->phrases.count() > 0) {
     EXPECT_EQ(hf->phrases.offsets.back(), hf->phrases.text.size());
   }
+  LoadContextMap(*hf);
+  LoadKeywordTables(*hf);
   const WalkFacts walk = WalkTopics(*hf);
-  CloseHelpFile(std::move(hf));
   EXPECT_EQ(walk.illegal_fonts, 0);
   EXPECT_EQ(walk.topics, std::stol(facts.at("topics")));
   EXPECT_EQ(walk.text_records, std::stol(facts.at("text_records")));
   EXPECT_EQ(walk.table_records, std::stol(facts.at("table_records")));
+  EXPECT_EQ(hf->context_map ? long(hf->context_map->pairs().size()) : 0,
+            std::stol(facts.at("context_entries")));
+  std::set<uint32_t> keywords;  // K keywords by the position of their text
+  for (const KeywordPair& k : hf->k_keywords ? hf->k_keywords->pairs() : std::vector<KeywordPair>{})
+    keywords.insert(k.keyword_position);
+  EXPECT_EQ(long(keywords.size()), std::stol(facts.at("K_keywords")));
   for (const auto& w : diag.warnings) EXPECT_EQ(w.id, kWarnCompiledBy) << w.text;
 
   // The files written: BASE.RTF, BASE.HPJ in recompilation mode, BASE1.RTF, BASE2.RTF, ... with
@@ -309,14 +374,11 @@ void CorpusRun::TestBody() {
     EXPECT_TRUE(check.ok) << path.filename() << ": " << check.error;
     text += check.text + '\n';
     if (!mode_.printing) {
-      // Every topic but the first follows a page break.
-      size_t breaks = 0;
-      for (size_t at = rtf.find("\\page\\pard\r\n"); at != std::string::npos;
-           at = rtf.find("\\page\\pard\r\n", at + 1))
-        ++breaks;
-      EXPECT_EQ(long(breaks) + 1, walk.topics);
+      EXPECT_EQ(long(Count(rtf, kPageBreak)) + 1, walk.topics);
+      CheckContexts(rtf, err, walk, *hf, file_);
     }
   }
+  CloseHelpFile(std::move(hf));
   // The null device and the decompression scratch files never reach the disk.
   for (const char* name : {"NUL", "RLE.TMP", "emtmp$"}) EXPECT_FALSE(fs::exists(out / name));
   EXPECT_EQ(ReadFile(settings), mode_.settings) << "settings file changed";
