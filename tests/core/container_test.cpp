@@ -256,31 +256,23 @@ TEST_F(Opening, SystemStringsAndRecordsCutShort) {
   using Text = std::optional<std::string>;
   const std::nullopt_t none = std::nullopt;
   const auto T = TextRecord;
-  // |SYSTEM, title, copyright, citation
-  const std::tuple<const char*, std::vector<uint8_t>, Text, Text, Text> cases[] = {
-      {"all three", Hc31({T(1, "Title"), T(2, "(c) Me"), T(8, "Cite")}), "Title", "(c) Me", "Cite"},
-      {"title record without data", Hc31({{1, {}}}), none, none, none},
+  // |SYSTEM, title, copyright, citation (the corpus and the help-file list see plain ones)
+  const std::tuple<std::vector<uint8_t>, Text, Text, Text> cases[] = {
       // Copyright and citation of fewer than three characters are placeholders.
-      {"short copyright", Hc31({T(2, "\xA9 "), T(8, "abc")}), none, none, "abc"},
-      {"short citation", Hc31({T(2, "\xA9 X"), T(8, "ab")}), none, "\xA9 X", none},
-      {"the last title that is not empty", Hc31({T(1, "One"), T(4, "M()"), T(1, "Two"), T(1, "")}),
-       "Two", none, none},
-      {"a title record cut short", Hc31({}, "\1\0\xC8\0Cut\0x"sv), "Cut", none, none},
+      {Hc31({T(2, "\xA9 "), T(8, "ab")}), none, none, none},
+      {Hc31({T(2, "\xA9 X"), T(8, "abc")}), none, "\xA9 X", "abc"},
+      {Hc31({T(1, "One"), T(4, "M()"), T(1, "Two"), T(1, ""), {1, {}}}), "Two", none, none},
       // HC30: the title follows the header, at most 31 characters up to a line feed (kept).
-      {"HC30, long", BuildHc30SystemFile(std::string(40, 'x')), std::string(31, 'x'), none, none},
-      {"HC30, line feed", BuildHc30SystemFile("Line\nMore"), "Line\n", none, none},
-      {"HC30, nothing after the header", BuildHc30SystemFile("", 0, false), none, none, none},
+      {BuildHc30SystemFile(std::string(40, 'x')), std::string(31, 'x'), none, none},
+      {BuildHc30SystemFile("Line\nMore"), "Line\n", none, none},
+      {BuildHc30SystemFile("", 0, false), none, none, none},
   };
-  for (const auto& [label, system, title, copyright, citation] : cases) {
-    SCOPED_TRACE(label);
-    auto hf = Open(system, {}, kProbeOnly);
-    ASSERT_TRUE(hf);
-    diag_.warnings.clear();
-    const SystemStrings s = ReadSystemStrings(*hf);
+  for (const auto& [system, title, copyright, citation] : cases) {
+    const SystemStrings s = ReadSystemStrings(*Open(system, {}, kProbeOnly));
     EXPECT_EQ(std::tie(s.title, s.copyright, s.citation), std::tie(title, copyright, citation));
-    EXPECT_TRUE(diag_.warnings.empty()) << "the strings are read quietly";
   }
-  // The record list ends with a record cut short, which is kept, or with a head cut short.
+  // The record list ends with a record cut short, which is kept, or with a head cut short;
+  // the strings are read quietly.
   const std::tuple<std::string_view, size_t, const char*> cut[] = {
       {"\1\0\xC8\0Cut\0x"sv, 5,
        "|SYSTEM record of type 1 is cut short: 5 of 200 bytes are in the file"},
@@ -292,22 +284,9 @@ TEST_F(Opening, SystemStringsAndRecordsCutShort) {
     ASSERT_EQ(records.size(), kept ? 2u : 1u);
     EXPECT_EQ(records.back().data.size(), kept ? kept : 6u);
     EXPECT_EQ(Texts(), std::vector<std::string>{warning});
-  }
-}
-
-TEST(DecodePhraseIndex, WhatTheWriterPacksAndTooFewBits) {
-  // Bits beyond the data read as 0: eight 1-bits then the 0 that ends the run, length 9.
-  EXPECT_EQ(DecodePhraseIndex(1, 0, std::vector<uint8_t>{0xFF}), (std::vector<uint32_t>{0, 9}));
-  // More phrases than the bits can hold: cut to them (at least k + 1 bits a phrase).
-  EXPECT_EQ(DecodePhraseIndex(0x80000000u, 3, std::vector<uint8_t>(4)).size(), 32u / 4 + 1);
-  std::mt19937 rng(7);
-  for (unsigned k = 0; k <= 15; ++k) {
-    std::vector<uint32_t> lengths, offsets = {0};
-    for (int i = 0; i < 200; ++i) {
-      lengths.push_back(1 + rng() % (k < 4 ? 40 : 3u << k));
-      offsets.push_back(offsets.back() + lengths.back());
-    }
-    ASSERT_EQ(DecodePhraseIndex(200, k, PackPhraseLengths(lengths, k)), offsets) << "k " << k;
+    diag_.warnings.clear();
+    EXPECT_EQ(ReadSystemStrings(*hf).title, kept ? Text("Cut") : none);
+    EXPECT_TRUE(diag_.warnings.empty());
   }
 }
 
@@ -317,6 +296,24 @@ std::vector<std::string> Phrases(const HelpFile& hf) {
   for (size_t i = 0; i < hf.phrases.count(); ++i)
     out.emplace_back(GetPhrase(hf, i).value_or("<none>"));
   return out;
+}
+
+TEST_F(Opening, RtfPhraseLengthsOfEveryWidth) {
+  // Bits beyond the data read as 0: eight 1-bits then the 0 that ends the run, length 9. More
+  // phrases than the bits can hold are cut to them (at least k + 1 bits a phrase).
+  EXPECT_EQ(DecodePhraseIndex(1, 0, std::vector<uint8_t>{0xFF}), (std::vector<uint32_t>{0, 9}));
+  EXPECT_EQ(DecodePhraseIndex(0x80000000u, 3, std::vector<uint8_t>(4)).size(), 32u / 4 + 1);
+  // Every width k, the low four bits of the byte at 24 of |PhrIndex.
+  std::mt19937 rng(7);
+  for (unsigned k = 0; k <= 15; ++k) {
+    std::vector<std::string> phrases;
+    for (int i = 0; i < 40; ++i)
+      phrases.emplace_back(1 + rng() % (k < 4 ? 40 : 3u << k), char('a' + i % 26));
+    const RtfPhraseFiles rtf = BuildRtfPhrases(phrases, k, false);
+    auto hf =
+        Open(BuildSystemFile(33, 4, {}), {{"|PhrIndex", rtf.index}, {"|PhrImage", rtf.image}});
+    ASSERT_EQ(Phrases(*hf), phrases) << "k " << k;
+  }
 }
 
 TEST_F(Opening, PhrasesSizeRuleMediaViewerHeaderAndDamage) {
@@ -377,6 +374,7 @@ TEST_F(Opening, RtfPhrasesSizeToleranceAndDamagedHeaders) {
   const std::tuple<bool, size_t, uint32_t, int, size_t> cases[] = {
       // LZ77 (else the stored size is the text size too), field, value, warning, phrases
       {true, text, 660, 0, 50},                          // 10 bytes fewer than announced
+      {true, text, 640, 0, 50},                          // 10 more
       {true, text, 639, size, 50},                       // 11 more
       {false, text, 661, size, 50},                      // 11 fewer, stored
       {true, text, 0x7FFFFFFF, size, 50},                // no room is made for it

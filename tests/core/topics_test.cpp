@@ -86,26 +86,23 @@ TEST(TextExpansion, CodesCapacityAndDamage) {
   EXPECT_EQ(PhraseCodesFor(*Opened(both).hf, 10, 20), old);
 }
 
-/// Reads `bytes` with `read`: `value`, and all of the bytes.
-template <typename Read>
-testing::AssertionResult Reads(const std::vector<uint8_t>& bytes, Read read, int64_t value) {
-  ByteReader r(bytes);
-  const int64_t got = read(r);
-  if (got == value && r.ok() && r.at_end()) return testing::AssertionSuccess();
-  return testing::AssertionFailure() << "read " << got << " of " << r.position() << " bytes";
-}
-
 TEST(CompressedNumbers, WriterRoundTripAndHalvingTowardZero) {
+  // What `read` gives for `bytes`; INT64_MIN unless it reads all of them.
+  auto read = [](std::vector<uint8_t> bytes, auto reader) {
+    ByteReader r(bytes);
+    const int64_t v = reader(r);
+    return r.ok() && r.at_end() ? v : INT64_MIN;
+  };
   // Both forms of each; the long forms of negative values need the halving toward zero.
   for (int v = -16383; v <= 16383; ++v)
-    ASSERT_TRUE(Reads(EncodeSignedShort(v), ReadCompressedSignedShort, v)) << v;
+    ASSERT_EQ(read(EncodeSignedShort(v), ReadCompressedSignedShort), v);
   for (int32_t v = -40000; v <= 40000; ++v)
-    ASSERT_TRUE(Reads(EncodeSignedLong(v), ReadCompressedSignedLong, v)) << v;
+    ASSERT_EQ(read(EncodeSignedLong(v), ReadCompressedSignedLong), v);
   for (unsigned v = 0; v <= 32767; ++v)
-    ASSERT_TRUE(Reads(EncodeUnsignedShort(v), ReadCompressedUnsignedShort, v)) << v;
+    ASSERT_EQ(read(EncodeUnsignedShort(v), ReadCompressedUnsignedShort), v);
   // -1 in the long forms, which the writer never uses: (0x7FFD - 0x8000) / 2, not -2.
-  EXPECT_TRUE(Reads({0xFD, 0x7F}, ReadCompressedSignedShort, -1));
-  EXPECT_TRUE(Reads({0xFD, 0xFF, 0xFF, 0x7F}, ReadCompressedSignedLong, -1));
+  EXPECT_EQ(read({0xFD, 0x7F}, ReadCompressedSignedShort), -1);
+  EXPECT_EQ(read({0xFD, 0xFF, 0xFF, 0x7F}, ReadCompressedSignedLong), -1);
 }
 
 /// Decodes `format` with the text strings `text`; checks the texts alternate with the commands
@@ -223,15 +220,8 @@ TEST(TopicStream, BlockThatExpandsBeyondItsBufferIsCut) {
   EXPECT_EQ(f.diagnostics.Count(kWarnTopicBlockOverflow), 1u);
 }
 
-struct Seen {
-  TopicRecord::Kind kind;
-  int32_t topic_number;
-  uint32_t topic_offset, text_length;
-  int32_t browse_topic;
-  bool non_scrolling;
-  uint32_t position;
-  bool operator==(const Seen&) const = default;
-};
+/// Kind, topic number, TopicOffset, text length, browse value, non-scrolling, position.
+using Seen = std::tuple<TopicRecord::Kind, int32_t, uint32_t, uint32_t, int32_t, bool, uint32_t>;
 
 TEST(TopicWalk, RunningPositions) {
   using Kind = TopicRecord::Kind;
@@ -268,8 +258,8 @@ TEST(TopicWalk, RunningPositions) {
     std::vector<Seen> seen;
     TopicWalk walk(*f.hf);
     while (const TopicRecord* r = walk.Next())
-      seen.push_back({r->kind, r->topic_number, r->topic_offset, r->text_length, r->browse_topic,
-                      r->non_scrolling, r->position});
+      seen.emplace_back(r->kind, r->topic_number, r->topic_offset, r->text_length, r->browse_topic,
+                        r->non_scrolling, r->position);
     EXPECT_TRUE(walk.done() && walk.topic_seen());
     EXPECT_EQ(seen, expected);
   }
