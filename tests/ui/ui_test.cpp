@@ -238,7 +238,7 @@ TEST(Settings, ReadsValuesAsThePlatformDoes) {
   EXPECT_EQ(ReadSettings(tmp / "missing/QUORVEX.INI"), 0x0646u);
   EXPECT_EQ(ReadSettings(fs::path()), 0x0646u);
   // A code page Quorvex knows, or 0.
-  for (const auto& [value, code_page] : {std::pair{"1251", 1251u}, {"1234", 0u}}) {
+  for (const auto& [value, code_page] : {std::pair{"1251", 1251u}, {"1234", 0u}, {"-1251", 0u}}) {
     WriteFile(ini, "[Options]\nCodepage=" + std::string(value) + "\n");
     EXPECT_EQ(ReadCodePageSetting(ini), code_page);
   }
