@@ -240,7 +240,7 @@ TEST(Settings, ReadsValuesAsThePlatformDoes) {
   // A code page Quorvex knows, or 0.
   for (const auto& [value, code_page] : {std::pair{"1251", 1251u}, {"1234", 0u}, {"-1251", 0u}}) {
     WriteFile(ini, "[Options]\nCodepage=" + std::string(value) + "\n");
-    EXPECT_EQ(ReadCodePageSetting(ini), code_page);
+    EXPECT_EQ(ReadCodePageSetting(ini), code_page) << value;
   }
 }
 
