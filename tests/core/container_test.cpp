@@ -64,11 +64,11 @@ class Opening : public testing::Test {
     }
     return "";
   }
-  /// The warnings but the compiler's, as texts and as numbers.
-  std::vector<std::string> Texts() const {
-    std::vector<std::string> texts;
+  /// The warnings but the compiler's, as texts (one a line) and as numbers.
+  std::string Texts() const {
+    std::string texts;
     for (const auto& w : diag_.warnings)
-      if (w.id != kWarnCompiledBy) texts.push_back(w.text);
+      if (w.id != kWarnCompiledBy) texts += (texts.empty() ? "" : "\n") + w.text;
     return texts;
   }
   std::vector<int> Ids() const {
@@ -185,8 +185,9 @@ TEST_F(Opening, DamagedEntriesAreWarnedAndTheRestIsRead) {
   std::vector<uint8_t> bytes = many.Build();
   PutU32(bytes, many.layout().directory_start + kTotalEntries, 0x7FFFFFFF);
   EXPECT_EQ(Open(bytes)->internal_files.size(), 41u);
-  EXPECT_EQ(Texts(), std::vector<std::string>{"The directory holds 41 internal files although "
-                                              "its header announces 2147483647"});
+  EXPECT_EQ(Texts(),
+            "The directory holds 41 internal files although "
+            "its header announces 2147483647");
   PutU32(bytes, many.layout().directory_start + kTotalEntries, 5);
   EXPECT_EQ(Open(bytes)->internal_files.size(), 5u);
   // A file header outside the help file (its data offset would overflow); a file cut short; a
@@ -197,18 +198,14 @@ TEST_F(Opening, DamagedEntriesAreWarnedAndTheRestIsRead) {
     auto hf = Open(w.Build());
     EXPECT_EQ(hf->InternalData(Slot::kFont).size(), 0u);
     EXPECT_EQ(hf->slot(Slot::kTopic).size, 1);
-    EXPECT_EQ(Texts(),
-              std::vector<std::string>{
-                  "Internal file |FONT (entry 1) lies outside the help file and is ignored"});
+    EXPECT_EQ(Texts(), "Internal file |FONT (entry 1) lies outside the help file and is ignored");
   }
   HelpFileWriter w({.directory = {}, .directory_first = true});
   w.AddFile("|SYSTEM", System()).AddFile("|TOPIC", std::vector<uint8_t>(100, 7));
   bytes = w.Build();
   bytes.resize(bytes.size() - 40);
   EXPECT_EQ(Open(bytes)->InternalData(Slot::kTopic).size(), 60u);
-  EXPECT_EQ(Texts(),
-            std::vector<std::string>{
-                "Internal file |TOPIC is cut short: 60 of 100 bytes are in the help file"});
+  EXPECT_EQ(Texts(), "Internal file |TOPIC is cut short: 60 of 100 bytes are in the help file");
   bytes = w.Build();
   PutU32(bytes, w.layout().File("|TOPIC").header_offset + 4, 0xFFFFFFF0);
   EXPECT_EQ(Open(bytes)->slot(Slot::kTopic).size, 0);
@@ -283,7 +280,7 @@ TEST_F(Opening, SystemStringsAndRecordsCutShort) {
     const std::vector<SystemRecord> records = ReadSystemRecords(*hf);
     ASSERT_EQ(records.size(), kept ? 2u : 1u);
     EXPECT_EQ(records.back().data.size(), kept ? kept : 6u);
-    EXPECT_EQ(Texts(), std::vector<std::string>{warning});
+    EXPECT_EQ(Texts(), warning);
     diag_.warnings.clear();
     EXPECT_EQ(ReadSystemStrings(*hf).title, kept ? Text("Cut") : none);
     EXPECT_TRUE(diag_.warnings.empty());
@@ -396,8 +393,7 @@ TEST_F(Opening, RtfPhrasesSizeToleranceAndDamagedHeaders) {
     for (size_t i = 0; i < std::min<size_t>(kept, 50); ++i)
       EXPECT_EQ(GetPhrase(*hf, i), phrases[i]);
   }
-  EXPECT_EQ(Texts(),
-            std::vector<std::string>{"Phrases Header: Expected Size 0x00000295, found 0x0000028A"});
+  EXPECT_EQ(Texts(), "Phrases Header: Expected Size 0x00000295, found 0x0000028A");
   auto hf = Open(BuildSystemFile(33, 4, {}),
                  {{"|PhrIndex", std::vector<uint8_t>(20, 0)}, {"|PhrImage", {1}}});  // cut short
   EXPECT_EQ(Ids(), std::vector<int>{kWarnPhraseHeader});
