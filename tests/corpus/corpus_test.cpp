@@ -1,14 +1,14 @@
-// Runs the real quorvex program over every help file of the corpus folder, in recompilation mode
-// and in printing mode split into numbered files, each run in fresh folders of its own, and
-// checks what a user sees (exit status, stderr, the files written) and what the RTF holds: well
-// formed, and every topic title and text string that an in-process walk of the topic records
-// finds appears there in order. The walk's counts must match the independent ones of FACTS.tsv,
-// and the container and |SYSTEM the columns of MANIFEST.tsv.
-//
-// The corpus folder is QUORVEX_CORPUS_DIR from the environment, else the one compiled in; the
-// program is QUORVEX_BINARY (ctest sets it), else the one compiled in.
+// Runs the real quorvex program over every help file of the corpus folder (QUORVEX_CORPUS_DIR, else
+// the one compiled in) in recompilation mode, in printing mode split into numbered files and with
+// "-v", each run in fresh folders, and checks what a user sees (exit status, stderr, the files
+// written) and what the RTF holds: well formed, and every topic title and text string that an
+// in-process walk of the topic records finds appears there in order. The walk's counts must match
+// the independent ones of FACTS.tsv, the container and |SYSTEM the columns of MANIFEST.tsv. In
+// recompilation mode each topic whose stretch of TopicOffsets (from its first text record to the
+// next topic's) holds a |CONTEXT entry gets a "#" footnote and warning 19 names exactly the others
+// (but the last; its count is printed); every keyword entry is written once; every jump or popup
+// target hashes to a hotspot target of the file.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <map>
@@ -19,6 +19,7 @@
 #include "core/strings.h"
 #include "core/system_file.h"
 #include "core/topic_walk.h"
+#include "project/context_map.h"
 #include "tests/support/rtf_check.h"
 #include "tests/support/run_program.h"
 
@@ -31,15 +32,12 @@ namespace fs = std::filesystem;
 using namespace testsupport;
 using Row = std::map<std::string, std::string>;
 
-constexpr int kNormalExit = 2;
 // The largest corpus file converts in seconds, also under the sanitizers: longer is a hang.
-constexpr int kTimeoutSeconds = 300;
-// Enough of stderr for the last warnings and a sanitizer report.
-constexpr size_t kStderrShown = 8000;
-// Topics per RTF file with SplitRtf.
-constexpr long kTopicsPerSplitFile = 152;
-// Of a missing text, this much of the stripped RTF around the place is shown.
-constexpr size_t kContextShown = 80;
+constexpr int kNormalExit = 2, kTimeoutSeconds = 300;
+constexpr long kTopicsPerSplitFile = 152;  // with SplitRtf
+// Shown of a failure: the end of stderr, the stripped RTF before a missing text.
+constexpr size_t kStderrShown = 8000, kContextShown = 80;
+constexpr std::string_view kPageBreak = "\\page\\pard\r\n";
 
 std::string EnvOr(const char* name, const char* fallback) {
   const char* value = std::getenv(name);
@@ -47,7 +45,7 @@ std::string EnvOr(const char* name, const char* fallback) {
 }
 const fs::path kCorpusDir = EnvOr("QUORVEX_CORPUS_DIR", QUORVEX_CORPUS_DIR);
 
-/// The rows of a tab-separated table of the corpus folder, by the "file" column.
+/// The rows of a tab-separated table of the corpus folder, by the first column (the file).
 std::map<std::string, Row> ReadTable(const char* name) {
   std::map<std::string, Row> rows;
   std::ifstream in(kCorpusDir / name);
@@ -56,13 +54,9 @@ std::map<std::string, Row> ReadTable(const char* name) {
     std::vector<std::string> fields;
     std::stringstream ss(line);
     for (std::string f; std::getline(ss, f, '\t');) fields.push_back(f);
-    if (columns.empty()) {
-      columns = fields;
-      continue;
-    }
-    Row row;
-    for (size_t i = 0; i < columns.size() && i < fields.size(); ++i) row[columns[i]] = fields[i];
-    rows[row["file"]] = row;
+    if (columns.empty()) columns = fields;
+    for (size_t i = 0; i < columns.size() && i < fields.size(); ++i)
+      rows[fields[0]][columns[i]] = fields[i];
   }
   return rows;
 }
@@ -89,15 +83,10 @@ std::vector<std::pair<std::string, std::string>> ListCorpus() {
 /// A text string as the writer shows it: control characters other than the tab as "(0x0d)".
 std::string VisibleText(std::string_view s) {
   std::string out;
-  for (char ch : s) {
-    const auto c = static_cast<unsigned char>(ch);
-    if (c >= 0x20 || c == '\t') {
-      out += ch;
-    } else {
-      char buffer[8];
-      std::snprintf(buffer, sizeof(buffer), "(0x%02x)", c);
-      out += buffer;
-    }
+  for (unsigned char c : s) {
+    char hex[8];
+    std::snprintf(hex, sizeof(hex), "(0x%02x)", c);
+    out += c >= 0x20 || c == '\t' ? std::string(1, char(c)) : std::string(hex);
   }
   return out;
 }
@@ -107,11 +96,8 @@ std::string Utf8ToLatin1(std::string_view s) {
   std::string out;
   for (size_t i = 0; i < s.size(); ++i) {
     const auto c = static_cast<unsigned char>(s[i]);
-    if ((c & 0xE0) == 0xC0 && i + 1 < s.size()) {
-      out += static_cast<char>(((c & 0x1F) << 6) | (static_cast<unsigned char>(s[++i]) & 0x3F));
-    } else {
-      out += static_cast<char>(c);
-    }
+    const bool pair = (c & 0xE0) == 0xC0 && i + 1 < s.size();
+    out += pair ? char(((c & 0x1F) << 6) | (static_cast<unsigned char>(s[++i]) & 0x3F)) : char(c);
   }
   return out;
 }
@@ -120,61 +106,102 @@ std::string Utf8ToLatin1(std::string_view s) {
 struct WalkFacts {
   std::vector<std::string> strings;  // titles and paragraph texts, in stream order
   long topics = 0, text_records = 0, table_records = 0;
-  long illegal_fonts = 0;  // font numbers at or beyond the |FONT descriptor count
+  std::vector<bool> has_context;  // per topic: a |CONTEXT entry lies in its stretch
+  std::set<uint32_t> targets;     // the hashes of valid hotspot targets
 };
 
 WalkFacts WalkTopics(HelpFile& hf) {
   WalkFacts w;
-  const size_t fonts = ReadFontModel(hf).fonts.size();
+  std::vector<std::pair<uint32_t, size_t>> starts;  // (first text record's offset, topic)
   auto collect = [&](const Paragraph& p) {
     for (std::string_view t : p.texts)
       if (!t.empty()) w.strings.push_back(VisibleText(t));
     for (const ParagraphCommand& c : p.commands)
-      w.illegal_fonts += c.code == kCmdFont && c.font >= fonts;
+      if (IsHotspotStart(c.code) && c.hotspot.valid) w.targets.insert(c.hotspot.hash);
   };
-  TopicWalk walk(hf);
-  while (const TopicRecord* r = walk.Next()) {
-    switch (r->kind) {
-      case TopicRecord::Kind::kTopicHeader:
-        ++w.topics;
-        if (std::string_view title = TextCursor(r->header.text).Next(); !title.empty())
-          w.strings.push_back(VisibleText(title));
-        break;
-      case TopicRecord::Kind::kParagraph:
-        ++w.text_records;
-        collect(r->paragraph);
-        break;
-      case TopicRecord::Kind::kTable:
-        ++w.text_records;
-        ++w.table_records;
-        for (const CellParagraph& cell : r->table.cells) collect(cell.paragraph);
-        break;
-      case TopicRecord::Kind::kOther:
-        break;
+  for (TopicWalk walk(hf); const TopicRecord* r = walk.Next();) {
+    if (r->kind == TopicRecord::Kind::kTopicHeader) {
+      ++w.topics;
+      if (std::string_view title = TextCursor(r->header.text).Next(); !title.empty())
+        w.strings.push_back(VisibleText(title));
+      continue;
+    }
+    if (r->kind == TopicRecord::Kind::kOther) continue;
+    ++w.text_records;
+    const size_t topic = size_t(std::max(w.topics - 1, 0L));  // records before any header: 0
+    if (starts.empty() || starts.back().second != topic)
+      starts.emplace_back(r->topic_offset, topic);
+    if (r->kind == TopicRecord::Kind::kParagraph) collect(r->paragraph);
+    if (r->kind != TopicRecord::Kind::kTable) continue;
+    ++w.table_records;
+    for (const CellParagraph& cell : r->table.cells) collect(cell.paragraph);
+  }
+  w.has_context.resize(size_t(std::max(w.topics, 1L)));
+  if (hf.context_map) {
+    for (const ContextPair& c : hf.context_map->pairs()) {
+      auto after =
+          std::upper_bound(starts.begin(), starts.end(), std::pair(c.topic_offset, SIZE_MAX));
+      if (c.hash != 0 && after != starts.begin()) w.has_context[std::prev(after)->second] = true;
     }
   }
   return w;
 }
 
+/// The number of keywords in the footnotes with `mark` ("\}" is a brace of a keyword).
+size_t KeywordsWritten(std::string_view rtf, std::string_view mark) {
+  size_t n = 0;
+  for (size_t at = rtf.find(mark); at != std::string::npos; at = rtf.find(mark, at + 1)) {
+    ++n;
+    for (size_t i = at + mark.size(); i < rtf.size() && rtf[i] != '}'; ++i)
+      n += rtf[i] == '\\' ? (++i, 0) : rtf[i] == ';';
+  }
+  return n;
+}
+
+/// The checks of one recompilation-mode RTF file against the walk: topics, contexts, warning 19
+/// (`nameless` of them in stderr), keywords, jump targets.
+void CheckContexts(const std::string& rtf, long nameless, const WalkFacts& walk, const HelpFile& hf,
+                   const std::string& file) {
+  // Every topic but the first follows a page break.
+  long topic = 0, unnamed = 0;
+  for (size_t from = 0; from != std::string::npos; ++topic) {
+    const size_t at = rtf.find(kPageBreak, from);
+    const bool named = rtf.substr(from, at - from).find("{#{\\footnote{#} ") != std::string::npos;
+    ASSERT_LT(topic, walk.topics);
+    EXPECT_TRUE(named || !walk.has_context[size_t(topic)])
+        << "topic " << topic << " lost its context";
+    unnamed += !named && at != std::string::npos;
+    from = at == std::string::npos ? at : at + 1;
+  }
+  EXPECT_EQ(topic, walk.topics);
+  // Once in the browse pre-pass, once in the main pass.
+  EXPECT_EQ(nameless, hf.is_hc30 ? 0 : 2 * unnamed);
+  std::cout << "warning 19: " << unnamed << " of " << topic << " topics, " << file << "\n";
+  // Every entry lies in some text record's range here, so each one is written exactly once.
+  for (const auto& [mark, table] :
+       {std::pair("{K{\\footnote{K} ", &hf.k_keywords), {"{A{\\footnote{A} ", &hf.a_keywords}})
+    EXPECT_EQ(KeywordsWritten(rtf, mark), *table ? (*table)->pairs().size() : 0) << mark;
+  // Jump and popup targets: "\strike0\ul0{\v " ["%"] name [">window"] ["@file"] "}".
+  constexpr std::string_view kEnd = "\\strike0\\ul0{\\v ";
+  for (size_t at = rtf.find(kEnd); at != std::string::npos; at = rtf.find(kEnd, at + 1)) {
+    std::string_view hidden = std::string_view(rtf).substr(at + kEnd.size());
+    if (hidden.starts_with("%")) hidden.remove_prefix(1);
+    hidden = hidden.substr(0, hidden.find_first_of("}>@"));
+    if (hidden.starts_with("!")) continue;  // a macro
+    EXPECT_TRUE(walk.targets.count(ContextHash(hidden))) << "jump target " << hidden;
+  }
+}
+
 /// The environment with the user's settings, language, temporary folder and display replaced.
 std::vector<std::string> RunEnvironment(const fs::path& home, const fs::path& temp) {
-  static const std::set<std::string> replaced = {"HOME",
-                                                 "XDG_CONFIG_HOME",
-                                                 "TEMP",
-                                                 "TMP",
-                                                 "TMPDIR",
-                                                 "LANG",
-                                                 "LANGUAGE",
-                                                 "LC_ALL",
-                                                 "LC_MESSAGES",
-                                                 "DISPLAY",
-                                                 "WAYLAND_DISPLAY",
-                                                 "QT_QPA_PLATFORM",
-                                                 "QUORVEX_NO_OPEN"};
+  const std::string replaced =
+      " HOME XDG_CONFIG_HOME TEMP TMP TMPDIR LANG LANGUAGE LC_ALL LC_MESSAGES DISPLAY "
+      "WAYLAND_DISPLAY QT_QPA_PLATFORM QUORVEX_NO_OPEN ";
   std::vector<std::string> env;
   for (char** entry = environ; *entry; ++entry) {
     const std::string text = *entry;
-    if (!replaced.count(text.substr(0, text.find('=')))) env.push_back(text);
+    if (replaced.find(" " + text.substr(0, text.find('=')) + " ") == std::string::npos)
+      env.push_back(text);
   }
   for (std::string v : {"HOME=" + home.string(), "XDG_CONFIG_HOME=" + (home / ".config").string(),
                         "TEMP=" + temp.string(), "TMPDIR=" + temp.string(), std::string("LANG=C"),
@@ -184,38 +211,21 @@ std::vector<std::string> RunEnvironment(const fs::path& home, const fs::path& te
   return env;
 }
 
-std::string Entries(const fs::path& dir) {
-  std::vector<std::string> names;
-  std::error_code ec;
-  for (const auto& entry : fs::recursive_directory_iterator(dir, ec))
-    names.push_back(fs::relative(entry.path(), dir, ec).string());
-  std::sort(names.begin(), names.end());
-  std::string text;
-  for (const auto& name : names) text += (text.empty() ? "" : ", ") + name;
-  return text;
-}
-
+/// The suite, QUORVEX.INI, the option before the help file (or nullptr), printing, SplitRtf.
 struct Mode {
-  const char* suite;
-  const char* settings;  // QUORVEX.INI
-  const char* option;    // on the command line before the help file, or nullptr
-  bool printing;
-  bool split;
+  const char *suite, *settings, *option;
+  bool printing, split;
 };
 
-class CorpusRun : public ::testing::Test {
- public:
+struct CorpusRun : ::testing::Test {
   CorpusRun(std::string file, Mode mode) : file_(std::move(file)), mode_(mode) {}
   void TestBody() override;
-
- private:
-  std::string file_;
-  Mode mode_;
+  const std::string file_;
+  const Mode mode_;
 };
 
 void CorpusRun::TestBody() {
   const std::string binary = EnvOr("QUORVEX_BINARY", QUORVEX_BINARY_DEFAULT);
-  ASSERT_EQ(access(binary.c_str(), X_OK), 0) << "quorvex program not found: " << binary;
   const Row manifest = ReadTable("MANIFEST.tsv")[file_], facts = ReadTable("FACTS.tsv")[file_];
   ASSERT_FALSE(manifest.empty() || facts.empty()) << "no row in MANIFEST.tsv or FACTS.tsv";
 
@@ -231,28 +241,28 @@ void CorpusRun::TestBody() {
   args.push_back((input / file_).string());
   const ProgramRun run = RunProgram(args, RunEnvironment(home, temp), out, kTimeoutSeconds);
   const std::string& err = run.err;
-  ASSERT_TRUE(run.started) << "cannot start " << binary;
-  EXPECT_FALSE(run.timed_out) << "no end within " << kTimeoutSeconds << " s";
-  EXPECT_EQ(run.signal, 0) << "ended by a signal";
-  EXPECT_EQ(run.status, kNormalExit);
+  EXPECT_EQ(std::tuple(run.started, run.timed_out, run.signal, run.status),
+            std::tuple(true, false, 0, kNormalExit))
+      << binary << ": started, timed out (after " << kTimeoutSeconds << " s), signal, status";
   auto contains = [&err](std::string_view part) { return err.find(part) != std::string::npos; };
   EXPECT_FALSE(contains("Quorvex Severe Problem")) << "fatal error reported";
   for (const char* report : {"runtime error:", "AddressSanitizer", "LeakSanitizer"})
     EXPECT_FALSE(contains(report)) << "sanitizer report: " << report;
   // HC31 files open silently; files of the other compilers get the "File Created by" warning.
   EXPECT_EQ(contains("File Created by"), manifest.at("compiler") != "HC31");
-  // Nothing lost in reading the container, the phrases or the topics; no unknown record type.
-  for (int id : {kWarnFileOutside,    kWarnFileTruncated,      kWarnFileBadSize,
-                 kWarnDirectoryShort, kWarnSystemRecordCut,    kWarnPhraseSize,
-                 kWarnPhraseCount,    kWarnPhraseDamaged,      kWarnPhraseHeader,
-                 kWarnPhraseTextCut,  kWarnUnknownRecord,      kWarnTableFormat,
-                 kWarnIllegalFont,    kWarnTopicTextCut,       kWarnTopicTextPhrase,
-                 kWarnTopicTextCode,  kWarnTopicBlockOverflow, kWarnTopicBlockDamaged,
-                 kWarnParagraphNoEnd, kWarnParagraphCut,       kWarnUnknownObject,
-                 kWarnTableLayoutCut, kWarnTopicStreamEnds,    kWarnTopicRecordDamaged,
-                 kWarnNoTopics,       kWarnTopicRecordLost}) {
-    const std::string& text = LoadText(id);
-    EXPECT_FALSE(contains("Warning: " + text.substr(0, text.find('%')))) << text;
+  // The only warnings the corpus gives: the compiler's, topics without a context string, [MAP]
+  // entries without a topic, pictures that are not there. Any other one means something lost.
+  std::istringstream lines(err);
+  long nameless = 0;
+  for (std::string line; std::getline(lines, line);) {
+    if (!line.starts_with("Warning: ")) continue;
+    nameless += line.ends_with(" does not have a Context Id");
+    bool known = false;
+    for (int id : {kWarnCompiledBy, kWarnNoContextId, kWarnMapLookup, kWarnIllegalBitmap}) {
+      const std::string& text = LoadText(id);
+      known |= line.substr(9).starts_with(text.substr(0, text.find('%')));
+    }
+    EXPECT_TRUE(known) << line;
   }
 
   // The container, |SYSTEM and the phrase table against MANIFEST.tsv, and the topic walk.
@@ -261,11 +271,9 @@ void CorpusRun::TestBody() {
   ConversionSession session(diag, unused);
   std::unique_ptr<HelpFile> hf = OpenHelpFile((input / file_).string(), 0, session);
   ASSERT_NE(hf, nullptr);
-  const char* compiler = hf->is_hc30           ? "HC30"
-                         : hf->is_hcrtf        ? "HCRTF"
-                         : hf->is_media_viewer ? "MVC"
-                                               : "HC31";
-  EXPECT_EQ(compiler, manifest.at("compiler"));
+  const std::string& compiler = manifest.at("compiler");
+  EXPECT_EQ(std::tuple(hf->is_hc30, hf->is_hcrtf, hf->is_media_viewer),
+            std::tuple(compiler == "HC30", compiler == "HCRTF", compiler == "MVC"));
   EXPECT_EQ(hf->internal_files.size(), std::stoul(manifest.at("n_internal")));
   const std::pair<const char*, Slot> slots[] = {
       {"Phrases", Slot::kPhrases}, {"PhrIndex", Slot::kPhrIndex}, {"PhrImage", Slot::kPhrImage},
@@ -281,73 +289,64 @@ void CorpusRun::TestBody() {
   if (hf->phrases.count() > 0) {
     EXPECT_EQ(hf->phrases.offsets.back(), hf->phrases.text.size());
   }
+  LoadContextMap(*hf);
+  LoadKeywordTables(*hf);
   const WalkFacts walk = WalkTopics(*hf);
-  CloseHelpFile(std::move(hf));
-  EXPECT_EQ(walk.illegal_fonts, 0);
   EXPECT_EQ(walk.topics, std::stol(facts.at("topics")));
   EXPECT_EQ(walk.text_records, std::stol(facts.at("text_records")));
   EXPECT_EQ(walk.table_records, std::stol(facts.at("table_records")));
+  EXPECT_EQ(hf->context_map ? long(hf->context_map->pairs().size()) : 0,
+            std::stol(facts.at("context_entries")));
+  std::set<uint32_t> keywords;  // K keywords by the position of their text
+  for (const KeywordPair& k : hf->k_keywords ? hf->k_keywords->pairs() : std::vector<KeywordPair>{})
+    keywords.insert(k.keyword_position);
+  EXPECT_EQ(long(keywords.size()), std::stol(facts.at("K_keywords")));
   for (const auto& w : diag.warnings) EXPECT_EQ(w.id, kWarnCompiledBy) << w.text;
 
   // The files written: BASE.RTF, BASE.HPJ in recompilation mode, BASE1.RTF, BASE2.RTF, ... with
   // SplitRtf.
   const std::string stem = file_.substr(0, file_.find_last_of('.'));
   EXPECT_EQ(fs::exists(out / (stem + ".HPJ")), !mode_.printing);
-  std::vector<fs::path> rtf_files;
+  std::map<std::pair<size_t, std::string>, fs::path> rtf_files;  // BASE9.RTF before BASE10.RTF
   for (const auto& entry : fs::directory_iterator(out))
-    if (entry.path().extension() == ".RTF") rtf_files.push_back(entry.path());
-  std::sort(rtf_files.begin(), rtf_files.end(), [](const fs::path& a, const fs::path& b) {
-    const std::string x = a.filename().string(), y = b.filename().string();
-    return x.size() != y.size() ? x.size() < y.size() : x < y;
-  });
+    if (const std::string name = entry.path().filename(); entry.path().extension() == ".RTF")
+      rtf_files[{name.size(), name}] = entry.path();
   const long split = (walk.topics + kTopicsPerSplitFile - 1) / kTopicsPerSplitFile;
   EXPECT_EQ(long(rtf_files.size()), mode_.split ? std::max(1L, split) : 1L);
   std::string text;
-  for (const fs::path& path : rtf_files) {
+  for (const auto& [order, path] : rtf_files) {
     const std::string rtf = ReadFile(path);
     const testing::RtfCheck check = testing::CheckRtf(rtf);
     EXPECT_TRUE(check.ok) << path.filename() << ": " << check.error;
     text += check.text + '\n';
-    if (!mode_.printing) {
-      // Every topic but the first follows a page break.
-      size_t breaks = 0;
-      for (size_t at = rtf.find("\\page\\pard\r\n"); at != std::string::npos;
-           at = rtf.find("\\page\\pard\r\n", at + 1))
-        ++breaks;
-      EXPECT_EQ(long(breaks) + 1, walk.topics);
-    }
+    if (!mode_.printing) CheckContexts(rtf, nameless, walk, *hf, file_);
   }
+  CloseHelpFile(std::move(hf));
   // The null device and the decompression scratch files never reach the disk.
   for (const char* name : {"NUL", "RLE.TMP", "emtmp$"}) EXPECT_FALSE(fs::exists(out / name));
   EXPECT_EQ(ReadFile(settings), mode_.settings) << "settings file changed";
-  EXPECT_EQ(Entries(temp), "") << "left in TEMP";
-  EXPECT_EQ(Entries(input), file_) << "written beside the help file";
+  EXPECT_EQ(std::distance(fs::directory_iterator(temp), {}), 0) << "left in TEMP";
+  EXPECT_EQ(std::distance(fs::directory_iterator(input), {}), 1) << "written beside the help file";
 
   // No topic text lost: every string of the walk, in order, in the stripped RTF.
   text = testing::CollapseSpace(text);
-  size_t pos = 0;
-  int missing = 0;
+  size_t pos = 0, missing = 0;
   for (const std::string& s : walk.strings) {
     const std::string needle = testing::CollapseSpace(s);
     const size_t at = text.find(needle, pos);
-    if (at != std::string::npos) {
-      pos = at + needle.size();
-    } else if (++missing <= 5) {
+    if (at == std::string::npos && ++missing <= 5)
       ADD_FAILURE() << "\"" << needle << "\" not found after \""
-                    << text.substr(pos > kContextShown ? pos - kContextShown : 0,
-                                   std::min(pos, kContextShown))
+                    << text.substr(pos - std::min(pos, kContextShown), std::min(pos, kContextShown))
                     << "\"";
-    }
+    if (at != std::string::npos) pos = at + needle.size();
   }
   if (auto it = facts.find("first_topic_title"); it != facts.end() && !it->second.empty()) {
     const std::string title = testing::CollapseSpace(Utf8ToLatin1(it->second));
     EXPECT_NE(text.find(title), std::string::npos) << "first topic title \"" << title << "\"";
   }
-  if (HasFailure()) {
+  if (HasFailure())
     std::cout << "stderr of quorvex:\n"
-              << (err.size() <= kStderrShown ? err : "..." + err.substr(err.size() - kStderrShown))
-              << "\n";
-  }
+              << err.substr(err.size() - std::min(err.size(), kStderrShown));
 }
 
 /// One test per help file and mode: recompilation, printing with the stored defaults split into
@@ -358,21 +357,18 @@ const bool registered = [] {
       {"CorpusRunRecompilation", "[Options]\nForPrint=0\n", nullptr, false, false},
       {"CorpusRunPrintingSplit", "[Options]\nSplitRtf=1\n", nullptr, true, true},
       {"CorpusRunView", "", "-v", true, false}};
-  for (const Mode& mode : modes) {
-    for (const auto& [file, test_name] : ListCorpus()) {
+  for (const Mode& mode : modes)
+    for (const auto& [file, test_name] : ListCorpus())
       ::testing::RegisterTest(
           mode.suite, test_name.c_str(), nullptr, nullptr, __FILE__, __LINE__,
           [file, mode]() -> ::testing::Test* { return new CorpusRun(file, mode); });
-    }
-  }
   return true;
 }();
 
 TEST(CorpusManifest, FolderPresent) {
-  if (!fs::is_directory(kCorpusDir)) {
+  if (!fs::is_directory(kCorpusDir))
     GTEST_SKIP() << "corpus folder " << kCorpusDir
                  << " not found: corpus tests skipped (set QUORVEX_CORPUS_DIR to run them)";
-  }
   EXPECT_FALSE(ListCorpus().empty()) << "no help files in " << kCorpusDir;
 }
 

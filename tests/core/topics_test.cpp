@@ -1,0 +1,271 @@
+// Reading |TOPIC where the golden conversions do not look: the expansion of phrase-compressed
+// text (the largest operands, the capacity, codes cut short, unknown phrases), compressed
+// numbers, objects and data that ends early in TopicLink records, where table rows stop, a block
+// that expands beyond its buffer, and the running positions of the topic walk that context
+// names, keywords and browse sequences are looked up by. (The golden conversions read records
+// across block boundaries, past filler and into a shorter last block, and damaged links and
+// record sizes.)
+#include <gtest/gtest.h>
+
+#include "core/container.h"
+#include "core/strings.h"
+#include "core/text_expansion.h"
+#include "core/topic_decoder.h"
+#include "core/topic_stream.h"
+#include "core/topic_walk.h"
+#include "tests/support/golden_conversion.h"
+#include "tests/support/phrase_writer.h"
+
+namespace quorvex {
+namespace {
+
+using namespace testsupport;
+using namespace std::string_literals;
+using Files = std::vector<std::pair<std::string, std::vector<uint8_t>>>;
+
+/// A help file of `files` opened in a session of its own; the compiler's warning dropped.
+struct Opened {
+  explicit Opened(const Files& files)
+      : hf(OpenHelpFileFromBytes(AssembleHelpFile(files), "T.HLP", 0, session)) {
+    diagnostics.warnings.clear();
+  }
+  RecordingDiagnostics diagnostics;
+  std::unique_ptr<OutputDir> dir = OutputDir::InMemory();
+  ConversionSession session{diagnostics, *dir};
+  std::unique_ptr<HelpFile> hf;
+};
+
+/// The phrase files of the compiler of `codes` with the phrases "p0", "p1", ... (`count` of
+/// them; no phrase files for 0).
+Files PhraseFiles(PhraseCodes codes, size_t count) {
+  std::vector<std::string> phrases;
+  for (size_t i = 0; i < count; ++i) phrases.push_back("p" + std::to_string(i));
+  if (count == 0) return {{"|SYSTEM", GoldenSystem()}};
+  if (codes == PhraseCodes::kOld)
+    return {{"|SYSTEM", GoldenSystem()}, {"|Phrases", BuildHc31Phrases(phrases)}};
+  const RtfPhraseFiles rtf = BuildRtfPhrases(phrases, 4, false);
+  return {
+      {"|SYSTEM", GoldenSystem(kMinorHcrtf)}, {"|PhrIndex", rtf.index}, {"|PhrImage", rtf.image}};
+}
+
+TEST(TextExpansion, CodesCapacityAndDamage) {
+  const PhraseCodes rtf = PhraseCodes::kHcrtf, old = PhraseCodes::kOld;
+  const std::string letters = "abcdefghijklmnopqrstuvwxyzabcdef";
+  const size_t all = kTopicTextCapacity;
+  const int cut = kWarnTopicTextCut, phrase = kWarnTopicTextPhrase, code = kWarnTopicTextCode;
+  // name, code scheme, phrases in the table, stored text, capacity, expanded text, warning
+  const std::tuple<const char*, PhraseCodes, size_t, std::string, size_t, std::string, int>
+      cases[] = {
+          // The largest operands, and the high parts of the two-byte codes.
+          {"128 + (0x05 >> 2) * 256 + 0x10", rtf, 500, "\x05\x10", all, "p400", 0},
+          {"(0xF7 >> 4) + 1 spaces", rtf, 500, "\xF7", all, std::string(16, ' '), 0},
+          {"(0xFB >> 3) + 1 literal bytes", rtf, 500, "\xFB" + letters, all, letters, 0},
+          {"((2 - 1) * 256 + 4) / 2, even: no space", old, 500, "\x02\x04", all, "p130", 0},
+          {"0, 16 and 0xFF are no codes", old, 500, "\0\x10\xFF"s, all, "\0\x10\xFF"s, 0},
+          {"capacity one short of 3 x 16 spaces", rtf, 500, "\xF7\xF7\xF7", 47,
+           std::string(47, ' '), cut},
+          {"capacity reached inside a phrase", rtf, 500, "\x06\x06", 3, "p3p", cut},
+          {"no phrase files: the bytes stay", rtf, 0, "\x06qr", 2, "\x06q", cut},
+          // Phrase 400, phrase 20, then a literal: two unknown phrases, one warning.
+          {"phrases beyond the table", rtf, 10, "\x05\x10\x28\x03z", all, "z", phrase},
+          {"code cut short, older codes", old, 500, "\x41\x01", all, "A", code},
+          {"two-byte code cut short", rtf, 500, "\x06\x05", all, "p3", code},
+          {"literals cut short", rtf, 500, "\x0Bq", all, "", code},
+      };
+  for (const auto& [name, codes, phrases, text, capacity, expanded, warning] : cases) {
+    SCOPED_TRACE(name);
+    Opened f(PhraseFiles(codes, phrases));
+    const std::vector<uint8_t> stored(text.begin(), text.end());
+    EXPECT_EQ(ExpandTopicText(*f.hf, stored, codes, capacity), expanded);
+    EXPECT_EQ(f.diagnostics.warnings.size(), warning ? 1u : 0u);
+    for (const auto& w : f.diagnostics.warnings) EXPECT_EQ(w.id, warning);
+  }
+  // With |Phrases and |PhrIndex the |Phrases table is the one loaded: its codes apply.
+  Files both = PhraseFiles(PhraseCodes::kHcrtf, 3);
+  both.push_back({"|Phrases", BuildHc31Phrases({"a", "b"})});
+  EXPECT_EQ(PhraseCodesFor(*Opened(both).hf, 10, 20), old);
+}
+
+TEST(CompressedNumbers, WriterRoundTripAndHalvingTowardZero) {
+  // What `read` gives for `bytes`; INT64_MIN unless it reads all of them.
+  auto read = [](std::vector<uint8_t> bytes, auto reader) {
+    ByteReader r(bytes);
+    const int64_t v = reader(r);
+    return r.ok() && r.at_end() ? v : INT64_MIN;
+  };
+  // Both forms of each; the long forms of negative values need the halving toward zero.
+  for (int v = -16383; v <= 16383; ++v)
+    ASSERT_EQ(read(EncodeSignedShort(v), ReadCompressedSignedShort), v);
+  for (int32_t v = -40000; v <= 40000; ++v)
+    ASSERT_EQ(read(EncodeSignedLong(v), ReadCompressedSignedLong), v);
+  for (unsigned v = 0; v <= 32767; ++v)
+    ASSERT_EQ(read(EncodeUnsignedShort(v), ReadCompressedUnsignedShort), v);
+  // -1 in the long forms, which the writer never uses: (0x7FFD - 0x8000) / 2, not -2.
+  EXPECT_EQ(read({0xFD, 0x7F}, ReadCompressedSignedShort), -1);
+  EXPECT_EQ(read({0xFD, 0xFF, 0xFF, 0x7F}, ReadCompressedSignedLong), -1);
+}
+
+/// Decodes `format` with the text strings `text`; checks the texts alternate with the commands
+/// and returns the warnings too.
+Paragraph Decode(const std::vector<uint8_t>& format, const std::string& text,
+                 std::vector<std::string>& warnings, int32_t* adjustment = nullptr) {
+  ByteReader f(format);
+  TextCursor cursor(text);
+  int32_t unused = 0;
+  Paragraph p = DecodeParagraph(f, cursor, adjustment ? *adjustment : unused);
+  EXPECT_EQ(p.texts.size(), p.commands.size() + 1);
+  RecordingDiagnostics d;
+  WarnParagraphProblems(d, p);
+  for (const auto& w : d.warnings) warnings.push_back(w.text);
+  return p;
+}
+
+TEST(Paragraph, PicturesUnknownObjectsAndTextsThatRunOut) {
+  // A stored picture's character count takes two bytes; an unknown object is skipped by its
+  // size, so the font change after it is read.
+  const std::vector<uint8_t> stored = {'l', 'P', 1, 0, 9, 9, 9};
+  const std::vector<uint8_t> format = ParagraphBuilder()
+                                          .PictureRef(0x86, 12, /*char_count=*/1)
+                                          .PictureStored(0x87, stored, /*char_count=*/300)
+                                          .PictureHc30(0x88, 4)
+                                          .Raw({0x86, 0x09, 0x06, 0x80, 0xAA, 0xBB, 0xCC})
+                                          .Font(2)
+                                          .Build();
+  int32_t adjustment = 0;
+  std::vector<std::string> warnings;
+  // Text strings run out; the last one has no NUL.
+  const std::string text("ab\0cd", 5);
+  const Paragraph p = Decode(format, text, warnings, &adjustment);
+  EXPECT_EQ(p.texts, (std::vector<std::string_view>{"ab", "cd", "", "", "", ""}));
+  ASSERT_EQ(p.commands.size(), 5u);
+  EXPECT_FALSE(p.missing_end);
+  auto object = [&p](size_t i) {
+    const ObjectData& o = p.commands[i].object;
+    return std::tuple(int(o.type), o.picture_number.value_or(0), o.stored_picture);
+  };
+  const std::vector<uint8_t> none;
+  EXPECT_EQ(object(0), std::tuple(0x22, 12, none));
+  EXPECT_EQ(object(1), std::tuple(0x22, 0, stored));  // a stored picture has no number
+  EXPECT_EQ(object(2), std::tuple(3, 4, none));
+  EXPECT_EQ(p.commands[4].font, 2);
+  EXPECT_EQ(adjustment, 301) << "the character counts of 0x22 pictures";
+  EXPECT_EQ(warnings, std::vector<std::string>{
+                          "Object type 9 in topic text is not known; its 3 bytes are skipped"});
+  // An extended target whose length runs past the data is invalid and consumes nothing.
+  const Paragraph q =
+      Decode(ParagraphBuilder().Raw({0xEB, 0x40, 0x00, 0x81}).Build(), "", warnings);
+  EXPECT_TRUE(!q.commands[0].hotspot.valid && q.commands.back().code == 0x81 && !q.missing_end);
+}
+
+TEST(Paragraph, DataEndingEarly) {
+  // (The golden conversions see a missing end mark and a font number cut short.)
+  const std::tuple<const char*, std::vector<uint8_t>, size_t> cases[] = {
+      {"optional field missing", {0x00, 0x80, 0x00, 0x00, 0x02, 0x00}, 0},
+      {"macro longer than the data",
+       ParagraphBuilder().Raw({0xC8, 0x20, 0x00, 'a', 0x00}).Build(false), 0},
+      {"object size past the data",
+       ParagraphBuilder().Raw({0x86, 0x05, 0x40, 0x80, 1, 2}).Build(false), 0},
+      {"stored picture past the data",
+       ParagraphBuilder().Raw({0x86, 0x22, 0x40, 0x80, 0x02, 0x01, 0x00, 1}).Build(false), 0},
+      {"object type only", ParagraphBuilder().Command(0x81).Raw({0x87, 0x22}).Build(false), 1},
+  };
+  const std::string text("x\0y\0z\0w\0", 8);
+  for (const auto& [name, format, commands] : cases) {
+    SCOPED_TRACE(name);
+    std::vector<std::string> warnings;
+    const Paragraph p = Decode(format, text, warnings);
+    EXPECT_TRUE(p.missing_end && p.truncated);
+    EXPECT_EQ(p.commands.size(), commands);
+    EXPECT_EQ(warnings, std::vector<std::string>{LoadText(kWarnParagraphCut)});
+  }
+}
+
+TEST(TableRow, WhereTheCellsStop) {
+  // Rows end at column 0xFF in the golden conversions; here a cell with 12 bytes or fewer left
+  // (header included) and a paragraph that starts with 0xFF end them too.
+  const std::vector<uint8_t> layout = TableLayout(1, {{100, 10}}),
+                             empty = ParagraphBuilder().Build();
+  const std::tuple<std::vector<std::vector<uint8_t>>, size_t, bool> cases[] = {
+      {{layout, TableCell(0, empty)}, 0, false},
+      {{layout, TableCell(0, empty), {0}}, 1, false},
+      {{layout, {0, 0, 0, 0, 0, 0xFF}, std::vector<uint8_t>(9)}, 0, false},
+      {{{3, 1, 100, 0, 10}}, 0, true},  // the layout cut short
+  };
+  for (const auto& [parts, cells, truncated] : cases) {
+    std::vector<uint8_t> format;
+    for (const auto& p : parts) format.insert(format.end(), p.begin(), p.end());
+    ByteReader f(format);
+    TextCursor text;
+    int32_t adjustment = 0;
+    const TableRow row = DecodeTableRow(f, text, adjustment);
+    EXPECT_EQ(row.cells.size(), cells);
+    RecordingDiagnostics d;
+    WarnTableProblems(d, row);
+    EXPECT_EQ(d.Count(kWarnTableLayoutCut), truncated ? 1u : 0u);
+  }
+}
+
+TEST(TopicStream, BlockThatExpandsBeyondItsBufferIsCut) {
+  // One block: a record whose size never ends, then zeros that pack into references of 18
+  // bytes, far more than six times the block's data decode to.
+  std::vector<uint8_t> record = TopicLinkRecord({}, -1);
+  PutU32(record, 0, 0x7FFFFFFF);
+  record.resize(30000);
+  const std::vector<uint8_t> topic = ByteBuilder().zeros(12).bytes(Lz77Encode(record)).take();
+  ASSERT_LE(topic.size(), 4096u);
+  Opened f({{"|SYSTEM", GoldenSystem(kMinorHc31, kFlagsLz77)}, {"|TOPIC", topic}});
+  std::vector<uint8_t> out(30000);
+  uint32_t base = 0;
+  bool new_block = false;
+  EXPECT_EQ(ReadTopicBytes(*f.hf, out, base, new_block), 0u);
+  EXPECT_EQ(f.hf->topic_stream.valid_length, 6u * 4084u);
+  EXPECT_EQ(f.diagnostics.Count(kWarnTopicBlockOverflow), 1u);
+}
+
+/// Kind, topic number, TopicOffset, text length, browse value, non-scrolling, position.
+using Seen = std::tuple<TopicRecord::Kind, int32_t, uint32_t, uint32_t, int32_t, bool, uint32_t>;
+
+TEST(TopicWalk, RunningPositions) {
+  using Kind = TopicRecord::Kind;
+  for (const auto& [hc30, lz77] : {std::pair{false, false}, {false, true}, {true, false}}) {
+    SCOPED_TRACE(hc30 ? "HC30" : lz77 ? "HC31, LZ77" : "HC31");
+    // Built twice: the scroll start is the position of the third record.
+    auto build = [hc30, lz77](int32_t scroll_start) {
+      TopicRecords t(TopicFileOptions{.hc30 = hc30, .compressed = lz77});
+      t.Header({"T"}, {.number = 5, .scroll_start = scroll_start})
+          .Paragraph(EndedParagraph().PictureRef(0x86, 1, 3), {"ab", "", ""})
+          .Paragraph(EndedParagraph(), {"cd", ""})
+          .Header({"U"}, {.number = 9});
+      t.writer().FillToBlockEnd();
+      t.Paragraph(EndedParagraph(), {"e", ""});
+      return t;
+    };
+    TopicRecords topics = build(int32_t(build(0).writer().Position(2)));
+    const TopicFileWriter& w = topics.writer();
+    // The picture's 3 characters count after its record; the second header's browse value is
+    // the offset before that; a new block starts at its base (block << 15, << 12 for HC30).
+    // HC30 topic headers have no scroll start: no record is non-scrolling.
+    const uint32_t base = hc30 ? 1u << 12 : 1u << 15;
+    const int32_t first = hc30 ? 1 : 5, second = hc30 ? 2 : 9;
+    const std::vector<Seen> expected = {
+        {Kind::kTopicHeader, first, 0, 2, hc30 ? 1 : 0, false, w.Position(0)},
+        {Kind::kParagraph, first, 0, 5, hc30 ? 2 : 0, !hc30, w.Position(1)},
+        {Kind::kParagraph, first, 8, 4, hc30 ? 2 : 5, false, w.Position(2)},
+        {Kind::kTopicHeader, second, 12, 2, hc30 ? 2 : 12, false, w.Position(3)},
+        {Kind::kParagraph, second, base, 3, hc30 ? 3 : int32_t(base), false, w.Position(4)},
+    };
+    Opened f({{"|SYSTEM",
+               hc30 ? BuildHc30SystemFile("T") : GoldenSystem(kMinorHc31, lz77 ? kFlagsLz77 : 0)},
+              {"|TOPIC", topics.Build()}});
+    std::vector<Seen> seen;
+    TopicWalk walk(*f.hf);
+    while (const TopicRecord* r = walk.Next())
+      seen.emplace_back(r->kind, r->topic_number, r->topic_offset, r->text_length, r->browse_topic,
+                        r->non_scrolling, r->position);
+    EXPECT_TRUE(walk.done() && walk.topic_seen());
+    EXPECT_EQ(seen, expected);
+  }
+}
+
+}  // namespace
+}  // namespace quorvex
