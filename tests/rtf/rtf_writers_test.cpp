@@ -110,6 +110,14 @@ TEST_F(RtfWriters, TextTitlesCellsAndMediaFields) {
                        .commands = {Command(kCmdParagraphEnd), Command(kCmdTab)}};
   EXPECT_EQ(Rtf([&](OutputSink& o) { WriteParagraph(hf, o, cell, true, true, true); }),
             "\\pard\\keepn\\s1\\intbl\\ql A\\par\n\\tab ");
+  // Of the objects only type 5 is written here; pictures are written by their own services.
+  for (uint8_t type : {3, 7, 0x22}) {
+    ParagraphCommand object = Command(kCmdObjectLeft);
+    object.object.type = type;
+    const Paragraph p{.properties = {}, .texts = {"<", ">"}, .commands = {object}};
+    EXPECT_EQ(Rtf([&](OutputSink& o) { WriteParagraph(hf, o, p, false, false, false); }),
+              "\\pard\\s0\\ql <>");
+  }
   // Empty fields between commas do not count, a fourth is not used; the flags are the fields'
   // leading digits, the file name follows the first "+", without one it plays externally.
   const std::pair<std::string, std::string> media[] = {
