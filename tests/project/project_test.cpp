@@ -131,6 +131,10 @@ TEST_F(Loaders, KeywordTables) {
   ASSERT_EQ(diagnostics_.warnings.size(), 1u);
   EXPECT_EQ(diagnostics_.warnings[0].text,
             "|AWBTREE B-tree refers to 1 topic entries that lie outside |AWDATA; they are ignored");
+  // Without its data file a tree gives no table and no warning.
+  HelpFile& bare = Open({{"|KWBTREE", k.btree}});
+  LoadKeywordTables(bare);
+  EXPECT_TRUE(!bare.k_keywords && diagnostics_.warnings.empty());
 }
 
 /// A window definition: flags, 10 bytes of type, name (9), caption (51), left, top, width,
