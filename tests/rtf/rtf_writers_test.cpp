@@ -267,10 +267,6 @@ TEST_F(RtfWriters, DamagedFontFilesStillGiveAUsableTable) {
     ASSERT_EQ(diagnostics.warnings.size(), 1u);
     EXPECT_EQ(diagnostics.warnings[0].id, warning);
   }
-  // The font slot pointing outside the help file reads as no |FONT.
-  SetFont({});
-  hf.slot(Slot::kFont) = {1000, 100};
-  EXPECT_EQ(FontTable(), kDefaultTables);
   // Random damage never breaks the document.
   const std::vector<uint8_t> good =
       BuildFontFile({"Arial", "Times New Roman"}, 20,
