@@ -1,14 +1,8 @@
 // Golden tests of whole conversions: paragraphs, their commands and hotspots, and tables as the
-// topic walk writes them.
-//
-// Each help file here is an HC31 file (or HCRTF for the 42-byte font descriptors) with one topic
-// titled "P" (or "Tables"); the expected RTF is the recompilation frame, the "$" footnote and the
-// records. The title's first character is the first character of the session, so a line feed
-// follows it; everything else stays below the 65th character.
+// topic walk writes them. Each help file is HC31 (HCRTF for the 42-byte font descriptors) with
+// one topic "P" (or "T"); the title's first character is the session's first, so a line feed
+// follows it, and everything else stays below the 65th character.
 #include <gtest/gtest.h>
-
-#include <string>
-#include <vector>
 
 #include "core/strings.h"
 #include "tests/support/golden_conversion.h"
@@ -18,17 +12,14 @@ namespace {
 
 using namespace testsupport;
 
-/// The recompilation RTF of a topic titled `title` (its first character then a line feed)
-/// whose records give `body`.
-std::string Document(std::string_view title, std::string_view body, bool hcrtf = false) {
-  return Frame(hcrtf ? kNewStyleFontTables : kOldStyleFontTables) +
-         Footnote('$', std::string(title.substr(0, 1)) + "\n" + std::string(title.substr(1))) +
+/// The RTF of topic "P" (its "P" then a line feed) whose records give `body`.
+std::string Document(std::string_view body, bool hcrtf = false) {
+  return Frame(hcrtf ? kNewStyleFontTables : kOldStyleFontTables) + Footnote('$', "P\n") +
          std::string(body) + "}";
 }
 
 TEST(ParagraphGolden, TextEscaping) {
-  // Braces, backslash, bytes 0x80 to 0xFF, tab and the other control characters, in topic
-  // text and in footnotes.
+  // Braces, backslash, bytes 0x80 to 0xFF, tab and control characters, in text and footnotes.
   TopicRecords topics;
   topics.Header({"A{1}", "M({x})"})
       .Paragraph(EndedParagraph(), {"a{b}\\c\xE9\r\n\x80\tx\x1Fy", ""});
@@ -41,47 +32,37 @@ TEST(ParagraphGolden, TextEscaping) {
 }
 
 TEST(ParagraphGolden, ParagraphProperties) {
-  // Measures are multiplied by 10 with 11-byte font descriptors and by 1 with 42-byte ones;
-  // tab positions always by 10. With BmpInRtf a negative line spacing loses its sign.
+  // Measures times 10 with 11-byte font descriptors, times 1 with 42-byte ones; tab positions
+  // always times 10. With BmpInRtf a negative line spacing loses its sign.
   const std::tuple<bool, ConversionOptions, std::string> cases[] = {
       {false, kRecompileOnePass, "\\sb600\\sa120\\sl-240\\li-360\\ri50\\fi-180"},
       {true, kRecompileOnePass, "\\sb60\\sa12\\sl-24\\li-36\\ri5\\fi-18"},
       {false, kRecompileOnePass | kBmpInRtf, "\\sb600\\sa120\\sl240\\li-360\\ri50\\fi-180"},
   };
+  // Borders left, bottom, thick; tabs right, centred, left; keep, centred. Then borders box, top,
+  // bar, right, thin; right-aligned. Then both alignment bits.
+  ParagraphBuilder props, right;
+  props.SpaceBefore(60).SpaceAfter(12).LineSpacing(-24).LeftIndent(-36).RightIndent(5);
+  props.FirstIndent(-18).Border(0x80 | 0x08 | 0x20).Tab(360, 0x02).Tab(256, 0x04).Tab(100);
+  props.Bits(0x1000 | 0x0800).Command(0x82);
+  right.UnknownPair(3, -4).Border(0x01 | 0x02 | 0x04 | 0x10).Bits(0x0400).Command(0x82);
+  TopicRecords topics;
+  topics.Header({"P"})
+      .Paragraph(props, {"props", ""})
+      .Paragraph(right, {"right", ""})
+      .Paragraph(ParagraphBuilder().Bits(0x0C00).Command(0x82), {"both", ""});
   for (const auto& [hcrtf, options, measures] : cases) {
-    SCOPED_TRACE(measures);
-    // Built twice: the scroll start is the position of the first scrolling record, known once
-    // the records are placed.
-    auto build = [](int32_t scroll_start) {
-      // Borders left, bottom, thick; tabs right-aligned, centred, left; keep, centred. Then
-      // borders box, top, bar, right, thin; right-aligned. Then both alignment bits.
-      ParagraphBuilder props, right;
-      props.SpaceBefore(60).SpaceAfter(12).LineSpacing(-24).LeftIndent(-36).RightIndent(5);
-      props.FirstIndent(-18).Border(0x80 | 0x08 | 0x20).Tab(360, 0x02).Tab(256, 0x04).Tab(100);
-      props.Bits(0x1000 | 0x0800).Command(0x82);
-      right.UnknownPair(3, -4).Border(0x01 | 0x02 | 0x04 | 0x10).Bits(0x0400).Command(0x82);
-      TopicRecords topics;
-      // The first paragraph's next record is at the scroll start: it is still non-scrolling.
-      topics.Header({"P"}, TopicHeaderFields{.scroll_start = scroll_start})
-          .Paragraph(EndedParagraph(), {"fixed", ""})
-          .Paragraph(props, {"props", ""})
-          .Paragraph(right, {"right", ""})
-          .Paragraph(ParagraphBuilder().Bits(0x0C00).Command(0x82), {"both", ""});
-      return topics;
-    };
-    const int32_t scroll_start = static_cast<int32_t>(build(0).writer().Position(2));
-    const ConversionOutcome out =
-        ConvertHelpBytes(GoldenHelpFile(build(scroll_start), hcrtf), options);
-    const std::string body = "\\pard\\keepn\\s1\\ql fixed\\par\n\\pard\\s0\\keep\\qc" + measures +
+    const ConversionOutcome out = ConvertHelpBytes(GoldenHelpFile(topics, hcrtf), options);
+    const std::string body = "\\pard\\s0\\keep\\qc" + measures +
                              "\\brdrl\\brdrb\\brdrth\\tqr\\tx3600\\tqc\\tx2560\\tx1000 props\\par\n"
                              "\\pard\\s0\\qr\\brdrr\\brdrbar\\brdrt\\box\\brdrs right\\par\n"
                              "\\pard\\s0\\qc both\\par\n";
-    EXPECT_TRUE(SameBytes(out.File("TEST.RTF"), Crlf(Document("P", body, hcrtf))));
+    EXPECT_TRUE(SameBytes(out.File("TEST.RTF"), Crlf(Document(body, hcrtf)))) << measures;
   }
 }
 
-/// Converts one topic "P" whose only paragraph is `paragraph` with `texts` (one before each
-/// command, and the last one) and expects the paragraph `body` and the warnings `warnings`.
+/// Converts topic "P" whose only paragraph is `paragraph` with `texts` (one before each command
+/// and the last) and expects the paragraph `body` and `warnings`.
 void ExpectParagraph(const char* name, const ParagraphBuilder& paragraph,
                      const std::vector<std::string>& texts, const std::string& body,
                      const std::vector<int>& warnings = {},
@@ -90,7 +71,7 @@ void ExpectParagraph(const char* name, const ParagraphBuilder& paragraph,
   TopicRecords topics;
   topics.Header({"P"}).Paragraph(paragraph, texts);
   const ConversionOutcome out = ConvertHelpBytes(GoldenHelpFile(topics), options);
-  EXPECT_TRUE(SameBytes(out.File("TEST.RTF"), Crlf(Document("P", Para(body)))));
+  EXPECT_TRUE(SameBytes(out.File("TEST.RTF"), Crlf(Document(Para(body)))));
   EXPECT_EQ(out.WarningIds(), warnings);
   out.ExpectWellFormed();
 }
@@ -102,7 +83,7 @@ TEST(ParagraphGolden, Commands) {
                   {"Plain ", "bold", " again", "next line", "tabbed", " on", ""},
                   "Plain " + std::string(kOldStyleFont1) + " bold" + std::string(kOldStyleFont0) +
                       "  again\\line\nnext line\\tab tabbed on\\par\n");
-  ExpectParagraph("a font number beyond the font table", B().Font(5).Command(0x82), {"x", "y", ""},
+  ExpectParagraph("a font beyond the font table", B().Font(5).Command(0x82), {"x", "y", ""},
                   "xy\\par\n", {kWarnIllegalFont});
   // Braces and backslashes of a macro stay text in the hidden group.
   ExpectParagraph(
@@ -123,10 +104,10 @@ TEST(ParagraphGolden, Commands) {
                   B().Macro("M()").Command(0x89).Command(0x89).Command(0x82), {"", "z", "", "", ""},
                   "\\strike z\\strike0\\ul0{\\v !M()}\\par\n", {kWarnHotspotEnd});
   // Its hidden text is never written.
-  ExpectParagraph("a hotspot still open at the paragraph end", B().Macro("M()"), {"", "open"},
+  ExpectParagraph("a hotspot open at the paragraph end", B().Macro("M()"), {"", "open"},
                   "\\strike open");
-  ExpectParagraph("a macro hotspot of length 0", B().Raw({0xC8, 0x00, 0x00}).Command(0x82),
-                  {"a", "b", ""}, "ab\\par\n", {kWarnIllegalMacro});
+  ExpectParagraph("a macro of length 0", B().Raw({0xC8, 0x00, 0x00}).Command(0x82), {"a", "b", ""},
+                  "ab\\par\n", {kWarnIllegalMacro});
   // 0xE3 wants 4 bytes of hash: the target is invalid and opens no hotspot.
   ExpectParagraph("a jump target cut short", B().Raw({0xE3, 0x89, 0x82}), {"", "Go", "", ""},
                   "Go\\par\n", {kWarnIllegalHotspot, kWarnHotspotEnd});
@@ -140,30 +121,6 @@ TEST(ParagraphGolden, Commands) {
                   {"B: ", " media: ", " ", " window: ", " ", "", ""},
                   "B: \\{button Print()\\} media: \\{mci  nomenu repeat play,movie.avi\\} \\{ewc "
                   "c\\} window: \\{ewl ew.dll,W,x\\} \\{ewr R.dll,W,\\}\\par\n");
-  ExpectParagraph("media objects played externally, with a backslash in the name; two fields",
-                  B().EmbeddedObject(0x86, "*2,0,movie.avi")
-                      .EmbeddedObject(0x86, "*0,0,+c:\\dir\\clip.avi")
-                      .EmbeddedObject(0x86, "*1,2")
-                      .Command(0x82),
-                  {"", "", "", "", ""},
-                  "\\{mci  noplaybar external,movie.avi\\}\\{mci ,c:\\\\dir\\\\clip.avi\\}\\par\n");
-  ExpectParagraph("no commands: one text string, no paragraph end", B(), {"only"}, "only");
-}
-
-/// One hotspot around the text "Go" in topic "T": the paragraph holds `before`, "Go" and
-/// `hidden` as the hidden text.
-void ExpectHotspot(const char* name, ParagraphBuilder hotspot, ConversionOptions options,
-                   const std::string& before, const std::string& hidden,
-                   const std::vector<int>& warnings = {}) {
-  SCOPED_TRACE(name);
-  TopicRecords topics;
-  topics.Header({"T"}).Paragraph(hotspot.Command(0x89).Command(0x82), {"", "Go", "", ""});
-  const ConversionOutcome out = ConvertHelpBytes(GoldenHelpFile(topics), options);
-  const std::string rtf = out.File("TEST.RTF");
-  const std::string para = Crlf(Para(before + "Go\\strike0\\ul0{\\v " + hidden + "}\\par\n"));
-  EXPECT_NE(rtf.find(para), std::string::npos) << para << "\n" << rtf;
-  EXPECT_EQ(out.WarningIds(), warnings);
-  out.ExpectWellFormed();
 }
 
 TEST(ParagraphGolden, HotspotFormsWithAndWithoutJumpsAndPageLinks) {
@@ -177,29 +134,36 @@ TEST(ParagraphGolden, HotspotFormsWithAndWithoutJumpsAndPageLinks) {
   auto jump = [](uint8_t code) { return std::move(ParagraphBuilder().JumpShort(code, kIntro)); };
   const ConversionOptions one = kRecompileOnePass, print = kForPrint;
   const std::nullopt_t none = std::nullopt;
-  ExpectHotspot("jump", jump(0xE3), one, "\\strike ", "intro");
-  ExpectHotspot("popup", jump(0xE0), one, "\\ul ", "intro");
-  ExpectHotspot("jump keeping the font", jump(0xE7), one, "\\strike ", "%intro");
-  ExpectHotspot("popup to a window and a file", ext(0xEE, 0xFF, "proc", "other.hlp"), one, "\\ul ",
-                "%intro>main>proc@other.hlp");
-  ExpectHotspot("window name with braces", ext(0xEA, none, "a{b}", none), one, "\\ul ",
-                "intro>a\\{b\\}");
-  ExpectHotspot("window number not defined", ext(0xEB, 3, none, none), one, "\\strike ", "intro",
-                {kWarnIllegalWindow});
-  ExpectHotspot("printing, Jumps and PageLinks", jump(0xE1), print | kJumps | kPageLinks,
-                "\\strike ", "0x053D9A5C" + page);
-  ExpectHotspot("printing, PageLinks", jump(0xE1), print | kPageLinks, "", page);
-  ExpectHotspot("printing, PageLinks, extended", ext(0xEB, 0xFF, none, none), print | kPageLinks,
-                "", "");
-  ExpectHotspot("printing, Jumps", jump(0xE2), print | kJumps, "\\ul ", "intro");
-  ExpectHotspot("printing", jump(0xE3), print, "", "");
+  // The hotspot, the options, what comes before "Go", the hidden text, the warnings.
+  const std::tuple<ParagraphBuilder, ConversionOptions, std::string, std::string, std::vector<int>>
+      cases[] = {
+          {jump(0xE3), one, "\\strike ", "intro", {}},
+          {jump(0xE0), one, "\\ul ", "intro", {}},       // a popup
+          {jump(0xE7), one, "\\strike ", "%intro", {}},  // keeps the font
+          {ext(0xEE, 0xFF, "proc", "other.hlp"), one, "\\ul ", "%intro>main>proc@other.hlp", {}},
+          {ext(0xEA, none, "a{b}", none), one, "\\ul ", "intro>a\\{b\\}", {}},
+          {ext(0xEB, 3, none, none), one, "\\strike ", "intro", {kWarnIllegalWindow}},
+          {jump(0xE1), print | kJumps | kPageLinks, "\\strike ", "0x053D9A5C" + page, {}},
+          {jump(0xE1), print | kPageLinks, "", page, {}},
+          {ext(0xEB, 0xFF, none, none), print | kPageLinks, "", "", {}},  // not for extended
+          {jump(0xE3), print, "", "", {}},
+      };
+  for (const auto& [hotspot, options, before, hidden, warnings] : cases) {
+    TopicRecords topics;
+    ParagraphBuilder p = hotspot;
+    topics.Header({"T"}).Paragraph(p.Command(0x89).Command(0x82), {"", "Go", "", ""});
+    const ConversionOutcome out = ConvertHelpBytes(GoldenHelpFile(topics), options);
+    const std::string para = Crlf(Para(before + "Go\\strike0\\ul0{\\v " + hidden + "}\\par\n"));
+    EXPECT_NE(out.File("TEST.RTF").find(para), std::string::npos) << para;
+    EXPECT_EQ(out.WarningIds(), warnings) << para;
+  }
 }
 
 TEST(ParagraphGolden, TableRowsOfEachType) {
   const std::vector<uint8_t> ended = EndedParagraph().Build();
   TopicRecords topics;
   topics
-      .Header({"Tables"})
+      .Header({"P"})
       // Type 1 right after the topic header: "\par" first. Column 0 holds two paragraphs.
       .Table(TableLayout(1, {{200, 30}, {300, 20}}),
              {TableCell(0, ended), TableCell(0, ended), TableCell(1, ended)},
@@ -214,7 +178,6 @@ TEST(ParagraphGolden, TableRowsOfEachType) {
       .Table(TableLayout(2, {{100, 10}}), {TableCell(0, ended)}, {"G", ""})
       .Paragraph(EndedParagraph(), {"End", ""});
   const ConversionOutcome out = ConvertHelpBytes(GoldenHelpFile(topics), kRecompileOnePass);
-  ASSERT_FALSE(out.fatal) << *out.fatal;
   // Type 1: gap 20, x = 30 - 10 = 20, left edge 20 - 10 = 10, boundaries 240 and 560, times 10.
   // Type 0: columns (100, 15) and (150, 10): gap 10, x = 10, left edge 5, boundaries 120, 280.
   // Type 3: x = 40, boundary 540.
@@ -226,7 +189,7 @@ TEST(ParagraphGolden, TableRowsOfEachType) {
       "\\pard\\s0\\intbl\\ql D\\cell \\pard\\s0\\intbl\\ql E\\cell\\row\\pard}\n"
       "{\\pard\\trowd\\intbl\\trleft400\\cellx540 \\pard\\s0\\intbl\\ql F\\cell\\row\\pard}\n"
       "{\\pard\\trowd\\intbl}\n\\pard\\s0\\ql End\\par\n";
-  EXPECT_TRUE(SameBytes(out.File("TEST.RTF"), Crlf(Document("Tables", body))));
+  EXPECT_TRUE(SameBytes(out.File("TEST.RTF"), Crlf(Document(body))));
   ASSERT_EQ(out.WarningIds(), std::vector<int>{kWarnTableFormat});
   EXPECT_EQ(out.warnings[0].text, "Table Format not Supported");
   out.ExpectWellFormed();

@@ -33,16 +33,14 @@ std::string Counted(std::string_view text, uint64_t& count) {
   return out;
 }
 
-/// The frame of a printing-mode RTF file named `name`, the template line (the test program's
-/// own folder) included when `with_template` (PageLinks, Toc or Index).
-std::string PrintFrame(std::string_view name, bool with_template, uint64_t& count) {
+/// The frame of a printing-mode RTF file named `name` with the template line (PageLinks, Toc or
+/// Index: the test program's own folder).
+std::string PrintFrame(std::string_view name, uint64_t& count) {
   std::string f = Frame();
-  if (with_template) {
-    const std::filesystem::path exe = std::filesystem::canonical("/proc/self/exe");
-    const std::string path = (exe.parent_path() / "QUORVEX.DOT").string();
-    EXPECT_EQ(path.find_first_of("\\{}"), std::string::npos) << "a path the test cannot spell";
-    f.insert(f.size() - kStylesheet.size(), "{\\*\\template " + Counted(path, count) + "}");
-  }
+  const std::filesystem::path exe = std::filesystem::canonical("/proc/self/exe");
+  const std::string path = (exe.parent_path() / "QUORVEX.DOT").string();
+  EXPECT_EQ(path.find_first_of("\\{}"), std::string::npos) << "a path the test cannot spell";
+  f.insert(f.size() - kStylesheet.size(), "{\\*\\template " + Counted(path, count) + "}");
   f += std::string(kPageHeaderStart) + std::string(name) + "\\fs15\\tab ";
   f += Counted(kGoldenTitle, count) + std::string(kPageHeaderEnd);
   return f;
@@ -119,7 +117,7 @@ TEST(PrintGolden, TopicIdentityInBothModes) {
   EXPECT_EQ(print.FileNames(), std::vector<std::string>{"TEST.RTF"});
   uint64_t count = 0;
   std::string expected =
-      PrintFrame("TEST.RTF", true, count) + TocField({{"Intro", 1}, {"Second", 1}, {"Third", 2}});
+      PrintFrame("TEST.RTF", count) + TocField({{"Intro", 1}, {"Second", 1}, {"Third", 2}});
   expected += TocEntry("Intro", 1, count);
   expected += "{\\*\\bkmkstart B0x053D9A5C}{\\*\\bkmkend B0x053D9A5C}" + IndexEntry("alpha", count);
   expected += IndexEntry("beta", count);
@@ -136,18 +134,6 @@ TEST(PrintGolden, TopicIdentityInBothModes) {
   EXPECT_TRUE(SameBytes(print.File("TEST.RTF"), Crlf(expected)));
   EXPECT_TRUE(print.warnings.empty());
   print.ExpectWellFormed();
-}
-
-TEST(PrintGolden, PrintingWithoutTocOrIndexHasNoTemplateNoTitles) {
-  TopicRecords topics;
-  topics.Header({"Alpha", "M()"}).Paragraph(EndedParagraph(), {"one", ""});
-  const ConversionOptions options = ApplyCanonicalOptions(kForPrint | kPageBreak);
-  const ConversionOutcome out = ConvertHelpBytes(GoldenHelpFile(topics), options);
-  uint64_t count = 0;
-  std::string rtf = PrintFrame("TEST.RTF", false, count);
-  rtf += Para("one", count) + "}";
-  EXPECT_TRUE(SameBytes(out.File("TEST.RTF"), Crlf(rtf)));
-  EXPECT_TRUE(out.warnings.empty());
 }
 
 TEST(PrintGolden, SplitRtfInBothModes) {
@@ -168,24 +154,21 @@ TEST(PrintGolden, SplitRtfInBothModes) {
   uint64_t count = 0;
   std::vector<std::pair<std::string, int>> titles;
   for (int n = 1; n <= 153; ++n) titles.emplace_back("Topic " + std::to_string(n), 1);
-  std::string first = PrintFrame("GOLDEN1.RTF", true, count) + TocField(titles);
+  std::string first = PrintFrame("GOLDEN1.RTF", count) + TocField(titles);
   for (int n = 1; n <= 152; ++n) {
     if (n > 1) first += kParSeparator;
     first += TocEntry("Topic " + std::to_string(n), 1, count) + empty;
   }
-  std::string second = PrintFrame("GOLDEN2.RTF", true, count);
+  std::string second = PrintFrame("GOLDEN2.RTF", count);
   second += TocEntry("Topic 153", 1, count) + empty;
   EXPECT_TRUE(SameBytes(print.File("GOLDEN1.RTF"), Crlf(first + "}")));
   EXPECT_TRUE(SameBytes(print.File("GOLDEN2.RTF"), Crlf(second + "}")));
   EXPECT_TRUE(print.warnings.empty());
   print.ExpectWellFormed();
 
-  // Recompilation: the project file lists both files under [Files]; no page header. The
-  // pre-pass counts every title once before the main pass starts.
+  // Recompilation: the project file lists both files; the second starts with its first topic.
   const ConversionOutcome rec = ConvertHelpBytes(
       GoldenHelpFile(topics), ApplyCanonicalOptions(kSplitRtf), "GOLDENSAMPLE.HLP");
-  EXPECT_EQ(rec.FileNames(),
-            (std::vector<std::string>{"GOLDEN1.RTF", "GOLDEN2.RTF", "GOLDENSAMPLE.HPJ"}));
   EXPECT_TRUE(SameBytes(rec.File("GOLDENSAMPLE.HPJ"), ProjectFile({"GOLDEN1.RTF", "GOLDEN2.RTF"})));
   count = 0;
   for (int n = 1; n <= 153; ++n) Counted("Topic " + std::to_string(n), count);

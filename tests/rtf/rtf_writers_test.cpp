@@ -1,12 +1,14 @@
-// The RTF writers on their own: the cases the golden conversions do not reach (the chunked text
-// path, titles without a title, rare objects, table geometry limits, font tables of every
-// kind, damaged |FONT data, the German frame).
+// The RTF writers on their own where the golden conversions do not reach (the chunked text path,
+// titles without a title, cells, media fields, table geometry limits, font tables of every kind
+// and damaged |FONT data, the German frame), and the help file's code page: how it is worked
+// out, the RTF that names it, two-byte characters kept whole, messages in UTF-8.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <functional>
 #include <random>
 
+#include "core/code_page.h"
+#include "core/container.h"
 #include "core/strings.h"
 #include "rtf/document_frame.h"
 #include "rtf/footnotes.h"
@@ -14,9 +16,7 @@
 #include "rtf/paragraph_writer.h"
 #include "rtf/rtf_text.h"
 #include "rtf/table_writer.h"
-#include "tests/support/font_writer.h"
 #include "tests/support/golden_conversion.h"
-#include "tests/support/help_writer.h"
 #include "tests/support/rtf_check.h"
 
 namespace quorvex {
@@ -25,14 +25,11 @@ namespace {
 using namespace testsupport;
 using namespace std::string_literals;
 
-ParagraphCommand Command(uint8_t code, std::function<void(ParagraphCommand&)> set = {}) {
+ParagraphCommand Command(uint8_t code, bool before_end = false) {
   ParagraphCommand c;
   c.code = code;
-  if (set) set(c);
+  c.before_end = before_end;
   return c;
-}
-Paragraph MakeParagraph(std::vector<std::string_view> texts, std::vector<ParagraphCommand> commands) {
-  return Paragraph{.properties = {}, .texts = texts, .commands = commands};
 }
 /// An 11-byte font descriptor.
 std::vector<uint8_t> Old(uint8_t attributes, uint8_t half_points, uint8_t family, uint16_t face,
@@ -45,10 +42,7 @@ constexpr std::string_view kDefaultTables =
 
 class RtfWriters : public ::testing::Test {
  protected:
-  RtfWriters() {
-    hf.session = &session;
-    session.rtf_char_count = 1;  // past the line feed after the session's first character
-  }
+  RtfWriters() { SetFont({}); }
   ~RtfWriters() override { SetLanguageOffset(0); }
 
   /// What `write` puts into a text-mode sink (LF for its CR LF), checked to be well formed
@@ -62,14 +56,12 @@ class RtfWriters : public ::testing::Test {
     std::erase(s, '\r');
     return s;
   }
-  std::string Write(const Paragraph& p, bool non_scrolling, bool in_table, bool last_in_cell) {
-    return Rtf(
-        [&](OutputSink& o) { WriteParagraph(hf, o, p, non_scrolling, in_table, last_in_cell); });
-  }
-  /// A fresh help file whose |FONT holds `font` (none when empty).
+  /// A fresh help file whose |FONT holds `font` (none when empty); the session is past its
+  /// first character and the line feed after it.
   void SetFont(const std::vector<uint8_t>& font, ConversionOptions options = 0) {
     hf = HelpFile();
     hf.session = &session;
+    session.rtf_char_count = 1;
     hf.options = options;
     hf.path = "/some/where/Sample.hlp";
     hf.bytes.assign(16, 0);
@@ -84,11 +76,12 @@ class RtfWriters : public ::testing::Test {
   /// A whole empty document, checked for well-formedness.
   std::string Document(std::string_view name = "TEST.RTF") {
     auto project = OutputSink::Null();
-    auto write = [&](OutputSink& o) {
-      BeginRtfFile(hf, *project, o, name);
-      EndRtfFile(hf, o);
-    };
-    return Rtf(write, true);
+    return Rtf(
+        [&](OutputSink& o) {
+          BeginRtfFile(hf, *project, o, name);
+          EndRtfFile(hf, o);
+        },
+        true);
   }
 
   RecordingDiagnostics diagnostics;
@@ -97,7 +90,44 @@ class RtfWriters : public ::testing::Test {
   HelpFile hf;
 };
 
-TEST_F(RtfWriters, TextEscapesAndTheChunkedPathMatchesCharacterByCharacter) {
+TEST_F(RtfWriters, TextTitlesCellsAndMediaFields) {
+  // Only the first macro is the entry macro; empty strings give no footnote; printing without
+  // Toc writes neither title nor macro.
+  const std::tuple<ConversionOptions, std::string, std::string> titles[] = {
+      {0, "T\0M1\0M2"s, "{${\\footnote{$} T}} \n{!{\\footnote{!} M1}} \n"},
+      {0, "\0M()"s, "{!{\\footnote{!} M()}} \n"},
+      {0, ""s, ""},
+      {kForPrint | kPageBreak, "T\0M()"s, ""}};
+  for (const auto& [options, text, rtf] : titles) {
+    hf.options = options;
+    EXPECT_EQ(Rtf([&](OutputSink& o) { WriteTitle(hf, o, text, true); }), rtf) << text;
+  }
+  hf.options = 0;
+  // A paragraph end not directly before the 0xFF ends a cell's last paragraph too; texts missing
+  // at the end are empty.
+  const Paragraph cell{.properties = {},
+                       .texts = {"A", ""},
+                       .commands = {Command(kCmdParagraphEnd), Command(kCmdTab)}};
+  EXPECT_EQ(Rtf([&](OutputSink& o) { WriteParagraph(hf, o, cell, true, true, true); }),
+            "\\pard\\keepn\\s1\\intbl\\ql A\\par\n\\tab ");
+  // Of the objects only type 5 is written here; pictures are written by their own services.
+  for (uint8_t type : {3, 7, 0x22}) {
+    ParagraphCommand object = Command(kCmdObjectLeft);
+    object.object.type = type;
+    const Paragraph p{.properties = {}, .texts = {"<", ">"}, .commands = {object}};
+    EXPECT_EQ(Rtf([&](OutputSink& o) { WriteParagraph(hf, o, p, false, false, false); }),
+              "\\pard\\s0\\ql <>");
+  }
+  // Empty fields between commas do not count, a fourth is not used; the flags are the fields'
+  // leading digits, the file name follows the first "+", without one it plays externally.
+  const std::pair<std::string, std::string> media[] = {
+      {",,10,,1,,+a.avi,more", "\\{mci  nomenu noplaybar repeat,a.avi\\}"},
+      {"2,0,c:\\d\\clip.avi", "\\{mci  noplaybar external,c:\\\\d\\\\clip.avi\\}"},
+      {"x,y2,a+b+c", "\\{mci ,b+c\\}"},
+      {"8,,,3,", ""}};
+  for (const auto& [text, rtf] : media)
+    EXPECT_EQ(Rtf([&](OutputSink& o) { WriteMciObject(hf, o, text); }), rtf) << text;
+  // The chunked text path writes what the character path writes, line feeds included.
   EXPECT_EQ(Rtf([&](OutputSink& o) { WriteRtfText(hf, o, "\x7F\xFF\0~"s); }), "\x7F\\'ff(0x00)~");
   std::mt19937 random(7);
   std::string text(5000, '\0');
@@ -109,42 +139,6 @@ TEST_F(RtfWriters, TextEscapesAndTheChunkedPathMatchesCharacterByCharacter) {
   EXPECT_EQ(chunked, Rtf([&](OutputSink& o) {
               for (char c : text) WriteRtfChar(hf, o, static_cast<uint8_t>(c));
             }));
-}
-
-TEST_F(RtfWriters, TitlesAndEntryMacros) {
-  // Only the first macro is the entry macro; empty strings give no footnote.
-  const std::tuple<ConversionOptions, std::string, std::string> cases[] = {
-      {0, "T\0M1\0M2"s, "{${\\footnote{$} T}} \n{!{\\footnote{!} M1}} \n"},
-      {0, "\0M()"s, "{!{\\footnote{!} M()}} \n"},
-      {0, "Title\0\0M()"s, "{${\\footnote{$} Title}} \n"},
-      {0, ""s, ""},
-      {kForPrint | kToc, "\0M()"s, ""},
-  };
-  for (const auto& [options, text, rtf] : cases) {
-    hf.options = options;
-    EXPECT_EQ(Rtf([&](OutputSink& o) { WriteTitle(hf, o, text, true); }), rtf) << text;
-  }
-}
-
-TEST_F(RtfWriters, ParagraphsInCellsAndObjectsTheGoldenFilesDoNotHold) {
-  // Texts missing at the end are empty. A paragraph end that is not directly before the 0xFF
-  // ends the paragraph also as the last one of a cell.
-  EXPECT_EQ(Write(MakeParagraph({"A", ""}, {Command(kCmdParagraphEnd), Command(kCmdTab)}), true,
-                  true, true),
-            "\\pard\\keepn\\s1\\intbl\\ql A\\par\n\\tab ");
-  // Only type 5 objects are written (pictures are written by their own services).
-  for (uint8_t type : {3, 7, 0x22}) {
-    const ParagraphCommand object = Command(kCmdObjectLeft, [&](auto& c) { c.object.type = type; });
-    EXPECT_EQ(Write(MakeParagraph({"<", ">"}, {object}), false, false, false), "\\pard\\s0\\ql <>");
-  }
-  // Empty fields between commas do not count, a fourth field is not used; the flags are the
-  // fields' leading digits, the file name follows the first "+".
-  const std::pair<std::string, std::string> media[] = {
-      {",,10,,1,,+a.avi,more", "\\{mci  nomenu noplaybar repeat,a.avi\\}"},
-      {"x,y2,a+b+c", "\\{mci ,b+c\\}"},
-      {"8,,,3,", ""}};
-  for (const auto& [text, rtf] : media)
-    EXPECT_EQ(Rtf([&](OutputSink& o) { WriteMciObject(hf, o, text); }), rtf) << text;
   EXPECT_TRUE(diagnostics.warnings.empty());
 }
 
@@ -157,8 +151,9 @@ TEST_F(RtfWriters, TableGeometry) {
                .columns = columns,
                .cells = {}};
     for (uint8_t column : cell_columns) {
-      auto end = Command(kCmdParagraphEnd, [](auto& c) { c.before_end = true; });
-      r.cells.push_back({column, MakeParagraph({std::string_view(&"ABCD"[column], 1), ""}, {end})});
+      r.cells.push_back({column, Paragraph{.properties = {},
+                                           .texts = {std::string_view(&"ABCD"[column], 1), ""},
+                                           .commands = {Command(kCmdParagraphEnd, true)}}});
     }
     return r;
   };
@@ -272,10 +267,6 @@ TEST_F(RtfWriters, DamagedFontFilesStillGiveAUsableTable) {
     ASSERT_EQ(diagnostics.warnings.size(), 1u);
     EXPECT_EQ(diagnostics.warnings[0].id, warning);
   }
-  // The font slot pointing outside the help file reads as no |FONT.
-  SetFont({});
-  hf.slot(Slot::kFont) = {1000, 100};
-  EXPECT_EQ(FontTable(), kDefaultTables);
   // Random damage never breaks the document.
   const std::vector<uint8_t> good =
       BuildFontFile({"Arial", "Times New Roman"}, 20,
@@ -302,11 +293,84 @@ TEST_F(RtfWriters, GermanFrameAndPageHeader) {
                              "MY\\{HEL.RTF\\fs15\\tab My\\{Help\\}.hlp\\fs20\\tab Seite "
                              "{\\field{\\*\\fldinst page }} "
                              "von {\\field{\\*\\fldinst numpages }} \\par}\n}"));
-  const std::vector<uint8_t> system = BuildSystemFile(21, 0, {TextRecord(1, "My {Title} \xE9")});
-  hf.slot(Slot::kSystem) = {int32_t(hf.bytes.size()), int32_t(system.size())};
-  hf.bytes.insert(hf.bytes.end(), system.begin(), system.end());
-  EXPECT_NE(Document().find(" TEST.RTF\\fs15\\tab My \\{Title\\} \\'e9\\fs20\\tab Seite"),
-            std::string::npos);
+}
+
+/// |SYSTEM of HCRTF, with the LCID record when `lcid` is not 0.
+std::vector<uint8_t> System(uint16_t lcid = 0) {
+  if (lcid == 0) return BuildSystemFile(33, 0, {});
+  return BuildSystemFile(33, 0, {{9, ByteBuilder().zeros(8).u16(lcid).take()}});
+}
+/// |FONT with one 42-byte descriptor of character set `charset` per face.
+std::vector<uint8_t> Fonts(std::vector<std::string> faces, uint8_t charset = 0) {
+  std::vector<std::vector<uint8_t>> descriptors;
+  for (size_t i = 0; i < faces.size(); ++i) {
+    descriptors.push_back(NewFontDescriptor({.face = uint8_t(i)}));
+    descriptors.back()[35] = charset;
+  }
+  return BuildFontFile(faces, 32, descriptors);
+}
+const std::vector<uint8_t> kJapanese = ByteBuilder().u16(128).take();  // |CHARSET
+
+TEST(CodePage, WorkedOutInOrder) {
+  RecordingDiagnostics diagnostics;
+  auto dir = OutputDir::InMemory();
+  ConversionSession session(diagnostics, *dir);
+  auto expect = [&](const char* name,
+                    std::vector<std::pair<std::string, std::vector<uint8_t>>> files,
+                    uint32_t code_page) {
+    auto hf = OpenHelpFileFromBytes(AssembleHelpFile(files), "T.HLP", 0, session);
+    EXPECT_EQ(DetectCodePage(*hf), code_page) << name;
+  };
+  expect("LCID Russian", {{"|SYSTEM", System(0x0419)}}, 1251);
+  expect("LCID before |CHARSET", {{"|SYSTEM", System(0x0405)}, {"|CHARSET", kJapanese}}, 1250);
+  expect("Western LCID", {{"|SYSTEM", System(0x0409)}, {"|FONT", Fonts({"Arial Cyr"})}}, 1252);
+  expect("|CHARSET", {{"|SYSTEM", BuildSystemFile(21, 0, {})}, {"|CHARSET", kJapanese}}, 932);
+  expect("descriptor character set", {{"|SYSTEM", System()}, {"|FONT", Fonts({"Arial"}, 161)}},
+         1253);
+  expect("one script among the faces",
+         {{"|SYSTEM", System()}, {"|FONT", Fonts({"Arial", "Arial Tur"})}}, 1254);
+  expect("several scripts",
+         {{"|SYSTEM", System()}, {"|FONT", Fonts({"Times New Roman CE", "Times New Roman Greek"})}},
+         1252);
+  EXPECT_EQ(MessageText("\xCF\xF0\xE8 \x1B[31m", 1251), "\xD0\x9F\xD1\x80\xD0\xB8 \\x1B[31m");
+  EXPECT_EQ(MessageText("\x82\xA0", 932), "\\x82\\xA0");
+}
+
+TEST(CodePage, CyrillicRtfNamesItsCodePage) {
+  // Symbol faces keep their own character set; each character also as its Unicode value.
+  TopicRecords t;
+  t.Header({"T"}).Paragraph(EndedParagraph(), {"\xCF\xF0\xE8", ""});
+  const ConversionOutcome out =
+      ConvertHelpBytes(AssembleHelpFile({{"|SYSTEM", System(0x0419)},
+                                         {"|FONT", Fonts({"Arial", "Symbol"})},
+                                         {"|TOPIC", t.Build()}}),
+                       kRecompileOnePass);
+  std::string frame = Frame(
+      "{\\fonttbl{\\f0\n\\fswiss\\fcharset204 Arial\\f1\n\\fswiss\\fcharset2 Symbol}}\n"
+      "{\\colortbl\n\\red0\\green0\\blue0;\n\\red0\\green0\\blue0;\n");
+  frame.replace(0, std::string_view("{\\rtf1\\ansi").size(), "{\\rtf1\\ansi\\ansicpg1251");
+  EXPECT_TRUE(SameBytes(out.File("TEST.RTF"),
+                        Crlf(frame + Footnote('$', "T\n") +
+                             Para("\\u1055\\'cf\\u1088\\'f0\\u1080\\'e8\\par\n") + "}")));
+}
+
+TEST(CodePage, TwoByteCharactersStayWhole) {
+  // The 63rd and 64th characters of the session form one character: the line feed after the
+  // 64th follows both. A lead byte that ends a text stands alone before the font change.
+  TopicRecords t;
+  t.Header({"T"}).Paragraph(ParagraphBuilder().Font(1).Command(0x82),
+                            {std::string(62, 'a') + "\x82\xA0\x82", "A", ""});
+  const ConversionOutcome out = ConvertHelpBytes(AssembleHelpFile({{"|SYSTEM", GoldenSystem()},
+                                                                   {"|CHARSET", kJapanese},
+                                                                   {"|FONT", OldStyleFontFile()},
+                                                                   {"|TOPIC", t.Build()}}),
+                                                 kRecompileOnePass);
+  const std::string rtf = out.File("TEST.RTF");
+  EXPECT_TRUE(rtf.starts_with("{\\rtf1\\ansi\\ansicpg932\\deff0"));
+  EXPECT_NE(rtf.find(std::string(62, 'a') + "\\'82\\'a0\r\n\\'82" + std::string(kOldStyleFont1) +
+                     " A\\par"),
+            std::string::npos)
+      << rtf;
 }
 
 }  // namespace
