@@ -271,17 +271,14 @@ void ConvertTopics(HelpFile& hf, std::string_view base_name, OutputSink& project
   if (main_pass && hf.option(kForPrint) && hf.option(kToc)) writer.set_contents(ContentsResult(hf));
   bool topic_seen = false;
   {
-    // The pre-pass meets every problem the main pass meets: reported once, by the main pass.
-    hf.quiet = !main_pass;
     TopicWalk walk(hf);
     while (!walk.done() && !(main_pass && hf.OutputBudgetSpent())) {
-      hf.session->diagnostics.Progress(writer.ProgressPercent(walk.block()), 0);
+      hf.diagnostics().Progress(writer.ProgressPercent(walk.block()), 0);
       if (const TopicRecord* record = walk.Next()) writer.Write(*record);
     }
     topic_seen = walk.topic_seen();
-    writer.Finish(topic_seen);
-    hf.quiet = false;
   }
+  writer.Finish(topic_seen);
   if (main_pass) hf.diagnostics().Progress(100, 0);
 }
 

@@ -210,7 +210,7 @@ TEST(ConvertTopicsGolden, DamagedRecordContents) {
       .Record({.type = 0x24, .format_part = {1, 2, 3}, .text_part = TextStrings({"skipped"})})
       .Paragraph(EndedParagraph(), {"b", ""});
   const ConversionOutcome out = ConvertHelpBytes(GoldenHelpFile(topics), kRecompile);
-  ASSERT_EQ(out.WarningIds(), (std::vector<int>(2, kWarnUnknownRecord)));  // once each
+  ASSERT_EQ(out.WarningIds(), (std::vector<int>(4, kWarnUnknownRecord)));
   EXPECT_EQ(out.warnings[0].text, "Unknown TopicLink-Record Type 36");
   const std::string rtf = Frame() + Footnote('$', "A") + Para("b\\par\n") + "}";
   EXPECT_TRUE(SameBytes(out.File("TEST.RTF"), Crlf(rtf)));
