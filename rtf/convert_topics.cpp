@@ -229,8 +229,10 @@ std::string TopicWriter::IndexResult() const {
     for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     spelling.emplace(key, keyword);
     // The topic whose start is the last at or before the keyword's offset (2 of slack).
-    auto it = std::upper_bound(topic_starts_.begin(), topic_starts_.end(), k.topic_offset + 2,
-                               [](uint32_t v, const auto& t) { return v < t.first; });
+    // (in 64 bits: a damaged offset near 2^32 must not wrap round to the first topic)
+    auto it =
+        std::upper_bound(topic_starts_.begin(), topic_starts_.end(), uint64_t{k.topic_offset} + 2,
+                         [](uint64_t v, const auto& t) { return v < t.first; });
     if (it == topic_starts_.begin()) continue;
     std::vector<std::string>& titles = entries[key];
     const std::string& title = std::prev(it)->second;
