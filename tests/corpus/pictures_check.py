@@ -23,29 +23,12 @@ if not os.path.isdir(corpus): print("SKIPPED: no corpus folder"); sys.exit(SKIP)
 for tool in ["wmf2svg"] + (["soffice", "pdfimages"] if pdf_file else []):
     if not shutil.which(tool): print("SKIPPED: %s is not installed" % tool); sys.exit(SKIP)
 
-u16 = lambda b, o: struct.unpack_from("<H", b, o)[0]
-u32 = lambda b, o: struct.unpack_from("<I", b, o)[0]
+from help_file import internal_files, u16, u32
 failures, counts = [], collections.Counter()
 
 def fail(what):
     failures.append(what)
     if len(failures) <= 20: print("FAIL:", what)
-
-def internal_files(b):
-    d = u32(b, 4) + 9
-    page_size, root, levels = u16(b, d + 4), struct.unpack_from("<h", b, d + 26)[0], u16(b, d + 32)
-    page0 = d + 38
-    page = root
-    for _ in range(levels - 1): page = struct.unpack_from("<h", b, page0 + page * page_size + 4)[0]
-    while page != -1:
-        p = page0 + page * page_size
-        o = p + 8
-        for _ in range(struct.unpack_from("<h", b, p + 2)[0]):
-            e = b.index(b"\0", o)
-            off = u32(b, e + 1)
-            yield b[o:e].decode("latin-1"), b[off + 9:off + 9 + u32(b, off + 4)]
-            o = e + 5
-        page = struct.unpack_from("<h", b, p + 6)[0]
 
 class Reader:
     def __init__(s, b, o): s.b, s.o = b, o
