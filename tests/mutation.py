@@ -149,7 +149,7 @@ def main():
         rng = random.Random("%d:%s:%d" % (a.seed, os.path.basename(path), i))
         variant = mutate(data, kind, rng, field_lists[path])
         for mode in ("recompile", "print"):
-            folder = "%s/%d-%s" % (work, i, mode)
+            folder = tempfile.mkdtemp(dir=work)
             problem = convert(a.binary, variant, mode, a.timeout, folder)
             shutil.rmtree(folder, ignore_errors=True)
             if problem:
