@@ -7,7 +7,7 @@ overwritten with edge values, and blocks swapped. Each runs in a folder of its o
 limit; a signal, a sanitizer report, a hang, an exit status other than 1 or 2 or a file written
 outside the output folder is a failure, kept in the failures folder for a regression test.
 Deterministic from the seed. Called by tests/mutation.sh."""
-import argparse, concurrent.futures, os, random, re, shutil, struct, subprocess, sys, tempfile, time
+import argparse, concurrent.futures, math, os, random, re, shutil, struct, subprocess, sys, tempfile, time
 
 EDGE = [0, 1, 2, 0x7F, 0x80, 0xFF, 0x7FFF, 0x8000, 0xFFFF, 0x10000, 0x7FFFFFFF, 0x80000000,
         0xFFFFFFFF, 0xFFFFFFFE]
@@ -131,10 +131,15 @@ def main():
     inputs = [p for p in sorted(a.files) if os.path.getsize(p) >= 16]
     field_lists = {}
     kinds = ["cut", "bytes", "bits", "field", "swap"]
-    jobs = [(inputs[i % len(inputs)], kinds[(i // len(inputs)) % len(kinds)], i)
-            for i in range(a.variants)]
+    # Each file gets variants in inverse proportion to its size plus 64 KB (the cost of a
+    # conversion), so that every file costs about the same time; at least 5 kinds each.
+    weights = [1 / (os.path.getsize(p) + 65536) for p in inputs]
+    counts = [max(len(kinds), math.ceil(a.variants * w / sum(weights))) for w in weights]
+    jobs = [(path, kinds[n % len(kinds)], n) for path, count in zip(inputs, counts)
+            for n in range(count)]
+    jobs.sort(key=lambda j: (j[2], j[0]))  # the files interleaved
     work = tempfile.mkdtemp(prefix="quorvex-mutation-")
-    started, failures, counts = time.time(), [], {}
+    started, failures, found = time.time(), [], {}
 
     def run(job):
         path, kind, i = job
@@ -144,7 +149,7 @@ def main():
         rng = random.Random("%d:%s:%d" % (a.seed, os.path.basename(path), i))
         variant = mutate(data, kind, rng, field_lists[path])
         for mode in ("recompile", "print"):
-            folder = "%s/%d-%s" % (work, i, mode)
+            folder = tempfile.mkdtemp(dir=work)
             problem = convert(a.binary, variant, mode, a.timeout, folder)
             shutil.rmtree(folder, ignore_errors=True)
             if problem:
@@ -156,7 +161,7 @@ def main():
             if not problem:
                 continue
             label = problem.split(":")[0].split(" (")[0]
-            counts[label] = counts.get(label, 0) + 1
+            found[label] = found.get(label, 0) + 1
             os.makedirs(a.failures, exist_ok=True)
             name = "%s/%s-%s-%d.hlp" % (a.failures, os.path.basename(path), kind, i)
             with open(name, "wb") as f:
@@ -167,7 +172,7 @@ def main():
         print("FAILED", f)
     print("mutation: %d variants of %d files, %d conversions, seed %d, %.0f s: %s" %
           (len(jobs), len(inputs), 2 * len(jobs), a.seed, time.time() - started,
-           ", ".join("%d %s" % (n, k) for k, n in sorted(counts.items())) or "no failures"))
+           ", ".join("%d %s" % (n, k) for k, n in sorted(found.items())) or "no failures"))
     return 1 if failures else 0
 
 

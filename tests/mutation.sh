@@ -5,25 +5,28 @@
 # says how the variants are made; failing variants are kept in build/mutation-failures/).
 #   short form (test.sh): 300 variants of the test writer's help files and the corpus files of
 #     at most 32 KB;
-#   --long: 20,000 variants of the test writer's help files and every corpus file.
+#   --long: 20,000 variants of the test writer's help files and every corpus file, with
+#     build-asan-rel/ when it is there (the sanitizers at -O2, -DCMAKE_BUILD_TYPE=RelWithDebInfo
+#     -DQUORVEX_SANITIZE=ON: the largest corpus files take more than 10 s in the Debug tree).
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 source scripts/lib.sh
 
-variants=300 size_limit=32768 seed=1
+variants=300 size_limit=32768 seed=1 trees=(build-asan build)
 while [ $# -gt 0 ]; do
   case "$1" in
-    --long) variants=20000 size_limit=0 ;;
+    --long) variants=20000 size_limit=0 trees=(build-asan-rel build-asan build) ;;
     --seed) seed="$2"; shift ;;
     *) die "usage: tests/mutation.sh [--long] [--seed N]" ;;
   esac
   shift
 done
 
-tree=build-asan
-[ -x "$tree/ui/quorvex" ] && [ -x "$tree/fuzz/fuzz_make_seeds" ] || tree=build
-[ -x "$tree/ui/quorvex" ] && [ -x "$tree/fuzz/fuzz_make_seeds" ] ||
-  die "build build-asan/ or build/ first (quorvex and fuzz_make_seeds)"
+tree=""
+for t in "${trees[@]}"; do
+  [ -x "$t/ui/quorvex" ] && [ -x "$t/fuzz/fuzz_make_seeds" ] && tree="$t" && break
+done
+[ -n "$tree" ] || die "build ${trees[*]} first (quorvex and fuzz_make_seeds)"
 export_sanitizer_options
 
 golden="$(mktemp -d)"
