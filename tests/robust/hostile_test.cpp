@@ -91,6 +91,22 @@ Data PhraseAmplification() {
                            {"|TOPIC", t.Build()}});
 }
 
+/// 3000 records without text, all at the TopicOffset of 3000 keywords: each record's look-up
+/// would step over every keyword written before it.
+Data KeywordsSharingOneOffset() {
+  TopicRecords t;
+  t.Header({"First"});
+  for (int i = 0; i < 3000; ++i)
+    t.Record({.type = 0x20,
+              .format_part = ParagraphFormatPart(EndedParagraph().Build()),
+              .expanded_length = 0});
+  const KeywordFiles k = BuildKeywordFiles({{"k", std::vector<uint32_t>(3000, 0)}});
+  return AssembleHelpFile({{"|SYSTEM", GoldenSystem()},
+                           {"|KWBTREE", k.btree},
+                           {"|KWDATA", k.data},
+                           {"|TOPIC", t.Build()}});
+}
+
 struct HostileCase {
   const char* breaks;
   std::function<Data()> build;
@@ -119,6 +135,7 @@ const HostileCase kCases[] = {
      "too short for its header", 0, false},
     {"one 65,000-byte phrase in 60 records that claim 16 MB each", PhraseAmplification, nullptr,
      kWarnTopicTextCut, true},
+    {"3000 records at the offset of 3000 keywords", KeywordsSharingOneOffset, nullptr, 0, false},
 };
 
 /// Every file under `root`, as paths relative to it.
