@@ -15,7 +15,7 @@ std::optional<std::string> TopicServices::ContextNameInRange(const HelpFile&, in
 
 std::optional<std::string> TopicServices::KeywordsForTopic(const HelpFile&, const KeywordTable&,
                                                            int64_t, int64_t,
-                                                           std::vector<bool>*) const {
+                                                           KeywordEntryMarks*) const {
   return std::nullopt;
 }
 

@@ -15,6 +15,7 @@ namespace quorvex {
 struct HelpFile;
 struct ExtractedPicture;
 class KeywordTable;
+struct KeywordEntryMarks;
 class OutputSink;
 
 /// Every method has a neutral default: a conversion without contexts or pictures still runs.
@@ -37,7 +38,7 @@ class TopicServices {
   /// and the ones returned are marked. Default: none.
   virtual std::optional<std::string> KeywordsForTopic(const HelpFile& hf, const KeywordTable& table,
                                                       int64_t low, int64_t high,
-                                                      std::vector<bool>* written) const;
+                                                      KeywordEntryMarks* written) const;
 
   /// The "+" footnote text of a topic with these browse links ("grp%04X:%d"), recording the
   /// topic in the browse groups; none for a topic in no browse sequence. Default: none.

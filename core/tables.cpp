@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <utility>
 
 namespace quorvex {
 
@@ -101,6 +102,35 @@ std::vector<size_t> KeywordTable::EntriesInRange(int64_t low, int64_t high) cons
   auto it = std::lower_bound(by_offset_.begin(), by_offset_.end(),
                              std::make_pair(int32_t(low), uint32_t(0)));
   for (; it != by_offset_.end() && it->first <= high; ++it) found.push_back(it->second);
+  std::sort(found.begin(), found.end());
+  return found;
+}
+
+std::vector<size_t> KeywordTable::TakeEntriesInRange(int64_t low, int64_t high,
+                                                     KeywordEntryMarks& marks) const {
+  std::vector<size_t> found;
+  low = std::max<int64_t>(low, INT32_MIN);
+  high = std::min<int64_t>(high, INT32_MAX);
+  if (low > high) return found;
+  std::vector<uint32_t>& next = marks.next;
+  if (next.size() != by_offset_.size() + 1) {
+    next.resize(by_offset_.size() + 1);
+    for (uint32_t p = 0; p < next.size(); ++p) next[p] = p;
+  }
+  // The first position at or after p not yet taken; the path there is shortened on the way.
+  auto first_free = [&next](uint32_t p) {
+    uint32_t root = p;
+    while (next[root] != root) root = next[root];
+    while (next[p] != root) p = std::exchange(next[p], root);
+    return root;
+  };
+  const auto start = std::lower_bound(by_offset_.begin(), by_offset_.end(),
+                                      std::make_pair(int32_t(low), uint32_t(0)));
+  for (uint32_t p = first_free(uint32_t(start - by_offset_.begin()));
+       p < by_offset_.size() && by_offset_[p].first <= high; p = first_free(p + 1)) {
+    found.push_back(by_offset_[p].second);
+    next[p] = p + 1;
+  }
   std::sort(found.begin(), found.end());
   return found;
 }

@@ -91,6 +91,14 @@ struct KeywordPair {
 
 /// A keyword table (K or A): pairs in the leaf order of the keywords, each keyword's topics in
 /// the order of its data file. Built once; the look-up by range is indexed.
+/// The entries of one keyword table that one pass of the topic walk has written. A look-up
+/// steps over them at once: next[p] leads, through the positions (in topic-offset order) that
+/// are written, towards the first one at or after p that is not, so that many records at the
+/// offsets of many keywords cost the keywords once, not once per record.
+struct KeywordEntryMarks {
+  std::vector<uint32_t> next;
+};
+
 class KeywordTable {
  public:
   KeywordTable() = default;
@@ -101,6 +109,8 @@ class KeywordTable {
   /// The numbers of the pairs whose topic offset, taken as signed 32-bit, lies in low..high
   /// (inclusive), in table order.
   std::vector<size_t> EntriesInRange(int64_t low, int64_t high) const;
+  /// As EntriesInRange, leaving out the pairs `marks` holds and adding the ones returned.
+  std::vector<size_t> TakeEntriesInRange(int64_t low, int64_t high, KeywordEntryMarks& marks) const;
 
  private:
   std::vector<KeywordPair> pairs_;
@@ -111,7 +121,7 @@ class KeywordTable {
 /// The entries of the keyword tables that one pass of the topic walk has written: each entry
 /// goes to one topic only, also where the ranges of neighbouring records overlap.
 struct KeywordMarks {
-  std::vector<bool> k, a;
+  KeywordEntryMarks k, a;
 };
 
 /// The names of the secondary windows that hotspots refer to by number, in |SYSTEM record order:

@@ -157,16 +157,12 @@ void LoadKeywordTables(HelpFile& hf) {
 }
 
 std::optional<std::string> KeywordsForTopic(const HelpFile& hf, const KeywordTable* table,
-                                            int64_t low, int64_t high, std::vector<bool>* written) {
+                                            int64_t low, int64_t high, KeywordEntryMarks* written) {
   if (!table) return std::nullopt;
   std::optional<std::string> joined;
-  if (written && written->size() < table->pairs().size()) written->resize(table->pairs().size());
   const ByteReader file = hf.reader();
-  for (size_t i : table->EntriesInRange(low, high)) {
-    if (written) {
-      if ((*written)[i]) continue;
-      (*written)[i] = true;
-    }
+  for (size_t i : written ? table->TakeEntriesInRange(low, high, *written)
+                          : table->EntriesInRange(low, high)) {
     // The text is re-read from its leaf page; one that reaches the end of the file ends there.
     ByteReader r = file;
     r.seek(table->pairs()[i].keyword_position);

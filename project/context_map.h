@@ -43,6 +43,6 @@ void LoadKeywordTables(HelpFile& hf);
 /// none. With `written`, entries marked there are left out and the ones returned are marked.
 std::optional<std::string> KeywordsForTopic(const HelpFile& hf, const KeywordTable* table,
                                             int64_t low, int64_t high,
-                                            std::vector<bool>* written = nullptr);
+                                            KeywordEntryMarks* written = nullptr);
 
 }  // namespace quorvex

@@ -157,7 +157,9 @@ def main():
         return job, None, None, None
 
     with concurrent.futures.ThreadPoolExecutor(a.jobs) as pool:
-        for (path, kind, i), variant, mode, problem in pool.map(run, jobs):
+        for done, ((path, kind, i), variant, mode, problem) in enumerate(pool.map(run, jobs)):
+            if done % 1000 == 999:
+                print("  %d variants, %.0f s" % (done + 1, time.time() - started), flush=True)
             if not problem:
                 continue
             label = problem.split(":")[0].split(" (")[0]

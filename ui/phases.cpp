@@ -62,7 +62,7 @@ std::optional<std::string> StandardPhases::ContextNameInRange(const HelpFile& hf
 std::optional<std::string> StandardPhases::KeywordsForTopic(const HelpFile& hf,
                                                             const KeywordTable& table, int64_t low,
                                                             int64_t high,
-                                                            std::vector<bool>* written) const {
+                                                            KeywordEntryMarks* written) const {
   return quorvex::KeywordsForTopic(hf, &table, low, high, written);
 }
 

@@ -26,7 +26,7 @@ class StandardPhases : public ConversionPhases {
                                                 uint32_t high) const override;
   std::optional<std::string> KeywordsForTopic(const HelpFile& hf, const KeywordTable& table,
                                               int64_t low, int64_t high,
-                                              std::vector<bool>* written) const override;
+                                              KeywordEntryMarks* written) const override;
   void WriteRtfPicture(HelpFile& hf, OutputSink& rtf, const ExtractedPicture& picture,
                        char alignment, bool stored) override;
   std::optional<size_t> ExtractStoredPicture(HelpFile& hf, Bytes container) override;
