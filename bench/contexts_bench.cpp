@@ -12,8 +12,6 @@
 #include "core/driver.h"
 #include "core/topic_walk.h"
 #include "project/context_map.h"
-#include "tests/support/context_writer.h"
-#include "tests/support/font_writer.h"
 #include "tests/support/help_writer.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/topic_writer.h"

@@ -10,10 +10,7 @@
 #include "core/tables.h"
 #include "core/topic_walk.h"
 #include "tests/support/byte_builder.h"
-#include "tests/support/context_writer.h"
-#include "tests/support/font_writer.h"
 #include "tests/support/help_writer.h"
-#include "tests/support/phrase_writer.h"
 #include "tests/support/picture_writer.h"
 #include "tests/support/topic_writer.h"
 

@@ -15,7 +15,6 @@
 #include "core/phrases.h"
 #include "core/system_file.h"
 #include "tests/support/golden_conversion.h"
-#include "tests/support/phrase_writer.h"
 
 namespace quorvex {
 namespace {

@@ -10,7 +10,7 @@
 #include "core/byte_reader.h"
 #include "core/decompress.h"
 #include "core/format.h"
-#include "tests/support/lz77_encoder.h"
+#include "tests/support/topic_writer.h"
 
 namespace quorvex {
 namespace {

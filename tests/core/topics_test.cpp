@@ -14,7 +14,6 @@
 #include "core/topic_stream.h"
 #include "core/topic_walk.h"
 #include "tests/support/golden_conversion.h"
-#include "tests/support/phrase_writer.h"
 
 namespace quorvex {
 namespace {

@@ -9,7 +9,6 @@
 
 #include "graphics/picture_container.h"
 #include "graphics/picture_export.h"
-#include "tests/support/byte_builder.h"
 #include "tests/support/golden_conversion.h"
 #include "tests/support/picture_writer.h"
 

@@ -11,10 +11,7 @@
 #include "project/browse_sequences.h"
 #include "project/context_map.h"
 #include "project/context_names.h"
-#include "tests/support/byte_builder.h"
-#include "tests/support/context_writer.h"
 #include "tests/support/golden_conversion.h"
-#include "tests/support/help_writer.h"
 
 namespace quorvex {
 namespace {

@@ -11,8 +11,6 @@
 
 #include "core/strings.h"
 #include "tests/support/golden_conversion.h"
-#include "tests/support/help_writer.h"
-#include "tests/support/phrase_writer.h"
 
 namespace quorvex {
 namespace {

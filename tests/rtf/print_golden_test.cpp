@@ -14,7 +14,6 @@
 #include <vector>
 
 #include "core/strings.h"
-#include "tests/support/context_writer.h"
 #include "tests/support/golden_conversion.h"
 
 namespace quorvex {

@@ -59,7 +59,6 @@ ConversionOutcome ConvertHelpBytes(const std::vector<uint8_t>& help, ConversionO
 // |SYSTEM minor versions, the flag of LZ77 topic blocks, and the title of the test files.
 inline constexpr uint16_t kMinorHc30 = 15;
 inline constexpr uint16_t kMinorHc31 = 21;
-inline constexpr uint16_t kMinorMediaViewer = 27;
 inline constexpr uint16_t kMinorHcrtf = 33;
 inline constexpr uint16_t kFlagsLz77 = 4;
 inline constexpr const char* kGoldenTitle = "Golden Sample";

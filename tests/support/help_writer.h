@@ -38,8 +38,6 @@ struct BTreeLayout {
   uint16_t page_size = 0;
   int16_t root_page = 0;
   uint16_t levels = 0;
-  int16_t first_leaf_page = -1;
-  int16_t first_leaf() const { return first_leaf_page; }
 };
 
 struct InternalFileLayout {

@@ -65,20 +65,14 @@ class TopicFileWriter {
 
   /// Appends a record where the last one ended and fills in the last one's next field.
   size_t Add(const TopicRecordSpec& spec);
-  /// The next record starts at the next block, the rest of this one `filler` bytes.
-  void FillToBlockEnd(uint8_t filler = 0);
-  /// The next record starts `before_end` bytes before the end of a block's piece.
-  void StartBeforeBlockEnd(uint32_t before_end, uint8_t filler = 0);
+  /// The next record starts at the next block, the rest of this one zeros.
+  void FillToBlockEnd();
 
-  /// The decompressed stream: all pieces back to back.
-  std::vector<uint8_t> Stream() const { return stream_; }
   std::vector<uint8_t> Build() const;
   uint32_t Position(size_t i) const { return PositionOfOffset(records_.at(i)); }
-  /// Where the next record added will start.
-  uint32_t NextPosition() const { return PositionOfOffset(stream_.size()); }
-  uint32_t shift() const { return options_.hc30 ? 11 : 14; }
 
  private:
+  uint32_t shift() const { return options_.hc30 ? 11 : 14; }
   uint32_t PositionOfOffset(size_t offset) const {
     return (uint32_t(offset / piece_) << shift()) + uint32_t(12 + offset % piece_);
   }
@@ -217,8 +211,6 @@ std::vector<uint8_t> BuildHc31Phrases(const std::vector<std::string>& phrases,
                                       Lz77Mode mode = Lz77Mode::kGreedy, int64_t text_size = -1);
 std::vector<uint8_t> BuildLongHeaderPhrases(const std::vector<std::string>& phrases,
                                             Lz77Mode mode = Lz77Mode::kGreedy);
-/// Every length at least 1.
-std::vector<uint8_t> PackPhraseLengths(const std::vector<uint32_t>& lengths, unsigned k);
 struct RtfPhraseFiles {
   std::vector<uint8_t> index;  // "|PhrIndex"
   std::vector<uint8_t> image;  // "|PhrImage", LZ77 with `compress`
