@@ -47,8 +47,6 @@ struct ConversionOutcome {
     for (const auto& [name, bytes] : files) names.push_back(name);
     return names;
   }
-  /// A test failure for each RTF file that CheckRtf rejects.
-  void ExpectWellFormed() const;
 };
 
 /// Converts `help` (stored as `file_name`) in a new session (the RTF character count starts at
@@ -74,7 +72,8 @@ inline std::string Crlf(std::string_view text) {
   for (char c : text) out += c == '\n' ? "\r\n" : std::string(1, c);
   return out;
 }
-/// Success when the texts are equal; else the first differing offset and the texts around it.
+/// Success when the texts are equal (and, for an RTF file, CheckRtf accepts it); else the first
+/// differing offset and the texts around it.
 ::testing::AssertionResult SameBytes(std::string_view actual, std::string_view expected);
 
 /// A help file of the internal files (name, data) in the order given.
