@@ -21,7 +21,6 @@ namespace {
 using namespace testsupport;
 using namespace std::literals;
 using testing::HasSubstr;
-using Files = std::vector<std::pair<std::string, std::vector<uint8_t>>>;
 
 // Field offsets: in the file header, from the directory start, in a page header.
 constexpr size_t kDirStart = 4, kPageSize = 9 + 4, kRootPage = 9 + 26, kTotalEntries = 9 + 34;
@@ -48,7 +47,7 @@ class Opening : public testing::Test {
     return OpenHelpFileFromBytes(std::move(bytes), "T.HLP", options, session_);
   }
   /// A help file of |SYSTEM `system` (left out when empty) and `files`.
-  std::unique_ptr<HelpFile> Open(std::vector<uint8_t> system, Files files,
+  std::unique_ptr<HelpFile> Open(std::vector<uint8_t> system, HelpFiles files,
                                  ConversionOptions options = 0) {
     if (!system.empty()) files.insert(files.begin(), {"|SYSTEM", std::move(system)});
     return Open(AssembleHelpFile(files), options);
@@ -273,7 +272,7 @@ TEST_F(Opening, SystemStringsAndRecordsCutShort) {
       {"\2\0\0"sv, 0, "|SYSTEM record of type 2 is cut short: 3 of 4 bytes are in the file"},
   };
   for (const auto& [more, kept, warning] : cut) {
-    const auto hf = Open(Hc31({TextRecord(2, "(c) X")}, more), Files{});
+    const auto hf = Open(Hc31({TextRecord(2, "(c) X")}, more), HelpFiles{});
     const std::vector<SystemRecord> records = ReadSystemRecords(*hf);
     ASSERT_EQ(records.size(), kept ? 2u : 1u);
     EXPECT_EQ(records.back().data.size(), kept ? kept : 6u);

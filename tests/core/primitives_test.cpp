@@ -65,10 +65,6 @@ TEST(FormatText, MessageFormatsNumbersAndMismatchedArguments) {
   EXPECT_LE(FormatText("%99999999d", {1}).size(), 4097u);  // widths are bounded
 }
 
-std::vector<uint8_t> AsBytes(std::string_view s) {
-  return std::vector<uint8_t>(s.begin(), s.end());
-}
-
 /// Decodes `in` into `capacity` bytes followed by guard bytes, which must stay as they were.
 std::pair<Lz77Result, std::string> Decode(const std::vector<uint8_t>& in, size_t capacity) {
   std::vector<uint8_t> buffer(capacity + 64, 0xA5);

@@ -20,11 +20,10 @@ namespace {
 
 using namespace testsupport;
 using namespace std::string_literals;
-using Files = std::vector<std::pair<std::string, std::vector<uint8_t>>>;
 
 /// A help file of `files` opened in a session of its own; the compiler's warning dropped.
 struct Opened {
-  explicit Opened(const Files& files)
+  explicit Opened(const HelpFiles& files)
       : hf(OpenHelpFileFromBytes(AssembleHelpFile(files), "T.HLP", 0, session)) {
     diagnostics.warnings.clear();
   }
@@ -36,7 +35,7 @@ struct Opened {
 
 /// The phrase files of the compiler of `codes` with the phrases "p0", "p1", ... (`count` of
 /// them; no phrase files for 0).
-Files PhraseFiles(PhraseCodes codes, size_t count) {
+HelpFiles PhraseFiles(PhraseCodes codes, size_t count) {
   std::vector<std::string> phrases;
   for (size_t i = 0; i < count; ++i) phrases.push_back("p" + std::to_string(i));
   if (count == 0) return {{"|SYSTEM", GoldenSystem()}};
@@ -80,7 +79,7 @@ TEST(TextExpansion, CodesCapacityAndDamage) {
     for (const auto& w : f.diagnostics.warnings) EXPECT_EQ(w.id, warning);
   }
   // With |Phrases and |PhrIndex the |Phrases table is the one loaded: its codes apply.
-  Files both = PhraseFiles(PhraseCodes::kHcrtf, 3);
+  HelpFiles both = PhraseFiles(PhraseCodes::kHcrtf, 3);
   both.push_back({"|Phrases", BuildHc31Phrases({"a", "b"})});
   EXPECT_EQ(PhraseCodesFor(*Opened(both).hf, 10, 20), old);
 }

@@ -19,9 +19,6 @@ using namespace testsupport;
 namespace fs = std::filesystem;
 using Names = std::vector<std::string>;
 
-std::string Str(const std::vector<uint8_t>& v) {
-  return std::string(v.begin(), v.end());
-}
 std::vector<uint8_t> Cut(std::vector<uint8_t> v, size_t n) {
   v.resize(v.size() - n);
   return v;
@@ -35,11 +32,11 @@ std::string Bmp(int32_t w, int32_t h, uint16_t bits, uint32_t pels, const std::v
   b.u16(0x4D42).u32(off + size).u32(0).u32(off);               // "BM", size, reserved, offset
   b.u32(40).i32(w).i32(h).u16(1).u16(bits).u32(0).u32(size);   // sides, planes, bits, pixels
   b.u32(pels).u32(pels).u32(uint32_t(pal.size() / 4)).u32(0);  // pels per metre, colours
-  return Str(b.bytes(pal).bytes(pixels).take());
+  return AsText(b.bytes(pal).bytes(pixels).take());
 }
 // Placeable header of a 12700 x 2540 picture: right 1270, bottom 254, 254 units per inch.
-const std::string kPlaceable = Str({0xD7, 0xCD, 0xC6, 0x9A, 0, 0, 0, 0, 0, 0,    0xF6,
-                                    0x04, 0xFE, 0,    0xFE, 0, 0, 0, 0, 0, 0xE7, 0x53});
+const std::string kPlaceable = AsText({0xD7, 0xCD, 0xC6, 0x9A, 0, 0, 0, 0, 0, 0,    0xF6,
+                                       0x04, 0xFE, 0,    0xFE, 0, 0, 0, 0, 0, 0xE7, 0x53});
 // A metafile: the header (in memory, 9 words, version 3, 19 words, no objects, largest record 7
 // words), Rectangle(0, 0, 100, 50), the end record.
 const std::vector<uint8_t> kRecords = {
@@ -123,7 +120,7 @@ TEST_F(Pictures, BitmapOfEachPackingAndMetafileOfEachPacking) {
   }
   EXPECT_EQ(Extract(PictureContainer({MetafilePicture({.packing = 2, .records = kRecords})})),
             "bm30.WMF");
-  EXPECT_EQ(File("bm30.WMF"), kPlaceable + Str(kRecords));
+  EXPECT_EQ(File("bm30.WMF"), kPlaceable + AsText(kRecords));
   EXPECT_TRUE(diag_.warnings.empty());
 }
 
@@ -149,7 +146,7 @@ TEST_F(Pictures, ContainersIntoFilesAndNames) {
     EXPECT_EQ(Files(), files) << what;
     EXPECT_EQ(Ids(), warnings) << what;
     EXPECT_EQ(Known(), known) << what;
-    EXPECT_TRUE(files != shg || File("bm3.SHG") == Str(container)) << what << ": copied whole";
+    EXPECT_TRUE(files != shg || File("bm3.SHG") == AsText(container)) << what << ": copied whole";
   }
   Extract(PictureContainer({bmp}, "XY"));
   EXPECT_EQ(diag_.warnings.at(0).text, "Invalid .SHG or .MRB file! Type: XY");
@@ -228,14 +225,14 @@ TEST_F(Pictures, RtfReferencesImportFieldsAndEmbeddedPictures) {
     }
     return out;
   };
-  EXPECT_EQ(Rtf(Put("bm0.WMF", kPlaceable + Str(kRecords)), 'c', embed),
-            "{\\pict\\wmetafile8\\picw12700\\pich2540\n" + hex(Str(kRecords)) + "}");
+  EXPECT_EQ(Rtf(Put("bm0.WMF", kPlaceable + AsText(kRecords)), 'c', embed),
+            "{\\pict\\wmetafile8\\picw12700\\pich2540\n" + hex(AsText(kRecords)) + "}");
   // 8 bits, 10 x 3, biSizeImage 0 (becomes 36), 256 colours: record 564 words, file 590 words.
   std::string bmp =
       Bmp(10, 3, 8, 3780, std::vector<uint8_t>(1024, 0x11), std::vector<uint8_t>(36, 0x22));
   bmp.replace(34, 4, std::string(4, '\0'));
   std::string info = bmp.substr(14, 40);
-  info.replace(20, 4, Str({36, 0, 0, 0}));
+  info.replace(20, 4, AsText({36, 0, 0, 0}));
   EXPECT_EQ(Rtf(Put("bm1.bmp", bmp), 'c', embed),
             "{\\pict\\wmetafile8\\picw264\\pich79\n"
             "0100090000034E0200000000340200000000\n0400000003010800\n050000000B0200000000\n"

@@ -76,7 +76,7 @@ TEST(ContextLookups, IndexedAnswersEqualTheLinearScans) {
 /// A help file of |SYSTEM and the given files, opened.
 class Loaders : public ::testing::Test {
  protected:
-  HelpFile& Open(std::vector<std::pair<std::string, std::vector<uint8_t>>> files) {
+  HelpFile& Open(HelpFiles files) {
     files.insert(files.begin(), {"|SYSTEM", GoldenSystem()});
     diagnostics_.warnings.clear();
     hf_ = OpenHelpFileFromBytes(AssembleHelpFile(files), "T.HLP", 0, session_);
@@ -145,10 +145,6 @@ SystemRecordSpec Window(uint16_t flags, std::string_view name, std::string_view 
   return {6, b.take()};
 }
 
-std::string Str(const std::vector<uint8_t>& v) {
-  return std::string(v.begin(), v.end());
-}
-
 TEST(ProjectSections, EveryRecordTypeWindowsGroupsIconAndBaggage) {
   const std::vector<uint8_t> icon = {0, 0, 1, 0, 1, 0, 16, 16};
   TopicRecords topics(TopicFileOptions{.compressed = true});
@@ -169,15 +165,14 @@ TEST(ProjectSections, EveryRecordTypeWindowsGroupsIconAndBaggage) {
       {5, icon},
       {99, {1, 2}},
       {1, {'C', 'u', 't'}}};
-  const std::vector<std::pair<std::string, std::vector<uint8_t>>> files_in = {
-      {"|SYSTEM", BuildSystemFile(21, 4, records)},
-      {"|FONT", OldStyleFontFile()},
-      {"|TOPIC", topics.Build()},
-      {"bag.ini", {'[', 'x', ']'}},
-      {"../../x", {1}},
-      {"TEST.HPJ", {3}},
-      {"bmlogo.dat", {4}},
-      {"BMLOGO.DAT", {}}};
+  const HelpFiles files_in = {{"|SYSTEM", BuildSystemFile(21, 4, records)},
+                              {"|FONT", OldStyleFontFile()},
+                              {"|TOPIC", topics.Build()},
+                              {"bag.ini", {'[', 'x', ']'}},
+                              {"../../x", {1}},
+                              {"TEST.HPJ", {3}},
+                              {"bmlogo.dat", {4}},
+                              {"BMLOGO.DAT", {}}};
   const ConversionOutcome out = ConvertHelpBytes(AssembleHelpFile(files_in), kRecompileOnePass);
   EXPECT_EQ(out.File("TEST.HPJ"),
             Crlf("[options]\nCompress=HIGH\nTitle=Golden Sample\nCopyRight=(c) Me\n"
@@ -193,7 +188,7 @@ TEST(ProjectSections, EveryRecordTypeWindowsGroupsIconAndBaggage) {
   std::map<std::string, std::string> files = out.files;
   files.erase("TEST.HPJ"), files.erase("TEST.RTF");
   EXPECT_EQ(files, (std::map<std::string, std::string>{{"BMLOGO.DAT", ""},
-                                                       {"ICON.ICO", Str(icon)},
+                                                       {"ICON.ICO", AsText(icon)},
                                                        {"bag.ini", "[x]"},
                                                        {"baggage_TEST.HPJ", "\x03"},
                                                        {"bmlogo.dat.SHG", "\x04"},

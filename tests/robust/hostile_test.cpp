@@ -22,7 +22,7 @@ using Data = std::vector<uint8_t>;
 
 /// Topics from `t` with |SYSTEM, an HC31 phrase table of `phrases` and `extra` files.
 Data Topics(const TopicRecords& t, const std::vector<std::string>& phrases = {},
-            std::vector<std::pair<std::string, Data>> extra = {}) {
+            HelpFiles extra = {}) {
   extra.push_back({"|SYSTEM", GoldenSystem()});
   extra.push_back({"|TOPIC", t.Build()});
   if (!phrases.empty()) extra.push_back({"|Phrases", BuildHc31Phrases(phrases)});

@@ -20,11 +20,6 @@ namespace {
 
 using namespace testsupport;
 using namespace std::string_view_literals;
-using Files = std::vector<std::pair<std::string, std::vector<uint8_t>>>;
-
-std::vector<uint8_t> Chars(std::string_view text) {
-  return {text.begin(), text.end()};
-}
 
 TEST(ConvertTopicsGolden, LineFeedAfterTheFirstAnd65thCharacterOfTheSession) {
   std::string digits;
@@ -50,11 +45,11 @@ const std::vector<std::string> kPhrases = {"Quorvex", "help file", "window"};
 const std::string kPhrasedText = "Use Quorvex to read a help file.";
 // kPhrasedText and "" in the older codes: bytes 1..15 and the next make code (byte - 1) * 256 +
 // next, phrase code / 2, then a space when the code is odd.
-const std::vector<uint8_t> kOldCoded = Chars("Use \x01\x01to read a \x01\x02.\0\0"sv);
+const std::vector<uint8_t> kOldCoded = AsBytes("Use \x01\x01to read a \x01\x02.\0\0"sv);
 // The same in the HCRTF codes: b & 7 = 3: (b >> 3) + 1 literal bytes; b & 15 = 7: one space;
 // even b: phrase b / 2; b & 15 = 15: (b >> 4) + 1 NULs.
 const std::vector<uint8_t> kHcrtfCoded =
-    Chars("\x13Use\x07\x00\x07\x43to read a\x07\x02\x03.\x1F"sv);
+    AsBytes("\x13Use\x07\x00\x07\x43to read a\x07\x02\x03.\x1F"sv);
 
 /// A paragraph record whose stored text `stored` expands to the strings {text, ""}.
 TopicRecordSpec CodedParagraph(uint8_t type, std::vector<uint8_t> stored, const std::string& text) {
@@ -74,7 +69,7 @@ TEST(ConvertTopicsGolden, CompilersPhraseTablesAndTopicBlocks) {
   // HC30: 2048-byte blocks stored even with the LZ77 flag, next fields that are distances,
   // 12-byte topic headers, paragraphs of type 1, |Phrases never compressed; HC30 topics are
   // never reported for a missing context string.
-  const std::tuple<const char*, TopicFileOptions, Files, std::vector<int>> cases[] = {
+  const std::tuple<const char*, TopicFileOptions, HelpFiles, std::vector<int>> cases[] = {
       {"HC30",
        {.hc30 = true},
        {{"|SYSTEM", BuildHc30SystemFile("HC30 Sample", kFlagsLz77)},
@@ -107,7 +102,7 @@ TEST(ConvertTopicsGolden, CompilersPhraseTablesAndTopicBlocks) {
     topics.Header({"Second"}, {.number = 1}).Paragraph(EndedParagraph(), {"plain text", ""});
     // HC30 ends at the topic header whose first field is 8 or less; what follows is not read.
     if (hc30) topics.Header({}, {.first_field = 8}).Paragraph(EndedParagraph(), {"never", ""});
-    Files all = files;
+    HelpFiles all = files;
     all.push_back({"|TOPIC", topics.Build()});
     const ConversionOutcome out = ConvertHelpBytes(AssembleHelpFile(all), kRecompileOnePass);
     ASSERT_FALSE(out.fatal) << *out.fatal;
@@ -138,9 +133,9 @@ void ExpectDamage(const char* name, bool with_phrases,
                                    : TopicFileOptions{});
   topics.Header({"Good"}, {.number = 7}).Paragraph(EndedParagraph(), {"kept", ""});
   damage(topics);
-  Files files = {{"|SYSTEM", GoldenSystem(kMinorHc31, with_phrases ? kFlagsLz77 : 0)},
-                 {"|FONT", OldStyleFontFile()},
-                 {"|TOPIC", topics.Build()}};
+  HelpFiles files = {{"|SYSTEM", GoldenSystem(kMinorHc31, with_phrases ? kFlagsLz77 : 0)},
+                     {"|FONT", OldStyleFontFile()},
+                     {"|TOPIC", topics.Build()}};
   if (with_phrases) files.push_back({"|Phrases", BuildHc31Phrases(kPhrases)});
   const ConversionOutcome out = ConvertHelpBytes(AssembleHelpFile(files), kRecompileOnePass);
   ASSERT_FALSE(out.fatal) << *out.fatal;
@@ -234,7 +229,7 @@ TEST(ConvertTopicsGolden, NoTopicAtAll) {
       };
   for (const auto& [name, topic, one_pass, after_pre_pass] : cases) {
     SCOPED_TRACE(name);
-    Files files = {{"|SYSTEM", GoldenSystem()}, {"|FONT", OldStyleFontFile()}};
+    HelpFiles files = {{"|SYSTEM", GoldenSystem()}, {"|FONT", OldStyleFontFile()}};
     if (topic) files.push_back({"|TOPIC", *topic});
     for (ConversionOptions options : {kRecompileOnePass, kRecompile}) {
       const ConversionOutcome out = ConvertHelpBytes(AssembleHelpFile(files), options);

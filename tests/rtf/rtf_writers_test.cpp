@@ -315,9 +315,7 @@ TEST(CodePage, WorkedOutInOrder) {
   RecordingDiagnostics diagnostics;
   auto dir = OutputDir::InMemory();
   ConversionSession session(diagnostics, *dir);
-  auto expect = [&](const char* name,
-                    std::vector<std::pair<std::string, std::vector<uint8_t>>> files,
-                    uint32_t code_page) {
+  auto expect = [&](const char* name, HelpFiles files, uint32_t code_page) {
     auto hf = OpenHelpFileFromBytes(AssembleHelpFile(files), "T.HLP", 0, session);
     EXPECT_EQ(DetectCodePage(*hf), code_page) << name;
   };

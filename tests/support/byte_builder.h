@@ -54,4 +54,11 @@ inline void PutU32(std::vector<uint8_t>& data, size_t pos, uint32_t v) {
   for (size_t i = 0; i < 4; ++i) data.at(pos + i) = uint8_t(v >> (8 * i));
 }
 
+inline std::vector<uint8_t> AsBytes(std::string_view s) {
+  return {s.begin(), s.end()};
+}
+inline std::string AsText(const std::vector<uint8_t>& v) {
+  return {v.begin(), v.end()};
+}
+
 }  // namespace quorvex::testsupport

@@ -76,9 +76,9 @@ inline std::string Crlf(std::string_view text) {
 /// differing offset and the texts around it.
 ::testing::AssertionResult SameBytes(std::string_view actual, std::string_view expected);
 
-/// A help file of the internal files (name, data) in the order given.
-inline std::vector<uint8_t> AssembleHelpFile(
-    const std::vector<std::pair<std::string, std::vector<uint8_t>>>& files) {
+/// Internal files (name, data), and a help file of them in the order given.
+using HelpFiles = std::vector<std::pair<std::string, std::vector<uint8_t>>>;
+inline std::vector<uint8_t> AssembleHelpFile(const HelpFiles& files) {
   HelpFileWriter writer;
   for (const auto& [name, data] : files) writer.AddFile(name, data);
   return writer.Build();
