@@ -39,12 +39,12 @@ HelpFileWriter ManyFiles(int n, uint16_t page_size, bool reverse = false) {
   return w;
 }
 
-class Opening : public testing::Test {
+class Opening : public testing::Test, public InMemorySession {
  protected:
   /// Opens `bytes` afresh: the warnings of earlier opens are dropped.
-  std::unique_ptr<HelpFile> Open(std::vector<uint8_t> bytes, ConversionOptions options = 0) {
-    diag_.warnings.clear();
-    return OpenHelpFileFromBytes(std::move(bytes), "T.HLP", options, session_);
+  std::unique_ptr<HelpFile> Open(const std::vector<uint8_t>& bytes, ConversionOptions options = 0) {
+    diagnostics.warnings.clear();
+    return InMemorySession::Open(bytes, options);
   }
   /// A help file of |SYSTEM `system` (left out when empty) and `files`.
   std::unique_ptr<HelpFile> Open(std::vector<uint8_t> system, HelpFiles files,
@@ -64,20 +64,16 @@ class Opening : public testing::Test {
   /// The warnings but the compiler's, as texts (one a line) and as numbers.
   std::string Texts() const {
     std::string texts;
-    for (const auto& w : diag_.warnings)
+    for (const auto& w : diagnostics.warnings)
       if (w.id != kWarnCompiledBy) texts += (texts.empty() ? "" : "\n") + w.text;
     return texts;
   }
   std::vector<int> Ids() const {
     std::vector<int> ids;
-    for (const auto& w : diag_.warnings)
+    for (const auto& w : diagnostics.warnings)
       if (w.id != kWarnCompiledBy) ids.push_back(w.id);
     return ids;
   }
-
-  RecordingDiagnostics diag_;
-  std::unique_ptr<OutputDir> out_ = OutputDir::InMemory();
-  ConversionSession session_{diag_, *out_};
 };
 
 TEST_F(Opening, DirectoryOfManyLevelsInBothPageOrdersAndItsEntryCount) {
@@ -93,7 +89,7 @@ TEST_F(Opening, DirectoryOfManyLevelsInBothPageOrdersAndItsEntryCount) {
       EXPECT_EQ(std::tuple(got.name, uint32_t(got.data_offset), uint32_t(got.size)),
                 std::tuple(want.name, want.data_offset, want.size));
     }
-    EXPECT_TRUE(diag_.warnings.empty());
+    EXPECT_TRUE(diagnostics.warnings.empty());
     // The chain and the announced count: whichever is smaller decides.
     PutU32(bytes, many.layout().directory_start + kTotalEntries, 0x7FFFFFFF);
     EXPECT_EQ(Open(bytes)->internal_files.size(), 151u);
@@ -103,7 +99,7 @@ TEST_F(Opening, DirectoryOfManyLevelsInBothPageOrdersAndItsEntryCount) {
     PutU32(bytes, many.layout().directory_start + kTotalEntries, 5);
     EXPECT_EQ(Open(bytes)->internal_files.size(), 5u);
   }
-  EXPECT_EQ(diag_.progress.front(), std::make_pair(0, kPhaseLoadingSystem));
+  EXPECT_EQ(diagnostics.progress.front(), std::make_pair(0, kPhaseLoadingSystem));
 }
 
 TEST_F(Opening, WellKnownSlotsNamesAndMagic) {
@@ -130,9 +126,9 @@ TEST_F(Opening, WellKnownSlotsNamesAndMagic) {
   // A probe of a file that is no help file says nothing at all.
   for (std::vector<uint8_t> wrong : {std::vector<uint8_t>{'M', 'Z', 0, 0}, {0x3F, 0x5F}, {}}) {
     EXPECT_THAT(Fatal(wrong), HasSubstr("Magic Number of HLP-File incorrect."));
-    diag_.progress.clear();
+    diagnostics.progress.clear();
     EXPECT_EQ(Open(wrong, kProbeOnly), nullptr);
-    EXPECT_TRUE(diag_.progress.empty());
+    EXPECT_TRUE(diagnostics.progress.empty());
   }
 }
 
@@ -232,7 +228,7 @@ TEST_F(Opening, CompilerVersionsAndTheCompressionFlag) {
         // A probe only learns that a file of another compiler does not open.
         if (!hf && options == kProbeOnly && message == only) continue;
         EXPECT_EQ(hf->compressed, compressed);
-        for (const auto& w : diag_.warnings) said += w.text;
+        for (const auto& w : diagnostics.warnings) said += w.text;
       } catch (const FatalException& e) {
         said = e.what();
       }
@@ -277,9 +273,9 @@ TEST_F(Opening, SystemStringsAndRecordsCutShort) {
     ASSERT_EQ(records.size(), kept ? 2u : 1u);
     EXPECT_EQ(records.back().data.size(), kept ? kept : 6u);
     EXPECT_EQ(Texts(), warning);
-    diag_.warnings.clear();
+    diagnostics.warnings.clear();
     EXPECT_EQ(ReadSystemStrings(*hf).title, kept ? Text("Cut") : none);
-    EXPECT_TRUE(diag_.warnings.empty());
+    EXPECT_TRUE(diagnostics.warnings.empty());
   }
 }
 

@@ -22,14 +22,10 @@ using namespace testsupport;
 using namespace std::string_literals;
 
 /// A help file of `files` opened in a session of its own; the compiler's warning dropped.
-struct Opened {
-  explicit Opened(const HelpFiles& files)
-      : hf(OpenHelpFileFromBytes(AssembleHelpFile(files), "T.HLP", 0, session)) {
+struct Opened : InMemorySession {
+  explicit Opened(const HelpFiles& files) : hf(Open(AssembleHelpFile(files))) {
     diagnostics.warnings.clear();
   }
-  RecordingDiagnostics diagnostics;
-  std::unique_ptr<OutputDir> dir = OutputDir::InMemory();
-  ConversionSession session{diagnostics, *dir};
   std::unique_ptr<HelpFile> hf;
 };
 

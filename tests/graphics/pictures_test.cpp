@@ -57,9 +57,9 @@ BitmapSpec Bitmap4(uint8_t packing = 0, std::vector<uint8_t> hotspots = {}) {
 const std::vector<uint8_t> kHotspots =
     HotspotBlock({{0x00E3, "h1", "IDH_A"}, {0x04E7, "h2", "Other@x.hlp"}, {0x00C8, "", "Beep()"}});
 
-class Pictures : public ::testing::Test {
+class Pictures : public ::testing::Test, public InMemorySession {
  protected:
-  Pictures() : out_(OutputDir::InMemory()), session_(diag_, *out_) { hf_.session = &session_; }
+  Pictures() { hf_.session = &session; }
   template <typename Range, typename Get>
   static auto Each(const Range& range, Get get) {
     std::vector<std::decay_t<decltype(get(*std::begin(range)))>> v;
@@ -67,25 +67,25 @@ class Pictures : public ::testing::Test {
     return v;
   }
   Names Files() const {
-    return Each(out_->files(), [](const auto& f) { return f.first; });
+    return Each(dir->files(), [](const auto& f) { return f.first; });
   }
-  std::string File(const std::string& name) const { return out_->Read(name).value_or("<none>"); }
+  std::string File(const std::string& name) const { return dir->Read(name).value_or("<none>"); }
   std::vector<int> Ids() const {
-    return Each(diag_.warnings, [](const auto& w) { return w.id; });
+    return Each(diagnostics.warnings, [](const auto& w) { return w.id; });
   }
   Names Known() const {
     return Each(hf_.known_context_names.entries(), [](const auto& e) { return e.name; });
   }
   void Reset() {
-    for (const std::string& n : Files()) out_->Remove(n);
-    diag_.warnings.clear();
+    for (const std::string& n : Files()) dir->Remove(n);
+    diagnostics.warnings.clear();
     hf_.known_context_names = {};
   }
   /// Extracts `container` as "bm3" into the emptied output folder; the name recorded.
   std::string Extract(const std::vector<uint8_t>& container, ConversionOptions options = 0) {
     Reset();
     hf_.options = options;
-    return ExtractPictureContainer(hf_, container, "bm3", *out_).name;
+    return ExtractPictureContainer(hf_, container, "bm3", *dir).name;
   }
   std::string Rtf(const ExtractedPicture& p, char align, ConversionOptions options,
                   bool stored = false) {
@@ -95,13 +95,10 @@ class Pictures : public ::testing::Test {
     return sink->contents();
   }
   ExtractedPicture Put(const std::string& name, const std::string& bytes) {
-    out_->CreateBinary(name)->Write(bytes);
-    return {name, out_.get()};
+    dir->CreateBinary(name)->Write(bytes);
+    return {name, dir.get()};
   }
 
-  RecordingDiagnostics diag_;
-  std::unique_ptr<OutputDir> out_;
-  ConversionSession session_;
   HelpFile hf_;
 };
 
@@ -121,7 +118,7 @@ TEST_F(Pictures, BitmapOfEachPackingAndMetafileOfEachPacking) {
   EXPECT_EQ(Extract(PictureContainer({MetafilePicture({.packing = 2, .records = kRecords})})),
             "bm30.WMF");
   EXPECT_EQ(File("bm30.WMF"), kPlaceable + AsText(kRecords));
-  EXPECT_TRUE(diag_.warnings.empty());
+  EXPECT_TRUE(diagnostics.warnings.empty());
 }
 
 TEST_F(Pictures, ContainersIntoFilesAndNames) {
@@ -149,9 +146,9 @@ TEST_F(Pictures, ContainersIntoFilesAndNames) {
     EXPECT_TRUE(files != shg || File("bm3.SHG") == AsText(container)) << what << ": copied whole";
   }
   Extract(PictureContainer({bmp}, "XY"));
-  EXPECT_EQ(diag_.warnings.at(0).text, "Invalid .SHG or .MRB file! Type: XY");
+  EXPECT_EQ(diagnostics.warnings.at(0).text, "Invalid .SHG or .MRB file! Type: XY");
   Extract(PictureContainer({{0x08, 0x03}}));
-  EXPECT_EQ(diag_.warnings.at(0).text, "Unknown sfImageType value 0x308 in file bm3.SHG.");
+  EXPECT_EQ(diagnostics.warnings.at(0).text, "Unknown sfImageType value 0x308 in file bm3.SHG.");
 }
 
 TEST_F(Pictures, DamagedPicturesAreSkippedAndTheContainerKept) {
@@ -203,12 +200,12 @@ TEST_F(Pictures, HotspotKindsAndTheMacroArea) {
 }
 
 TEST_F(Pictures, RtfReferencesImportFieldsAndEmbeddedPictures) {
-  const ExtractedPicture shg{"bm1.SHG", out_.get()}, transparent{"bm5T0.bmp", out_.get()};
+  const ExtractedPicture shg{"bm1.SHG", dir.get()}, transparent{"bm5T0.bmp", dir.get()};
   const ConversionOptions embed = kForPrint | kBmpInRtf;
   const std::string field = "{\\field {\\*\\fldinst import bm1.SHG \\* Mergeformat}}";
   // The whole conversions below show the other references.
   EXPECT_EQ(Rtf(transparent, 'l', 0), "\\{bmlt bm5T0.bmp\\}");
-  EXPECT_EQ(Rtf({"bmw2.SHG", out_.get()}, 'r', kBmpInRtf, true), "\\{bmrwd bmw2.SHG\\}");
+  EXPECT_EQ(Rtf({"bmw2.SHG", dir.get()}, 'r', kBmpInRtf, true), "\\{bmrwd bmw2.SHG\\}");
   EXPECT_EQ(Rtf(shg, 'c', embed), field);
   EXPECT_EQ(Rtf(shg, 'l', kForPrint), "{\\pvpara " + field + "\\par}");
   EXPECT_EQ(Rtf(shg, 'r', kForPrint), "{\\pvpara\\posxr" + field + "\\par}");

@@ -74,17 +74,13 @@ TEST(ContextLookups, IndexedAnswersEqualTheLinearScans) {
 }
 
 /// A help file of |SYSTEM and the given files, opened.
-class Loaders : public ::testing::Test {
+class Loaders : public ::testing::Test, public InMemorySession {
  protected:
-  HelpFile& Open(HelpFiles files) {
+  HelpFile& Load(HelpFiles files) {
     files.insert(files.begin(), {"|SYSTEM", GoldenSystem()});
-    diagnostics_.warnings.clear();
-    hf_ = OpenHelpFileFromBytes(AssembleHelpFile(files), "T.HLP", 0, session_);
-    return *hf_;
+    diagnostics.warnings.clear();
+    return *(hf_ = Open(AssembleHelpFile(files)));
   }
-  RecordingDiagnostics diagnostics_;
-  std::unique_ptr<OutputDir> dir_ = OutputDir::InMemory();
-  ConversionSession session_{diagnostics_, *dir_};
   std::unique_ptr<HelpFile> hf_;
 };
 
@@ -103,12 +99,12 @@ TEST_F(Loaders, ContextMapsWholeAndDamaged) {
   for (const auto& [name, damage, pairs, warning] : cases) {
     std::vector<uint8_t> context = BuildContextFile(entries, {.page_size = 64});
     damage(context);
-    HelpFile& hf = Open({{"|CONTEXT", context}});
+    HelpFile& hf = Load({{"|CONTEXT", context}});
     LoadContextMap(hf);
     ASSERT_TRUE(hf.context_map) << name;
     EXPECT_EQ(hf.context_map->pairs().size(), pairs) << name;
-    EXPECT_EQ(diagnostics_.warnings.size(), warning ? 1u : 0u) << name;
-    EXPECT_EQ(diagnostics_.warnings.empty() ? 0 : diagnostics_.warnings[0].id, warning) << name;
+    EXPECT_EQ(diagnostics.warnings.size(), warning ? 1u : 0u) << name;
+    EXPECT_EQ(diagnostics.warnings.empty() ? 0 : diagnostics.warnings[0].id, warning) << name;
   }
 }
 
@@ -119,19 +115,19 @@ TEST_F(Loaders, KeywordTables) {
       {{"alpha", {10, 30}}, {"beta", {10}}, {"gamma{", {11}}, {"delta", {13}}}, {.page_size = 32});
   KeywordFiles a = BuildKeywordFiles({{"in", {5}}, {"out", {6, 7}}});
   a.data.resize(8);  // "out" keeps one of its two topics
-  HelpFile& hf = Open(
+  HelpFile& hf = Load(
       {{"|0KWBTREE", k.btree}, {"|0KWDATA", k.data}, {"|AWBTREE", a.btree}, {"|AWDATA", a.data}});
   LoadKeywordTables(hf);
   ASSERT_TRUE(hf.k_keywords && hf.a_keywords);
   EXPECT_EQ(hf.k_keywords->pairs().size(), 5u);
   EXPECT_EQ(hf.a_keywords->pairs().size(), 2u);
-  ASSERT_EQ(diagnostics_.warnings.size(), 1u);
-  EXPECT_EQ(diagnostics_.warnings[0].text,
+  ASSERT_EQ(diagnostics.warnings.size(), 1u);
+  EXPECT_EQ(diagnostics.warnings[0].text,
             "|AWBTREE B-tree refers to 1 topic entries that lie outside |AWDATA; they are ignored");
   // Without its data file a tree gives no table and no warning.
-  HelpFile& bare = Open({{"|KWBTREE", k.btree}});
+  HelpFile& bare = Load({{"|KWBTREE", k.btree}});
   LoadKeywordTables(bare);
-  EXPECT_TRUE(!bare.k_keywords && diagnostics_.warnings.empty());
+  EXPECT_TRUE(!bare.k_keywords && diagnostics.warnings.empty());
 }
 
 /// A window definition: flags, 10 bytes of type, name (9), caption (51), left, top, width,

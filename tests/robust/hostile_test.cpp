@@ -139,17 +139,15 @@ TEST(HostileFiles, OutputBudgetStopsPicturesRepeatedByTheDirectory) {
   for (int i = 1; i < 20; ++i)
     w.AddEntry("|bm" + std::to_string(i), int32_t(w.layout().File("|bm0").header_offset));
   const Data help = w.Build();
-  RecordingDiagnostics d;
-  std::unique_ptr<OutputDir> out = OutputDir::InMemory();
-  ConversionSession session(d, *out);
+  InMemorySession s;
   StandardPhases phases;
-  ConvertHelpFile({kRecompile, "TEST.HLP", 0, &help}, session, phases);
-  EXPECT_EQ(d.Count(kWarnOutputBudget), 1u);
+  ConvertHelpFile({kRecompile, "TEST.HLP", 0, &help}, s.session, phases);
+  EXPECT_EQ(s.diagnostics.Count(kWarnOutputBudget), 1u);
   uint64_t written = 0;
-  for (const auto& [name, bytes] : out->files()) written += bytes.size();
+  for (const auto& [name, bytes] : s.dir->files()) written += bytes.size();
   EXPECT_GT(written, OutputBudgetFor(help.size()));
   EXPECT_LE(written, OutputBudgetFor(help.size()) + kMaxUnpackedPicture);
-  EXPECT_TRUE(out->files().count("TEST.RTF")) << "the topics still get their file";
+  EXPECT_TRUE(s.dir->files().count("TEST.RTF")) << "the topics still get their file";
 }
 
 TEST(HostileOutputFolder, PlantedLinkHelpFileInsideAndMessagesThatNameWhatFailed) {

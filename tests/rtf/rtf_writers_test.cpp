@@ -312,12 +312,9 @@ std::vector<uint8_t> Fonts(std::vector<std::string> faces, uint8_t charset = 0) 
 const std::vector<uint8_t> kJapanese = ByteBuilder().u16(128).take();  // |CHARSET
 
 TEST(CodePage, WorkedOutInOrder) {
-  RecordingDiagnostics diagnostics;
-  auto dir = OutputDir::InMemory();
-  ConversionSession session(diagnostics, *dir);
+  InMemorySession s;
   auto expect = [&](const char* name, HelpFiles files, uint32_t code_page) {
-    auto hf = OpenHelpFileFromBytes(AssembleHelpFile(files), "T.HLP", 0, session);
-    EXPECT_EQ(DetectCodePage(*hf), code_page) << name;
+    EXPECT_EQ(DetectCodePage(*s.Open(AssembleHelpFile(files))), code_page) << name;
   };
   expect("LCID Russian", {{"|SYSTEM", System(0x0419)}}, 1251);
   expect("LCID before |CHARSET", {{"|SYSTEM", System(0x0405)}, {"|CHARSET", kJapanese}}, 1250);

@@ -14,9 +14,11 @@
 #include <utility>
 #include <vector>
 
+#include "core/container.h"
 #include "core/diagnostics.h"
 #include "core/driver.h"
 #include "core/options.h"
+#include "core/output.h"
 #include "tests/support/help_writer.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/topic_writer.h"
@@ -83,6 +85,15 @@ inline std::vector<uint8_t> AssembleHelpFile(const HelpFiles& files) {
   for (const auto& [name, data] : files) writer.AddFile(name, data);
   return writer.Build();
 }
+/// A session of its own with an in-memory output folder, for help files opened from bytes.
+struct InMemorySession {
+  RecordingDiagnostics diagnostics;
+  std::unique_ptr<OutputDir> dir = OutputDir::InMemory();
+  ConversionSession session{diagnostics, *dir};
+  std::unique_ptr<HelpFile> Open(const std::vector<uint8_t>& bytes, ConversionOptions options = 0) {
+    return OpenHelpFileFromBytes(bytes, "T.HLP", options, session);
+  }
+};
 /// |SYSTEM of `minor` (not HC30) with `flags` and the title record kGoldenTitle.
 inline std::vector<uint8_t> GoldenSystem(uint16_t minor = kMinorHc31, uint16_t flags = 0) {
   return BuildSystemFile(minor, flags, {TextRecord(1, kGoldenTitle)});
