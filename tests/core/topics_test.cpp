@@ -229,13 +229,12 @@ TEST(TopicWalk, RunningPositions) {
       t.Header({"T"}, {.number = 5, .scroll_start = scroll_start})
           .Paragraph(EndedParagraph().PictureRef(0x86, 1, 3), {"ab", "", ""})
           .Paragraph(EndedParagraph(), {"cd", ""})
-          .Header({"U"}, {.number = 9});
-      t.writer().FillToBlockEnd();
-      t.Paragraph(EndedParagraph(), {"e", ""});
+          .Header({"U"}, {.number = 9})
+          .FillToBlockEnd()
+          .Paragraph(EndedParagraph(), {"e", ""});
       return t;
     };
-    TopicRecords topics = build(int32_t(build(0).writer().Position(2)));
-    const TopicFileWriter& w = topics.writer();
+    const TopicRecords w = build(int32_t(build(0).Position(2)));
     // The picture's 3 characters count after its record; the second header's browse value is
     // the offset before that; a new block starts at its base (block << 15, << 12 for HC30).
     // HC30 topic headers have no scroll start: no record is non-scrolling.
@@ -250,7 +249,7 @@ TEST(TopicWalk, RunningPositions) {
     };
     Opened f({{"|SYSTEM",
                hc30 ? BuildHc30SystemFile("T") : GoldenSystem(kMinorHc31, lz77 ? kFlagsLz77 : 0)},
-              {"|TOPIC", topics.Build()}});
+              {"|TOPIC", w.Build()}});
     std::vector<Seen> seen;
     TopicWalk walk(*f.hf);
     while (const TopicRecord* r = walk.Next())

@@ -149,7 +149,7 @@ TEST(ConvertTopicsGolden, DamagedRecordLinksAndSizes) {
   // After "kept": the paragraph "read" with one field damaged, then (unless `last`) the
   // paragraph "after". `next_block`: the damaged record starts block 1. `read`: "read" is
   // written before the damage is noticed.
-  using Damage = std::function<void(TopicRecordSpec&, const TopicFileWriter&)>;
+  using Damage = std::function<void(TopicRecordSpec&, const TopicRecords&)>;
   const int lost = kWarnTopicRecordLost, ends = kWarnTopicStreamEnds;
   const std::tuple<const char*, bool, bool, bool, Damage, bool, int> cases[] = {
       {"a record size past everything |TOPIC can hold", true, false, false,
@@ -175,10 +175,10 @@ TEST(ConvertTopicsGolden, DamagedRecordLinksAndSizes) {
   };
   for (const auto& [name, with_phrases, next_block, last, damage, read, warning] : cases) {
     auto add = [&](TopicRecords& t) {
-      if (next_block) t.writer().FillToBlockEnd();
+      if (next_block) t.FillToBlockEnd();
       TopicRecordSpec r{.format_part = ParagraphFormatPart(EndedParagraph().Build()),
                         .text_part = TextStrings({"read", ""})};
-      damage(r, t.writer());
+      damage(r, t);
       t.Record(r);
       if (!last) t.Paragraph(EndedParagraph(), {"after", ""});
     };

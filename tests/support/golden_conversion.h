@@ -116,57 +116,6 @@ inline constexpr std::string_view kNewStyleFontTables =
     "{\\fonttbl{\\f0\n\\fswiss Arial\\f1\n\\fmodern Courier New}}\n"
     "{\\colortbl\n\\red0\\green0\\blue0;\n\\red0\\green0\\blue128;\n";
 
-/// The fields of a topic header that the tests vary.
-struct TopicHeaderFields {
-  int32_t first_field = 0x100;  // HC30: 8 or less marks the last topic
-  int32_t browse_back = -1;
-  int32_t browse_forward = -1;
-  int32_t number = 0;        // not in the HC30 header
-  int32_t scroll_start = 0;  // not in the HC30 header; 0: no record is non-scrolling
-};
-
-/// The records of one |TOPIC in stream order, their text stored as it is expanded (no phrase
-/// codes) unless given to Record().
-class TopicRecords {
- public:
-  explicit TopicRecords(TopicFileOptions options = {}) : writer_(options), hc30_(options.hc30) {}
-
-  /// A topic header (type 2): first field, browse back and forward i32, then (not HC30) topic
-  /// number, non-scroll position -1, scroll start, next topic -1; its text the strings (title,
-  /// then entry macros), each ended by a NUL.
-  TopicRecords& Header(const std::vector<std::string>& strings, TopicHeaderFields fields = {}) {
-    ByteBuilder b;
-    b.i32(fields.first_field).i32(fields.browse_back).i32(fields.browse_forward);
-    if (!hc30_) b.i32(fields.number).i32(-1).i32(fields.scroll_start).i32(-1);
-    return Record({.type = 2, .format_part = b.take(), .text_part = TextStrings(strings)});
-  }
-  /// A paragraph record (type 0x20, 1 in HC30 files).
-  TopicRecords& Paragraph(const ParagraphBuilder& paragraph,
-                          const std::vector<std::string>& texts) {
-    const uint8_t type = hc30_ ? 1 : 0x20;
-    return Record({type, ParagraphFormatPart(paragraph.Build(), type), TextStrings(texts)});
-  }
-  /// A table record (type 0x23): compressed long and ushort, the layout, the cells, i16 -1.
-  TopicRecords& Table(const std::vector<uint8_t>& layout,
-                      const std::vector<std::vector<uint8_t>>& cells,
-                      const std::vector<std::string>& texts) {
-    ByteBuilder b(ParagraphFormatPart(layout));
-    for (const auto& c : cells) b.bytes(c);
-    return Record({.type = 0x23, .format_part = b.i16(-1).take(), .text_part = TextStrings(texts)});
-  }
-  TopicRecords& Record(TopicRecordSpec spec) {
-    writer_.Add(std::move(spec));
-    return *this;
-  }
-
-  TopicFileWriter& writer() { return writer_; }
-  std::vector<uint8_t> Build() const { return writer_.Build(); }
-
- private:
-  TopicFileWriter writer_;
-  bool hc30_;
-};
-
 /// An HC31 help file of GoldenSystem, |FONT and `topics` (HCRTF with NewStyleFontFile when
 /// `hcrtf`).
 inline std::vector<uint8_t> GoldenHelpFile(const TopicRecords& topics, bool hcrtf = false) {

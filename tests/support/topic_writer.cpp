@@ -56,12 +56,12 @@ std::vector<uint8_t> TopicLinkRecord(const TopicRecordSpec& spec, int32_t next, 
   return b.bytes(spec.format_part).bytes(spec.text_part).take();
 }
 
-TopicFileWriter::TopicFileWriter(TopicFileOptions options)
+TopicRecords::TopicRecords(TopicFileOptions options)
     : options_(options), piece_(options.compressed ? 3630 : (options.hc30 ? 2048 : 4096) - 12) {
   if (piece_ + 12 > (1u << shift())) throw std::invalid_argument("a piece beyond its block");
 }
 
-size_t TopicFileWriter::Add(const TopicRecordSpec& spec) {
+TopicRecords& TopicRecords::Record(const TopicRecordSpec& spec) {
   const int32_t last = records_.empty() ? -1 : int32_t(Position(records_.size() - 1));
   if (link_last_)
     PutU32(stream_, records_.back() + 12,
@@ -70,14 +70,15 @@ size_t TopicFileWriter::Add(const TopicRecordSpec& spec) {
   records_.push_back(stream_.size());
   const std::vector<uint8_t> record = TopicLinkRecord(spec, -1, last);
   stream_.insert(stream_.end(), record.begin(), record.end());
-  return records_.size() - 1;
+  return *this;
 }
 
-void TopicFileWriter::FillToBlockEnd() {
+TopicRecords& TopicRecords::FillToBlockEnd() {
   if (stream_.size() % piece_ != 0) stream_.resize((stream_.size() / piece_ + 1) * piece_);
+  return *this;
 }
 
-std::vector<uint8_t> TopicFileWriter::Build() const {
+std::vector<uint8_t> TopicRecords::Build() const {
   const size_t data = (options_.hc30 ? 2048 : 4096) - 12;
   ByteBuilder out;
   for (size_t from = 0; from < stream_.size(); from += piece_) {

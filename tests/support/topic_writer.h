@@ -58,31 +58,6 @@ struct TopicFileOptions {
   Lz77Mode mode = Lz77Mode::kLiteralsOnly;
 };
 
-/// Places records one after the other in the topic stream and builds "|TOPIC".
-class TopicFileWriter {
- public:
-  explicit TopicFileWriter(TopicFileOptions options = {});
-
-  /// Appends a record where the last one ended and fills in the last one's next field.
-  size_t Add(const TopicRecordSpec& spec);
-  /// The next record starts at the next block, the rest of this one zeros.
-  void FillToBlockEnd();
-
-  std::vector<uint8_t> Build() const;
-  uint32_t Position(size_t i) const { return PositionOfOffset(records_.at(i)); }
-
- private:
-  uint32_t shift() const { return options_.hc30 ? 11 : 14; }
-  uint32_t PositionOfOffset(size_t offset) const {
-    return (uint32_t(offset / piece_) << shift()) + uint32_t(12 + offset % piece_);
-  }
-  TopicFileOptions options_;
-  uint32_t piece_;
-  std::vector<size_t> records_;  // their stream offsets
-  bool link_last_ = false;       // the last record's next field is to be filled in
-  std::vector<uint8_t> stream_;
-};
-
 /// A paragraph's formatting data (after the numbers its record type puts first): the 6-byte
 /// header (0, 0x80, a word, the bits u16), the optional fields in bit order, the commands, 0xFF.
 class ParagraphBuilder {
@@ -192,6 +167,64 @@ std::vector<uint8_t> TableCell(uint8_t column, const std::vector<uint8_t>& parag
 
 /// Each string followed by a NUL.
 std::vector<uint8_t> TextStrings(const std::vector<std::string>& strings);
+
+/// The fields of a topic header that the tests vary.
+struct TopicHeaderFields {
+  int32_t first_field = 0x100;  // HC30: 8 or less marks the last topic
+  int32_t browse_back = -1;
+  int32_t browse_forward = -1;
+  int32_t number = 0;        // not in the HC30 header
+  int32_t scroll_start = 0;  // not in the HC30 header; 0: no record is non-scrolling
+};
+
+/// Places records one after the other in the topic stream and builds "|TOPIC"; their text is
+/// stored as it is expanded (no phrase codes) unless given to Record().
+class TopicRecords {
+ public:
+  explicit TopicRecords(TopicFileOptions options = {});
+
+  /// Appends a record where the last one ended and fills in the last one's next field.
+  TopicRecords& Record(const TopicRecordSpec& spec);
+  /// A topic header (type 2): first field, browse back and forward i32, then (not HC30) topic
+  /// number, non-scroll position -1, scroll start, next topic -1; its text the strings (title,
+  /// then entry macros), each ended by a NUL.
+  TopicRecords& Header(const std::vector<std::string>& strings, TopicHeaderFields fields = {}) {
+    ByteBuilder b;
+    b.i32(fields.first_field).i32(fields.browse_back).i32(fields.browse_forward);
+    if (!options_.hc30) b.i32(fields.number).i32(-1).i32(fields.scroll_start).i32(-1);
+    return Record({.type = 2, .format_part = b.take(), .text_part = TextStrings(strings)});
+  }
+  /// A paragraph record (type 0x20, 1 in HC30 files).
+  TopicRecords& Paragraph(const ParagraphBuilder& paragraph,
+                          const std::vector<std::string>& texts) {
+    const uint8_t type = options_.hc30 ? 1 : 0x20;
+    return Record({type, ParagraphFormatPart(paragraph.Build(), type), TextStrings(texts)});
+  }
+  /// A table record (type 0x23): compressed long and ushort, the layout, the cells, i16 -1.
+  TopicRecords& Table(const std::vector<uint8_t>& layout,
+                      const std::vector<std::vector<uint8_t>>& cells,
+                      const std::vector<std::string>& texts) {
+    ByteBuilder b(ParagraphFormatPart(layout));
+    for (const auto& c : cells) b.bytes(c);
+    return Record({.type = 0x23, .format_part = b.i16(-1).take(), .text_part = TextStrings(texts)});
+  }
+  /// The next record starts at the next block, the rest of this one zeros.
+  TopicRecords& FillToBlockEnd();
+
+  std::vector<uint8_t> Build() const;
+  uint32_t Position(size_t i) const { return PositionOfOffset(records_.at(i)); }
+
+ private:
+  uint32_t shift() const { return options_.hc30 ? 11 : 14; }
+  uint32_t PositionOfOffset(size_t offset) const {
+    return (uint32_t(offset / piece_) << shift()) + uint32_t(12 + offset % piece_);
+  }
+  TopicFileOptions options_;
+  uint32_t piece_;
+  std::vector<size_t> records_;  // their stream offsets
+  bool link_last_ = false;       // the last record's next field is to be filled in
+  std::vector<uint8_t> stream_;
+};
 
 // The phrase tables. Offsets count from the start of the offset table: phrase 0 at 2(N + 1).
 //   "|Phrases" HC30: N u16, 0x0100 u16, N + 1 offsets u16, the text.
