@@ -51,13 +51,11 @@ struct ConversionOutcome {
   }
 };
 
-/// Converts `help` (stored as `file_name`) in a new session (the RTF character count starts at
-/// 0) into a new output folder.
+/// Converts `help` (stored as `file_name`) in a new session into a new output folder.
 ConversionOutcome ConvertHelpBytes(const std::vector<uint8_t>& help, ConversionOptions options,
                                    const std::string& file_name = "TEST.HLP");
 
 // |SYSTEM minor versions, the flag of LZ77 topic blocks, and the title of the test files.
-inline constexpr uint16_t kMinorHc30 = 15;
 inline constexpr uint16_t kMinorHc31 = 21;
 inline constexpr uint16_t kMinorHcrtf = 33;
 inline constexpr uint16_t kFlagsLz77 = 4;
@@ -129,10 +127,6 @@ inline ParagraphBuilder EndedParagraph() {
   return std::move(ParagraphBuilder().Command(0x82));
 }
 
-// The start of every RTF file, before the font table.
-inline constexpr std::string_view kRtfPrologue = "{\\rtf1\\ansi\\deff0\\deflang1031 ";
-// After the colour table: the paper size (English) and the space that ends the frame's tables.
-inline constexpr std::string_view kPaperSize = "}\n \\paperw11906 ";
 // The fixed stylesheet: ten pieces joined by line feeds, none after the last.
 inline constexpr std::string_view kStylesheet =
     "{\\stylesheet{\\f0\\fs20\\lang1031 \\snext0 Normal;}\n"
@@ -153,10 +147,10 @@ inline constexpr std::string_view kPageHeaderStart =
 inline constexpr std::string_view kPageHeaderEnd =
     "\\fs20\\tab Page {\\field{\\*\\fldinst page }} of {\\field{\\*\\fldinst numpages }} \\par}\n";
 
-/// The frame of a recompilation-mode RTF file: prologue, font and colour tables, paper size,
-/// stylesheet; no page header, no template.
+/// The frame of a recompilation-mode RTF file: prologue, font and colour tables, the paper size
+/// (English) and the space that ends the tables, stylesheet; no page header, no template.
 inline std::string Frame(std::string_view font_tables = kOldStyleFontTables) {
-  return std::string(kRtfPrologue) + std::string(font_tables) + std::string(kPaperSize) +
+  return "{\\rtf1\\ansi\\deff0\\deflang1031 " + std::string(font_tables) + "}\n \\paperw11906 " +
          std::string(kStylesheet);
 }
 /// A footnote as the help compiler reads it.
