@@ -92,14 +92,6 @@ TEST_F(Binary, ExitStatusesAndMessages) {
   EXPECT_EQ(ReadFile(ini_), ini);
 }
 
-/// Every file below `root`, by relative path, with its bytes.
-std::map<std::string, std::string> Tree(const fs::path& root) {
-  std::map<std::string, std::string> files;
-  for (const auto& e : fs::recursive_directory_iterator(root))
-    if (e.is_regular_file()) files[e.path().lexically_relative(root).string()] = ReadFile(e.path());
-  return files;
-}
-
 TEST_F(Binary, ManyFilesInFoldersOneAtATimeOrFourAtATime) {
   const fs::path corpus = QUORVEX_CORPUS_DIR;
   const char* names[] = {"ddablib-PJAbout.hlp", "win30tandy-REVERSI.HLP", "nominas-DEFAULT.HLP"};
@@ -118,8 +110,8 @@ TEST_F(Binary, ManyFilesInFoldersOneAtATimeOrFourAtATime) {
   EXPECT_EQ(one.status, 1);  // JUNK.HLP fails; the others still convert
   EXPECT_NE(one.err.find("JUNK: failed: Magic Number"), std::string::npos) << one.err;
   EXPECT_NE(one.err.find("6 help files: "), std::string::npos) << one.err;
-  const auto a = Tree(tmp_ / "one");
-  EXPECT_EQ(a, Tree(tmp_ / "four"));
+  const auto a = FilesBelow(tmp_ / "one");
+  EXPECT_EQ(a, FilesBelow(tmp_ / "four"));
   for (const char* rtf :
        {"ddablib-PJAbout/ddablib-PJAbout.RTF", "ddablib-PJAbout_2/ddablib-PJAbout.RTF",
         "win30tandy-REVERSI/win30tandy-REVERSI.RTF", "cut/cut.RTF"})
