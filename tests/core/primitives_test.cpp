@@ -73,7 +73,7 @@ std::pair<Lz77Result, std::string> Decode(const std::vector<uint8_t>& in, size_t
   return {r, std::string(buffer.begin(), buffer.begin() + std::ptrdiff_t(r.produced))};
 }
 
-TEST(DecompressLz77, FormatExamplesAndDamage) {
+TEST(DecompressLz77, FormatExamplesDamageAndRoundTripsOfTheTestEncoderAtEveryCapacity) {
   const std::tuple<const char*, std::string, std::string, size_t, bool> cases[] = {
       // name, input, output, bytes consumed, damaged
       {"word 0xF000: 18 bytes from 1 back", "\x02x\0\xF0"s, std::string(19, 'x'), 4, false},
@@ -96,9 +96,6 @@ TEST(DecompressLz77, FormatExamplesAndDamage) {
     EXPECT_EQ(std::string(whole.begin(), whole.end()), expected);
     EXPECT_EQ(vector_damaged, damaged);
   }
-}
-
-TEST(DecompressLz77, RoundTripsTheTestEncoderAtEveryCapacity) {
   // Repeats of every length from 3 to 18 at many distances; the densest output there is
   // (references of 18 bytes from 1 back); a match 4096 bytes back, the farthest. Every capacity
   // yields a prefix and never more.
