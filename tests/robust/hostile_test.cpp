@@ -83,20 +83,6 @@ const struct {
      0, false},
 };
 
-/// Converts `help` with `options` into `folder`: the fatal message or "".
-std::string Convert(const fs::path& help, const fs::path& folder, RecordingDiagnostics& d,
-                    ConversionOptions options = kRecompile) {
-  OutputDir dir(folder);
-  ConversionSession session(d, dir);
-  StandardPhases phases;
-  try {
-    ConvertHelpFile({options, help.string()}, session, phases);
-  } catch (const FatalException& e) {
-    return e.what();
-  }
-  return "";
-}
-
 TEST(HostileFiles, EachGetsItsMessageAndNothingLandsOutsideTheOutputFolder) {
   for (const auto& c : kCases) {
     for (ConversionOptions options :
@@ -106,7 +92,7 @@ TEST(HostileFiles, EachGetsItsMessageAndNothingLandsOutsideTheOutputFolder) {
       TempFolder folder;
       WriteFile(folder / "in/TEST.HLP", c.build());
       RecordingDiagnostics d;
-      EXPECT_EQ(Convert(folder / "in/TEST.HLP", folder / "a/b/out", d, options), "");
+      EXPECT_EQ(ConvertInto(folder / "in/TEST.HLP", folder / "a/b/out", d, options), "");
       std::string texts;
       for (const auto& w : d.warnings) texts += w.text + "\n";
       EXPECT_EQ(d.Count(c.warning) > 0, c.warning && (c.print_warns || !print)) << texts;
@@ -152,26 +138,26 @@ TEST(HostileOutputFolder, PlantedLinkHelpFileInsideAndMessagesThatNameWhatFailed
   fs::create_directories(folder / "out");
   fs::create_symlink(folder / "victim", folder / "out/TEST.RTF");
   fs::create_symlink(folder / "dangling", folder / "out/TEST.HPJ");
-  EXPECT_EQ(Convert(folder / "in/TEST.HLP", folder / "out", d), "");
+  EXPECT_EQ(ConvertInto(folder / "in/TEST.HLP", folder / "out", d), "");
   EXPECT_EQ(ReadFile(folder / "victim"), "keep");
   EXPECT_FALSE(fs::exists(folder / "dangling"));
   EXPECT_FALSE(fs::is_symlink(folder / "out/TEST.RTF"));
 
   // "-o in in/TEST.RTF": the help file, however it is named, is never written over.
   WriteFile(folder / "in/TEST.RTF", help);
-  EXPECT_EQ(Convert(folder / "in/TEST.RTF", folder / "in", d), "");
+  EXPECT_EQ(ConvertInto(folder / "in/TEST.RTF", folder / "in", d), "");
   EXPECT_EQ(ReadFile(folder / "in/TEST.RTF"), std::string(help.begin(), help.end()));
   EXPECT_EQ(d.Count(kWarnOutputIsInput), 1u);
   EXPECT_NE(ReadFile(folder / "in/TEST.HPJ").find("[Files]\r\nTEST_2.RTF\r\n"), std::string::npos);
 
   // A folder is said to be one, an uncreatable project file is named, control characters in
   // a path are shown as escapes.
-  EXPECT_EQ(Convert(folder / "in", folder / "out", d),
+  EXPECT_EQ(ConvertInto(folder / "in", folder / "out", d),
             (folder / "in").string() + " is a folder, not a help file");
   WriteFile(folder / "plain", "");
-  EXPECT_TRUE(Convert(folder / "in/TEST.HLP", folder / "plain/out", d)
+  EXPECT_TRUE(ConvertInto(folder / "in/TEST.HLP", folder / "plain/out", d)
                   .starts_with("Can't Create " + (folder / "plain/out/TEST.HPJ").string()));
-  EXPECT_EQ(Convert(folder / "in/\x1b[2J.HLP", folder / "out", d),
+  EXPECT_EQ(ConvertInto(folder / "in/\x1b[2J.HLP", folder / "out", d),
             "Can't open File " + (folder / "in/\\x1B[2J.HLP").string());
 }
 

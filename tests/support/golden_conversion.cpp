@@ -8,6 +8,19 @@ namespace quorvex::testsupport {
 
 namespace fs = std::filesystem;
 
+std::string ConvertInto(const fs::path& help, const fs::path& output,
+                        RecordingDiagnostics& diagnostics, ConversionOptions options) {
+  OutputDir dir(output);
+  ConversionSession session(diagnostics, dir);
+  StandardPhases phases;
+  try {
+    ConvertHelpFile({options, help.string()}, session, phases);
+  } catch (const FatalException& e) {
+    return e.what();
+  }
+  return "";
+}
+
 ConversionOutcome ConvertHelpBytes(const std::vector<uint8_t>& help, ConversionOptions options,
                                    const std::string& file_name) {
   TempFolder folder;
@@ -15,16 +28,9 @@ ConversionOutcome ConvertHelpBytes(const std::vector<uint8_t>& help, ConversionO
   WriteFile(input / file_name, help);
   ConversionOutcome outcome;
   RecordingDiagnostics diagnostics;
-  {
-    OutputDir dir(output);
-    ConversionSession session(diagnostics, dir);
-    StandardPhases phases;
-    try {
-      ConvertHelpFile({options, (input / file_name).string()}, session, phases);
-    } catch (const FatalException& e) {
-      outcome.fatal = e.what();
-    }
-  }
+  if (std::string fatal = ConvertInto(input / file_name, output, diagnostics, options);
+      !fatal.empty())
+    outcome.fatal = fatal;
   outcome.warnings = diagnostics.warnings;
   for (const fs::directory_entry& e : fs::directory_iterator(output))
     outcome.files[e.path().filename().string()] = ReadFile(e.path());

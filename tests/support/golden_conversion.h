@@ -66,6 +66,10 @@ inline constexpr const char* kGoldenTitle = "Golden Sample";
 inline constexpr ConversionOptions kRecompile = kBrowseSeq | kPageBreak | kJumps;
 inline constexpr ConversionOptions kRecompileOnePass = kPageBreak | kJumps;
 
+/// Converts the help file `help` into the folder `output`: the fatal message, or "".
+std::string ConvertInto(const std::filesystem::path& help, const std::filesystem::path& output,
+                        RecordingDiagnostics& diagnostics, ConversionOptions options = kRecompile);
+
 /// `text` with CR LF for every LF, as text-mode output files hold it.
 inline std::string Crlf(std::string_view text) {
   std::string out;
