@@ -114,7 +114,7 @@ Paragraph Decode(const std::vector<uint8_t>& format, const std::string& text,
   return p;
 }
 
-TEST(Paragraph, PicturesUnknownObjectsAndTextsThatRunOut) {
+TEST(Paragraph, PicturesUnknownObjectsTextsThatRunOutAndDataEndingEarly) {
   // A stored picture's character count takes two bytes; an unknown object is skipped by its
   // size, so the font change after it is read.
   const std::vector<uint8_t> stored = {'l', 'P', 1, 0, 9, 9, 9};
@@ -149,10 +149,7 @@ TEST(Paragraph, PicturesUnknownObjectsAndTextsThatRunOut) {
   const Paragraph q =
       Decode(ParagraphBuilder().Raw({0xEB, 0x40, 0x00, 0x81}).Build(), "", warnings);
   EXPECT_TRUE(!q.commands[0].hotspot.valid && q.commands.back().code == 0x81 && !q.missing_end);
-}
-
-TEST(Paragraph, DataEndingEarly) {
-  // (The golden conversions see a missing end mark and a font number cut short.)
+  // Data ending early (the golden conversions see a missing end mark and a font number cut short).
   const std::tuple<const char*, std::vector<uint8_t>, size_t> cases[] = {
       {"optional field missing", {0x00, 0x80, 0x00, 0x00, 0x02, 0x00}, 0},
       {"macro longer than the data",
@@ -163,11 +160,10 @@ TEST(Paragraph, DataEndingEarly) {
        ParagraphBuilder().Raw({0x86, 0x22, 0x40, 0x80, 0x02, 0x01, 0x00, 1}).Build(false), 0},
       {"object type only", ParagraphBuilder().Command(0x81).Raw({0x87, 0x22}).Build(false), 1},
   };
-  const std::string text("x\0y\0z\0w\0", 8);
   for (const auto& [name, format, commands] : cases) {
     SCOPED_TRACE(name);
-    std::vector<std::string> warnings;
-    const Paragraph p = Decode(format, text, warnings);
+    warnings.clear();
+    const Paragraph p = Decode(format, std::string("x\0y\0z\0w\0", 8), warnings);
     EXPECT_TRUE(p.missing_end && p.truncated);
     EXPECT_EQ(p.commands.size(), commands);
     EXPECT_EQ(warnings, std::vector<std::string>{LoadText(kWarnParagraphCut)});

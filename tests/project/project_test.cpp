@@ -18,7 +18,7 @@ namespace {
 
 using namespace testsupport;
 
-TEST(ContextNames, HashesAndTheNamesMadeUpForThem) {
+TEST(ContextNames, HashesTheNamesMadeUpForThemAndIndexedLookUpsEqualToLinearScans) {
   // Letters in any case; characters without a digit are skipped.
   const std::pair<std::string, uint32_t> hashes[] = {
       {"", 0}, {"abc", 32226}, {"a-B c", 32226}, {"0", 10}, {"IDH_100", 2143542237}};
@@ -39,11 +39,8 @@ TEST(ContextNames, HashesAndTheNamesMadeUpForThem) {
     hf.options = options;
     EXPECT_EQ(ContextNameForHash(hf, 2143542237), "IDH_100");
   }
-}
-
-TEST(ContextLookups, IndexedAnswersEqualTheLinearScans) {
-  // Few distinct offsets and hashes, so that maps hold duplicates, ties and hashes of 0, with
-  // offsets on both sides of the signed boundary.
+  // The look-ups of the context map and keyword tables. Few distinct offsets and hashes, so that
+  // maps hold duplicates, ties and hashes of 0, with offsets on both sides of the signed boundary.
   const uint32_t offsets[] = {0, 1, 2, 3, 5, 8, 9, 40, 0x7FFFFFFF, 0x80000000, 0xFFFFFFFE};
   std::mt19937 random(5);
   auto pick = [&] { return uint32_t(offsets[random() % std::size(offsets)] + random() % 2); };
@@ -84,7 +81,7 @@ class Loaders : public ::testing::Test, public InMemorySession {
   std::unique_ptr<HelpFile> hf_;
 };
 
-TEST_F(Loaders, ContextMapsWholeAndDamaged) {
+TEST_F(Loaders, ContextMapsWholeAndDamagedAndKeywordTables) {
   ContextEntries entries;
   for (uint32_t i = 0; i < 300; ++i) entries.push_back({i * 7919 + 1, i * 3});
   // With pages of 64 bytes: 7 entries a leaf, several index levels. The header's entry count
@@ -106,10 +103,7 @@ TEST_F(Loaders, ContextMapsWholeAndDamaged) {
     EXPECT_EQ(diagnostics.warnings.size(), warning ? 1u : 0u) << name;
     EXPECT_EQ(diagnostics.warnings.empty() ? 0 : diagnostics.warnings[0].id, warning) << name;
   }
-}
-
-TEST_F(Loaders, KeywordTables) {
-  // What the tables give for a topic the golden conversions and the corpus test show.
+  // What the keyword tables give for a topic the golden conversions and the corpus test show.
   // Two keywords a leaf: several leaves and an index page.
   const KeywordFiles k = BuildKeywordFiles(
       {{"alpha", {10, 30}}, {"beta", {10}}, {"gamma{", {11}}, {"delta", {13}}}, {.page_size = 32});

@@ -328,7 +328,7 @@ TEST(CodePage, WorkedOutInOrder) {
   EXPECT_EQ(MessageText("\x82\xA0", 932), "\\x82\\xA0");
 }
 
-TEST(CodePage, CyrillicRtfNamesItsCodePage) {
+TEST(CodePage, CyrillicRtfNamesItsCodePageAndTwoByteCharactersStayWhole) {
   // Symbol faces keep their own character set; each character also as its Unicode value.
   TopicRecords t;
   t.Header({"T"}).Paragraph(EndedParagraph(), {"\xCF\xF0\xE8", ""});
@@ -344,20 +344,17 @@ TEST(CodePage, CyrillicRtfNamesItsCodePage) {
   EXPECT_TRUE(SameBytes(out.File("TEST.RTF"),
                         Crlf(frame + Footnote('$', "T\n") +
                              Para("\\u1055\\'cf\\u1088\\'f0\\u1080\\'e8\\par\n") + "}")));
-}
-
-TEST(CodePage, TwoByteCharactersStayWhole) {
   // The 63rd and 64th characters of the session form one character: the line feed after the
   // 64th follows both. A lead byte that ends a text stands alone before the font change.
-  TopicRecords t;
-  t.Header({"T"}).Paragraph(ParagraphBuilder().Font(1).Command(0x82),
+  TopicRecords j;
+  j.Header({"T"}).Paragraph(ParagraphBuilder().Font(1).Command(0x82),
                             {std::string(62, 'a') + "\x82\xA0\x82", "A", ""});
-  const ConversionOutcome out = ConvertHelpBytes(AssembleHelpFile({{"|SYSTEM", GoldenSystem()},
-                                                                   {"|CHARSET", kJapanese},
-                                                                   {"|FONT", OldStyleFontFile()},
-                                                                   {"|TOPIC", t.Build()}}),
-                                                 kRecompileOnePass);
-  const std::string rtf = out.File("TEST.RTF");
+  const std::string rtf = ConvertHelpBytes(AssembleHelpFile({{"|SYSTEM", GoldenSystem()},
+                                                             {"|CHARSET", kJapanese},
+                                                             {"|FONT", OldStyleFontFile()},
+                                                             {"|TOPIC", j.Build()}}),
+                                           kRecompileOnePass)
+                              .File("TEST.RTF");
   EXPECT_TRUE(rtf.starts_with("{\\rtf1\\ansi\\ansicpg932\\deff0"));
   EXPECT_NE(rtf.find(std::string(62, 'a') + "\\'82\\'a0\r\n\\'82" + std::string(kOldStyleFont1) +
                      " A\\par"),
