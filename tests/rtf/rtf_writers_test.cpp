@@ -211,14 +211,9 @@ TEST_F(RtfWriters, FontTablesOfBothDescriptorForms) {
       {-200, 0, 0, 0x20, "swiss", "\\fs144\\b0\\i0\\ul0"},  // the size keeps 8 bits
   };
   for (const auto& [height, weight, italic, pitch, family, style] : cases) {
-    SetFont(BuildFontFile({"Arial"}, 20,
-                          {NewFontDescriptor({.red = 1,
-                                              .green = 2,
-                                              .blue = 3,
-                                              .height = height,
-                                              .weight = weight,
-                                              .italic = italic,
-                                              .pitch_family = pitch})}));
+    NewFontSpec font{.red = 1, .green = 2, .blue = 3};
+    font.height = height, font.weight = weight, font.italic = italic, font.pitch_family = pitch;
+    SetFont(BuildFontFile({"Arial"}, 20, {NewFontDescriptor(font)}));
     EXPECT_EQ(FontTable(), "{\\fonttbl{\\f0\n\\f" + family +
                                " Arial}}\n{\\colortbl\n\\red1\\green2\\blue3;\n}\n \\paperw11906 ");
     EXPECT_TRUE(hf.fonts.new_descriptors);
