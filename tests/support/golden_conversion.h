@@ -70,7 +70,7 @@ inline constexpr ConversionOptions kRecompileOnePass = kPageBreak | kJumps;
 std::string ConvertInto(const std::filesystem::path& help, const std::filesystem::path& output,
                         RecordingDiagnostics& diagnostics, ConversionOptions options = kRecompile);
 
-/// `text` with CR LF for every LF, as text-mode output files hold it.
+/// `text` as text-mode output files hold it.
 inline std::string Crlf(std::string_view text) {
   std::string out;
   for (char c : text) out += c == '\n' ? "\r\n" : std::string(1, c);
@@ -157,7 +157,6 @@ inline std::string Frame(std::string_view font_tables = kOldStyleFontTables) {
   return "{\\rtf1\\ansi\\deff0\\deflang1031 " + std::string(font_tables) + "}\n \\paperw11906 " +
          std::string(kStylesheet);
 }
-/// A footnote as the help compiler reads it.
 inline std::string Footnote(char mark, std::string_view text) {
   return std::string("{") + mark + "{\\footnote{" + mark + "} " + std::string(text) + "}} \n";
 }

@@ -84,18 +84,15 @@ class ParagraphBuilder {
 
   // Commands.
   ParagraphBuilder& Font(uint16_t n) { return Add(ByteBuilder().u8(0x80).u16(n)); }
-  /// A command without operands (0x81, 0x82, ...).
   ParagraphBuilder& Command(uint8_t code) { return Raw({code}); }
   ParagraphBuilder& Raw(std::vector<uint8_t> bytes) { return Add(ByteBuilder(std::move(bytes))); }
-  /// 0xC8 (0xCC with `no_font`), length i16, the macro and its NUL.
   ParagraphBuilder& Macro(std::string_view text, bool no_font = false) {
     return Add(ByteBuilder().u8(no_font ? 0xCC : 0xC8).i16(int16_t(text.size() + 1)).cstr(text));
   }
   ParagraphBuilder& JumpShort(uint8_t code, uint32_t hash) {
     return Add(ByteBuilder().u8(code).u32(hash));
   }
-  /// 0xEA, 0xEB, 0xEE, 0xEF: size u16, flags (1 window number, 2 window name, 4 file), hash u32,
-  /// then what the flags say.
+  /// 0xEA, 0xEB, 0xEE, 0xEF; the flags: 1 window number, 2 window name, 4 file.
   ParagraphBuilder& JumpExtended(uint8_t code, uint32_t hash, std::optional<uint8_t> window,
                                  std::optional<std::string> window_name,
                                  std::optional<std::string> file_name) {
@@ -106,24 +103,20 @@ class ParagraphBuilder {
     if (file_name) b.cstr(*file_name);
     return Add(ByteBuilder().u8(code).u16(uint16_t(b.size())).bytes(b.data()));
   }
-  // Objects: the code, the object type, the size (compressed long), the data.
-  /// Type 5: 6 bytes of window data, the text and a NUL.
+  // Objects: type 5 (embedded), 0x22 by reference or stored, HC30 type 3.
   ParagraphBuilder& EmbeddedObject(uint8_t code, std::string_view text,
                                    std::vector<uint8_t> window_data = {0, 0, 0, 0, 0, 0}) {
     return Object(code, 5, window_data.size() + text.size() + 1,
                   ByteBuilder(window_data).cstr(text));
   }
-  /// Type 0x22 by reference: size 4, character count (compressed ushort), 0 i16, picture number.
   ParagraphBuilder& PictureRef(uint8_t code, uint16_t number, unsigned char_count = 1) {
     return Object(code, 0x22, 4, ByteBuilder(EncodeUnsignedShort(char_count)).i16(0).u16(number));
   }
-  /// Type 0x22 stored: size = bytes + 2, character count, 1 i16, the bytes.
   ParagraphBuilder& PictureStored(uint8_t code, std::vector<uint8_t> bytes,
                                   unsigned char_count = 1) {
     return Object(code, 0x22, bytes.size() + 2,
                   ByteBuilder(EncodeUnsignedShort(char_count)).i16(1).bytes(bytes));
   }
-  /// The HC30 type 3: size 4, 0 i16, picture number.
   ParagraphBuilder& PictureHc30(uint8_t code, uint16_t number) {
     return Object(code, 3, 4, ByteBuilder().i16(0).u16(number));
   }
@@ -165,7 +158,6 @@ std::vector<uint8_t> TableLayout(uint8_t type, const std::vector<TableColumnSpec
 /// A cell: column u8, 4 unused bytes, the paragraph.
 std::vector<uint8_t> TableCell(uint8_t column, const std::vector<uint8_t>& paragraph);
 
-/// Each string followed by a NUL.
 std::vector<uint8_t> TextStrings(const std::vector<std::string>& strings);
 
 /// The fields of a topic header that the tests vary.
@@ -185,22 +177,19 @@ class TopicRecords {
 
   /// Appends a record where the last one ended and fills in the last one's next field.
   TopicRecords& Record(const TopicRecordSpec& spec);
-  /// A topic header (type 2): first field, browse back and forward i32, then (not HC30) topic
-  /// number, non-scroll position -1, scroll start, next topic -1; its text the strings (title,
-  /// then entry macros), each ended by a NUL.
+  /// A topic header (type 2, non-scroll position and next topic -1); the strings are the title,
+  /// then the entry macros.
   TopicRecords& Header(const std::vector<std::string>& strings, TopicHeaderFields fields = {}) {
     ByteBuilder b;
     b.i32(fields.first_field).i32(fields.browse_back).i32(fields.browse_forward);
     if (!options_.hc30) b.i32(fields.number).i32(-1).i32(fields.scroll_start).i32(-1);
     return Record({.type = 2, .format_part = b.take(), .text_part = TextStrings(strings)});
   }
-  /// A paragraph record (type 0x20, 1 in HC30 files).
   TopicRecords& Paragraph(const ParagraphBuilder& paragraph,
                           const std::vector<std::string>& texts) {
     const uint8_t type = options_.hc30 ? 1 : 0x20;
     return Record({type, ParagraphFormatPart(paragraph.Build(), type), TextStrings(texts)});
   }
-  /// A table record (type 0x23): compressed long and ushort, the layout, the cells, i16 -1.
   TopicRecords& Table(const std::vector<uint8_t>& layout,
                       const std::vector<std::vector<uint8_t>>& cells,
                       const std::vector<std::string>& texts) {
