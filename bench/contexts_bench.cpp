@@ -12,8 +12,6 @@
 #include "core/driver.h"
 #include "core/topic_walk.h"
 #include "project/context_map.h"
-#include "tests/support/context_writer.h"
-#include "tests/support/font_writer.h"
 #include "tests/support/help_writer.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/topic_writer.h"
@@ -34,19 +32,21 @@ std::string ContextString(size_t n) {
 /// `contexts` and `keywords`, the help file has a |CONTEXT and a K keyword table.
 std::vector<uint8_t> BuildHelpFile(size_t topics, const ContextEntries& contexts,
                                    const KeywordEntries& keywords) {
-  TopicFileWriter writer;
+  TopicRecords writer;
   for (size_t n = 0; n < topics; ++n) {
     const std::string title = "Topic " + std::to_string(n);
-    writer.Add({.type = 2,
-                .format_part = ByteBuilder().i32(0x100).i32(-1).i32(-1).i32(int32_t(n)).i32(-1).i32(0).i32(-1).take(),
-                .text_part = TextStrings({title})});
+    writer.Record(
+        {.type = 2,
+         .format_part =
+             ByteBuilder().i32(0x100).i32(-1).i32(-1).i32(int32_t(n)).i32(-1).i32(0).i32(-1).take(),
+         .text_part = TextStrings({title})});
     const ParagraphBuilder paragraph =
         std::move(ParagraphBuilder()
                       .JumpShort(0xE3, ContextHash(ContextString(n + 1)))
                       .Command(0x89)
                       .Command(0x82));
-    writer.Add({.format_part = ParagraphFormatPart(paragraph.Build()),
-                .text_part = TextStrings({"See ", "the next topic", ".", ""})});
+    writer.Record({.format_part = ParagraphFormatPart(paragraph.Build()),
+                   .text_part = TextStrings({"See ", "the next topic", ".", ""})});
   }
   const std::vector<uint8_t> font = BuildFontFile(
       {"Arial"}, 20, {OldFontDescriptor({.half_points = 20, .family = 3, .face = 0})});

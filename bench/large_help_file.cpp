@@ -10,10 +10,7 @@
 #include "core/tables.h"
 #include "core/topic_walk.h"
 #include "tests/support/byte_builder.h"
-#include "tests/support/context_writer.h"
-#include "tests/support/font_writer.h"
 #include "tests/support/help_writer.h"
-#include "tests/support/phrase_writer.h"
 #include "tests/support/picture_writer.h"
 #include "tests/support/topic_writer.h"
 
@@ -169,8 +166,8 @@ std::string ContextName(size_t n) {
 /// the reader skips, since the next record's position names the next block.
 std::vector<uint8_t> BuildTopic(const std::vector<TopicRecordSpec>& records, bool lz77) {
   if (!lz77) {
-    TopicFileWriter writer;
-    for (const TopicRecordSpec& r : records) writer.Add(r);
+    TopicRecords writer;
+    for (const TopicRecordSpec& r : records) writer.Record(r);
     return writer.Build();
   }
   // Room kept for the next and previous fields, filled in once the positions are known.

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "core/decompress.h"
-#include "tests/support/lz77_encoder.h"
+#include "tests/support/topic_writer.h"
 
 namespace {
 

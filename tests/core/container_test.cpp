@@ -1,10 +1,9 @@
 // Opening a help file: the container (file header, directory B-tree, internal-file table, the
-// well-known slots) and every way a damaged one must fail cleanly; |SYSTEM (compiler versions,
-// the compression flag, records and strings) where the corpus does not look (it checks HC30,
-// HC31 and HCRTF files with the flags 0 and 4, HC30 with 8); the phrase tables (the bit-packed
-// lengths of |PhrIndex, the size rule and the Media Viewer layout of |Phrases, warning 21,
-// damaged tables). The golden conversions read each phrase layout the help compilers write; the
-// corpus test reads every phrase of every corpus file.
+// well-known slots) and every way a damaged one must fail cleanly; |SYSTEM where the corpus does
+// not look (it has HC30, HC31 and HCRTF files with the flags 0 and 4, HC30 with 8); the phrase
+// tables (the bit-packed lengths of |PhrIndex, the size rule and the Media Viewer layout of
+// |Phrases, warning 21, damage). The golden conversions read each phrase layout the compilers
+// write; the corpus test reads every phrase of every corpus file.
 #include "core/container.h"
 
 #include <gmock/gmock.h>
@@ -15,7 +14,6 @@
 #include "core/phrases.h"
 #include "core/system_file.h"
 #include "tests/support/golden_conversion.h"
-#include "tests/support/phrase_writer.h"
 
 namespace quorvex {
 namespace {
@@ -23,7 +21,6 @@ namespace {
 using namespace testsupport;
 using namespace std::literals;
 using testing::HasSubstr;
-using Files = std::vector<std::pair<std::string, std::vector<uint8_t>>>;
 
 // Field offsets: in the file header, from the directory start, in a page header.
 constexpr size_t kDirStart = 4, kPageSize = 9 + 4, kRootPage = 9 + 26, kTotalEntries = 9 + 34;
@@ -42,15 +39,15 @@ HelpFileWriter ManyFiles(int n, uint16_t page_size, bool reverse = false) {
   return w;
 }
 
-class Opening : public testing::Test {
+class Opening : public testing::Test, public InMemorySession {
  protected:
   /// Opens `bytes` afresh: the warnings of earlier opens are dropped.
-  std::unique_ptr<HelpFile> Open(std::vector<uint8_t> bytes, ConversionOptions options = 0) {
-    diag_.warnings.clear();
-    return OpenHelpFileFromBytes(std::move(bytes), "T.HLP", options, session_);
+  std::unique_ptr<HelpFile> Open(const std::vector<uint8_t>& bytes, ConversionOptions options = 0) {
+    diagnostics.warnings.clear();
+    return InMemorySession::Open(bytes, options);
   }
   /// A help file of |SYSTEM `system` (left out when empty) and `files`.
-  std::unique_ptr<HelpFile> Open(std::vector<uint8_t> system, Files files,
+  std::unique_ptr<HelpFile> Open(std::vector<uint8_t> system, HelpFiles files,
                                  ConversionOptions options = 0) {
     if (!system.empty()) files.insert(files.begin(), {"|SYSTEM", std::move(system)});
     return Open(AssembleHelpFile(files), options);
@@ -67,26 +64,23 @@ class Opening : public testing::Test {
   /// The warnings but the compiler's, as texts (one a line) and as numbers.
   std::string Texts() const {
     std::string texts;
-    for (const auto& w : diag_.warnings)
+    for (const auto& w : diagnostics.warnings)
       if (w.id != kWarnCompiledBy) texts += (texts.empty() ? "" : "\n") + w.text;
     return texts;
   }
   std::vector<int> Ids() const {
     std::vector<int> ids;
-    for (const auto& w : diag_.warnings)
+    for (const auto& w : diagnostics.warnings)
       if (w.id != kWarnCompiledBy) ids.push_back(w.id);
     return ids;
   }
-
-  RecordingDiagnostics diag_;
-  std::unique_ptr<OutputDir> out_ = OutputDir::InMemory();
-  ConversionSession session_{diag_, *out_};
 };
 
-TEST_F(Opening, DirectoryOfManyLevelsInBothPageOrders) {
+TEST_F(Opening, DirectoryOfManyLevelsInBothPageOrdersAndItsEntryCount) {
   for (bool reverse : {false, true}) {
     HelpFileWriter many = ManyFiles(150, 64, reverse);
-    auto hf = Open(many.Build());
+    std::vector<uint8_t> bytes = many.Build();
+    auto hf = Open(bytes);
     ASSERT_GE(many.layout().directory.levels, 3);
     ASSERT_EQ(hf->internal_files.size(), many.layout().files.size());
     for (size_t n = 0; n < hf->internal_files.size(); ++n) {
@@ -95,9 +89,17 @@ TEST_F(Opening, DirectoryOfManyLevelsInBothPageOrders) {
       EXPECT_EQ(std::tuple(got.name, uint32_t(got.data_offset), uint32_t(got.size)),
                 std::tuple(want.name, want.data_offset, want.size));
     }
+    EXPECT_TRUE(diagnostics.warnings.empty());
+    // The chain and the announced count: whichever is smaller decides.
+    PutU32(bytes, many.layout().directory_start + kTotalEntries, 0x7FFFFFFF);
+    EXPECT_EQ(Open(bytes)->internal_files.size(), 151u);
+    EXPECT_EQ(Texts(),
+              "The directory holds 151 internal files although its header announces "
+              "2147483647");
+    PutU32(bytes, many.layout().directory_start + kTotalEntries, 5);
+    EXPECT_EQ(Open(bytes)->internal_files.size(), 5u);
   }
-  EXPECT_TRUE(diag_.warnings.empty());
-  EXPECT_EQ(diag_.progress.front(), std::make_pair(0, kPhaseLoadingSystem));
+  EXPECT_EQ(diagnostics.progress.front(), std::make_pair(0, kPhaseLoadingSystem));
 }
 
 TEST_F(Opening, WellKnownSlotsNamesAndMagic) {
@@ -124,9 +126,9 @@ TEST_F(Opening, WellKnownSlotsNamesAndMagic) {
   // A probe of a file that is no help file says nothing at all.
   for (std::vector<uint8_t> wrong : {std::vector<uint8_t>{'M', 'Z', 0, 0}, {0x3F, 0x5F}, {}}) {
     EXPECT_THAT(Fatal(wrong), HasSubstr("Magic Number of HLP-File incorrect."));
-    diag_.progress.clear();
+    diagnostics.progress.clear();
     EXPECT_EQ(Open(wrong, kProbeOnly), nullptr);
-    EXPECT_TRUE(diag_.progress.empty());
+    EXPECT_TRUE(diagnostics.progress.empty());
   }
 }
 
@@ -180,16 +182,6 @@ TEST_F(Opening, DamagedDirectories) {
 }
 
 TEST_F(Opening, DamagedEntriesAreWarnedAndTheRestIsRead) {
-  // The chain and the announced count: whichever is smaller decides.
-  HelpFileWriter many = ManyFiles(40, 64);
-  std::vector<uint8_t> bytes = many.Build();
-  PutU32(bytes, many.layout().directory_start + kTotalEntries, 0x7FFFFFFF);
-  EXPECT_EQ(Open(bytes)->internal_files.size(), 41u);
-  EXPECT_EQ(Texts(),
-            "The directory holds 41 internal files although "
-            "its header announces 2147483647");
-  PutU32(bytes, many.layout().directory_start + kTotalEntries, 5);
-  EXPECT_EQ(Open(bytes)->internal_files.size(), 5u);
   // A file header outside the help file (its data offset would overflow); a file cut short; a
   // negative size.
   for (int32_t offset : {-5, 0x7FFFFFF0}) {
@@ -202,7 +194,7 @@ TEST_F(Opening, DamagedEntriesAreWarnedAndTheRestIsRead) {
   }
   HelpFileWriter w({.directory = {}, .directory_first = true});
   w.AddFile("|SYSTEM", System()).AddFile("|TOPIC", std::vector<uint8_t>(100, 7));
-  bytes = w.Build();
+  std::vector<uint8_t> bytes = w.Build();
   bytes.resize(bytes.size() - 40);
   EXPECT_EQ(Open(bytes)->InternalData(Slot::kTopic).size(), 60u);
   EXPECT_EQ(Texts(), "Internal file |TOPIC is cut short: 60 of 100 bytes are in the help file");
@@ -236,7 +228,7 @@ TEST_F(Opening, CompilerVersionsAndTheCompressionFlag) {
         // A probe only learns that a file of another compiler does not open.
         if (!hf && options == kProbeOnly && message == only) continue;
         EXPECT_EQ(hf->compressed, compressed);
-        for (const auto& w : diag_.warnings) said += w.text;
+        for (const auto& w : diagnostics.warnings) said += w.text;
       } catch (const FatalException& e) {
         said = e.what();
       }
@@ -276,14 +268,14 @@ TEST_F(Opening, SystemStringsAndRecordsCutShort) {
       {"\2\0\0"sv, 0, "|SYSTEM record of type 2 is cut short: 3 of 4 bytes are in the file"},
   };
   for (const auto& [more, kept, warning] : cut) {
-    const auto hf = Open(Hc31({TextRecord(2, "(c) X")}, more), Files{});
+    const auto hf = Open(Hc31({TextRecord(2, "(c) X")}, more), HelpFiles{});
     const std::vector<SystemRecord> records = ReadSystemRecords(*hf);
     ASSERT_EQ(records.size(), kept ? 2u : 1u);
     EXPECT_EQ(records.back().data.size(), kept ? kept : 6u);
     EXPECT_EQ(Texts(), warning);
-    diag_.warnings.clear();
+    diagnostics.warnings.clear();
     EXPECT_EQ(ReadSystemStrings(*hf).title, kept ? Text("Cut") : none);
-    EXPECT_TRUE(diag_.warnings.empty());
+    EXPECT_TRUE(diagnostics.warnings.empty());
   }
 }
 

@@ -1,22 +1,28 @@
-// What every reader stands on: the byte cursor (reads past the end give zeros and a sticky
-// failure, range checks never overflow), the printf-style formatting of the messages as on a
-// 32-bit platform, and the LZ77 and run-length decoders with the format's examples, damaged
-// input and an output capacity that is never exceeded. (The golden conversions decode what the
-// test encoder writes; the picture tests every packing.)
+// What every reader and writer stands on: the byte cursor (reads past the end give zeros and a
+// sticky failure, range checks never overflow), the printf-style formatting of the messages as on
+// a 32-bit platform, the LZ77 and run-length decoders with the format's examples, damaged input
+// and an output capacity that is never exceeded, and the output folder: names that must not leave
+// it, deletion of its own files only, a disk that fills up. (The golden conversions decode what
+// the test encoder writes and check output files byte for byte; the picture tests every packing;
+// the hostile output folder test replaces planted links.)
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
 #include "core/byte_reader.h"
 #include "core/decompress.h"
+#include "core/diagnostics.h"
 #include "core/format.h"
-#include "tests/support/lz77_encoder.h"
+#include "core/output.h"
+#include "tests/support/temp_folder.h"
+#include "tests/support/topic_writer.h"
 
 namespace quorvex {
 namespace {
 
+namespace fs = std::filesystem;
 using namespace std::string_literals;
-using testsupport::Lz77Encode;
+using namespace testsupport;
 
 TEST(ByteReader, FieldsStringsAndReadsPastTheEnd) {
   // u32 0x35F3F, i16 -2, "abc", "de" without NUL; the data lies at file offset 100.
@@ -59,10 +65,6 @@ TEST(FormatText, MessageFormatsNumbersAndMismatchedArguments) {
   EXPECT_LE(FormatText("%99999999d", {1}).size(), 4097u);  // widths are bounded
 }
 
-std::vector<uint8_t> AsBytes(std::string_view s) {
-  return std::vector<uint8_t>(s.begin(), s.end());
-}
-
 /// Decodes `in` into `capacity` bytes followed by guard bytes, which must stay as they were.
 std::pair<Lz77Result, std::string> Decode(const std::vector<uint8_t>& in, size_t capacity) {
   std::vector<uint8_t> buffer(capacity + 64, 0xA5);
@@ -71,7 +73,7 @@ std::pair<Lz77Result, std::string> Decode(const std::vector<uint8_t>& in, size_t
   return {r, std::string(buffer.begin(), buffer.begin() + std::ptrdiff_t(r.produced))};
 }
 
-TEST(DecompressLz77, FormatExamplesAndDamage) {
+TEST(DecompressLz77, FormatExamplesDamageAndRoundTripsOfTheTestEncoderAtEveryCapacity) {
   const std::tuple<const char*, std::string, std::string, size_t, bool> cases[] = {
       // name, input, output, bytes consumed, damaged
       {"word 0xF000: 18 bytes from 1 back", "\x02x\0\xF0"s, std::string(19, 'x'), 4, false},
@@ -94,9 +96,6 @@ TEST(DecompressLz77, FormatExamplesAndDamage) {
     EXPECT_EQ(std::string(whole.begin(), whole.end()), expected);
     EXPECT_EQ(vector_damaged, damaged);
   }
-}
-
-TEST(DecompressLz77, RoundTripsTheTestEncoderAtEveryCapacity) {
   // Repeats of every length from 3 to 18 at many distances; the densest output there is
   // (references of 18 bytes from 1 back); a match 4096 bytes back, the farthest. Every capacity
   // yields a prefix and never more.
@@ -130,6 +129,52 @@ TEST(DecodeRle, RunsOfLengthZeroInputCutShortAndALimit) {
     const std::vector<uint8_t> out = DecodeRleToVector(AsBytes(text), limit);
     EXPECT_EQ(std::string(out.begin(), out.end()), expected);
   }
+}
+
+TEST(OutputDir, UnsafeNamesAreWrittenUnderSafeNamesInside) {
+  TempFolder root;
+  OutputDir dir(root.path() / "out");
+  RecordingDiagnostics diagnostics;
+  dir.ReportTo(&diagnostics);
+  // Pairs of a name and the name the file gets.
+  const char* const names[] = {
+      "LOGO.BMP",   "LOGO.BMP",   "..\\..\\WIN.INI", "WIN.INI",  "../x",   "x",
+      "C:DATA.BIN", "C_DATA.BIN", "A\001B",          "A_B",      "dir/..", "_",
+      "",           "__2",        "con.txt",         "_con.txt", "LPT1",   "_LPT1",
+      "COM0",       "COM0",       "a/WIN.INI",       "WIN_2.INI"};
+  for (size_t i = 0; i < std::size(names); i += 2) {
+    const char *name = names[i], *safe = names[i + 1];
+    auto sink = dir.CreateBinary(name);
+    ASSERT_TRUE(sink) << name;
+    EXPECT_EQ(sink->name(), safe);
+    sink->Write(name);
+    sink->Close();
+    EXPECT_EQ(ReadFile(root / "out" / safe), name);
+    EXPECT_TRUE(OutputDir::IsPlainName(safe)) << safe;
+  }
+  // Nothing outside the folder; one warning naming both names for each unsafe name.
+  EXPECT_FALSE(fs::exists(root / "x"));
+  EXPECT_EQ(diagnostics.Count(kWarnUnsafeName), std::size(names) / 2 - 2);
+  EXPECT_EQ(diagnostics.warnings[0].text,
+            "The name ..\\..\\WIN.INI is not a plain file name in the output folder; the file is "
+            "written as WIN.INI");
+}
+
+TEST(OutputDir, DeletionAndAFullDisk) {
+  TempFolder root;
+  OutputDir dir(root.path());
+  dir.CreateBinary("A.BMP")->Close();
+  WriteFile(root / "target", "keep");
+  // Only files this folder created are deleted or read back.
+  EXPECT_FALSE(dir.Remove("target") || dir.Read("target"));
+  EXPECT_TRUE(dir.Remove("A.BMP"));
+  EXPECT_FALSE(fs::exists(root / "A.BMP") || dir.Remove("A.BMP"));
+  // /dev/full accepts the open and fails every write.
+  if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
+  auto full = OutputDir("/dev").CreateBinary("full");
+  ASSERT_TRUE(full);
+  full->Write("x");
+  EXPECT_THROW(full->Close(), FatalException);
 }
 
 }  // namespace

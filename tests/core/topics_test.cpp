@@ -14,30 +14,24 @@
 #include "core/topic_stream.h"
 #include "core/topic_walk.h"
 #include "tests/support/golden_conversion.h"
-#include "tests/support/phrase_writer.h"
 
 namespace quorvex {
 namespace {
 
 using namespace testsupport;
 using namespace std::string_literals;
-using Files = std::vector<std::pair<std::string, std::vector<uint8_t>>>;
 
 /// A help file of `files` opened in a session of its own; the compiler's warning dropped.
-struct Opened {
-  explicit Opened(const Files& files)
-      : hf(OpenHelpFileFromBytes(AssembleHelpFile(files), "T.HLP", 0, session)) {
+struct Opened : InMemorySession {
+  explicit Opened(const HelpFiles& files) : hf(Open(AssembleHelpFile(files))) {
     diagnostics.warnings.clear();
   }
-  RecordingDiagnostics diagnostics;
-  std::unique_ptr<OutputDir> dir = OutputDir::InMemory();
-  ConversionSession session{diagnostics, *dir};
   std::unique_ptr<HelpFile> hf;
 };
 
 /// The phrase files of the compiler of `codes` with the phrases "p0", "p1", ... (`count` of
 /// them; no phrase files for 0).
-Files PhraseFiles(PhraseCodes codes, size_t count) {
+HelpFiles PhraseFiles(PhraseCodes codes, size_t count) {
   std::vector<std::string> phrases;
   for (size_t i = 0; i < count; ++i) phrases.push_back("p" + std::to_string(i));
   if (count == 0) return {{"|SYSTEM", GoldenSystem()}};
@@ -81,7 +75,7 @@ TEST(TextExpansion, CodesCapacityAndDamage) {
     for (const auto& w : f.diagnostics.warnings) EXPECT_EQ(w.id, warning);
   }
   // With |Phrases and |PhrIndex the |Phrases table is the one loaded: its codes apply.
-  Files both = PhraseFiles(PhraseCodes::kHcrtf, 3);
+  HelpFiles both = PhraseFiles(PhraseCodes::kHcrtf, 3);
   both.push_back({"|Phrases", BuildHc31Phrases({"a", "b"})});
   EXPECT_EQ(PhraseCodesFor(*Opened(both).hf, 10, 20), old);
 }
@@ -120,7 +114,7 @@ Paragraph Decode(const std::vector<uint8_t>& format, const std::string& text,
   return p;
 }
 
-TEST(Paragraph, PicturesUnknownObjectsAndTextsThatRunOut) {
+TEST(Paragraph, PicturesUnknownObjectsTextsThatRunOutAndDataEndingEarly) {
   // A stored picture's character count takes two bytes; an unknown object is skipped by its
   // size, so the font change after it is read.
   const std::vector<uint8_t> stored = {'l', 'P', 1, 0, 9, 9, 9};
@@ -155,10 +149,7 @@ TEST(Paragraph, PicturesUnknownObjectsAndTextsThatRunOut) {
   const Paragraph q =
       Decode(ParagraphBuilder().Raw({0xEB, 0x40, 0x00, 0x81}).Build(), "", warnings);
   EXPECT_TRUE(!q.commands[0].hotspot.valid && q.commands.back().code == 0x81 && !q.missing_end);
-}
-
-TEST(Paragraph, DataEndingEarly) {
-  // (The golden conversions see a missing end mark and a font number cut short.)
+  // Data ending early (the golden conversions see a missing end mark and a font number cut short).
   const std::tuple<const char*, std::vector<uint8_t>, size_t> cases[] = {
       {"optional field missing", {0x00, 0x80, 0x00, 0x00, 0x02, 0x00}, 0},
       {"macro longer than the data",
@@ -169,11 +160,10 @@ TEST(Paragraph, DataEndingEarly) {
        ParagraphBuilder().Raw({0x86, 0x22, 0x40, 0x80, 0x02, 0x01, 0x00, 1}).Build(false), 0},
       {"object type only", ParagraphBuilder().Command(0x81).Raw({0x87, 0x22}).Build(false), 1},
   };
-  const std::string text("x\0y\0z\0w\0", 8);
   for (const auto& [name, format, commands] : cases) {
     SCOPED_TRACE(name);
-    std::vector<std::string> warnings;
-    const Paragraph p = Decode(format, text, warnings);
+    warnings.clear();
+    const Paragraph p = Decode(format, std::string("x\0y\0z\0w\0", 8), warnings);
     EXPECT_TRUE(p.missing_end && p.truncated);
     EXPECT_EQ(p.commands.size(), commands);
     EXPECT_EQ(warnings, std::vector<std::string>{LoadText(kWarnParagraphCut)});
@@ -235,13 +225,12 @@ TEST(TopicWalk, RunningPositions) {
       t.Header({"T"}, {.number = 5, .scroll_start = scroll_start})
           .Paragraph(EndedParagraph().PictureRef(0x86, 1, 3), {"ab", "", ""})
           .Paragraph(EndedParagraph(), {"cd", ""})
-          .Header({"U"}, {.number = 9});
-      t.writer().FillToBlockEnd();
-      t.Paragraph(EndedParagraph(), {"e", ""});
+          .Header({"U"}, {.number = 9})
+          .FillToBlockEnd()
+          .Paragraph(EndedParagraph(), {"e", ""});
       return t;
     };
-    TopicRecords topics = build(int32_t(build(0).writer().Position(2)));
-    const TopicFileWriter& w = topics.writer();
+    const TopicRecords w = build(int32_t(build(0).Position(2)));
     // The picture's 3 characters count after its record; the second header's browse value is
     // the offset before that; a new block starts at its base (block << 15, << 12 for HC30).
     // HC30 topic headers have no scroll start: no record is non-scrolling.
@@ -256,7 +245,7 @@ TEST(TopicWalk, RunningPositions) {
     };
     Opened f({{"|SYSTEM",
                hc30 ? BuildHc30SystemFile("T") : GoldenSystem(kMinorHc31, lz77 ? kFlagsLz77 : 0)},
-              {"|TOPIC", topics.Build()}});
+              {"|TOPIC", w.Build()}});
     std::vector<Seen> seen;
     TopicWalk walk(*f.hf);
     while (const TopicRecord* r = walk.Next())

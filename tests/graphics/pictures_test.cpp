@@ -9,7 +9,6 @@
 
 #include "graphics/picture_container.h"
 #include "graphics/picture_export.h"
-#include "tests/support/byte_builder.h"
 #include "tests/support/golden_conversion.h"
 #include "tests/support/picture_writer.h"
 
@@ -20,9 +19,6 @@ using namespace testsupport;
 namespace fs = std::filesystem;
 using Names = std::vector<std::string>;
 
-std::string Str(const std::vector<uint8_t>& v) {
-  return std::string(v.begin(), v.end());
-}
 std::vector<uint8_t> Cut(std::vector<uint8_t> v, size_t n) {
   v.resize(v.size() - n);
   return v;
@@ -36,11 +32,11 @@ std::string Bmp(int32_t w, int32_t h, uint16_t bits, uint32_t pels, const std::v
   b.u16(0x4D42).u32(off + size).u32(0).u32(off);               // "BM", size, reserved, offset
   b.u32(40).i32(w).i32(h).u16(1).u16(bits).u32(0).u32(size);   // sides, planes, bits, pixels
   b.u32(pels).u32(pels).u32(uint32_t(pal.size() / 4)).u32(0);  // pels per metre, colours
-  return Str(b.bytes(pal).bytes(pixels).take());
+  return AsText(b.bytes(pal).bytes(pixels).take());
 }
 // Placeable header of a 12700 x 2540 picture: right 1270, bottom 254, 254 units per inch.
-const std::string kPlaceable = Str({0xD7, 0xCD, 0xC6, 0x9A, 0, 0, 0, 0, 0, 0,    0xF6,
-                                    0x04, 0xFE, 0,    0xFE, 0, 0, 0, 0, 0, 0xE7, 0x53});
+const std::string kPlaceable = AsText({0xD7, 0xCD, 0xC6, 0x9A, 0, 0, 0, 0, 0, 0,    0xF6,
+                                       0x04, 0xFE, 0,    0xFE, 0, 0, 0, 0, 0, 0xE7, 0x53});
 // A metafile: the header (in memory, 9 words, version 3, 19 words, no objects, largest record 7
 // words), Rectangle(0, 0, 100, 50), the end record.
 const std::vector<uint8_t> kRecords = {
@@ -61,9 +57,9 @@ BitmapSpec Bitmap4(uint8_t packing = 0, std::vector<uint8_t> hotspots = {}) {
 const std::vector<uint8_t> kHotspots =
     HotspotBlock({{0x00E3, "h1", "IDH_A"}, {0x04E7, "h2", "Other@x.hlp"}, {0x00C8, "", "Beep()"}});
 
-class Pictures : public ::testing::Test {
+class Pictures : public ::testing::Test, public InMemorySession {
  protected:
-  Pictures() : out_(OutputDir::InMemory()), session_(diag_, *out_) { hf_.session = &session_; }
+  Pictures() { hf_.session = &session; }
   template <typename Range, typename Get>
   static auto Each(const Range& range, Get get) {
     std::vector<std::decay_t<decltype(get(*std::begin(range)))>> v;
@@ -71,25 +67,25 @@ class Pictures : public ::testing::Test {
     return v;
   }
   Names Files() const {
-    return Each(out_->files(), [](const auto& f) { return f.first; });
+    return Each(dir->files(), [](const auto& f) { return f.first; });
   }
-  std::string File(const std::string& name) const { return out_->Read(name).value_or("<none>"); }
+  std::string File(const std::string& name) const { return dir->Read(name).value_or("<none>"); }
   std::vector<int> Ids() const {
-    return Each(diag_.warnings, [](const auto& w) { return w.id; });
+    return Each(diagnostics.warnings, [](const auto& w) { return w.id; });
   }
   Names Known() const {
     return Each(hf_.known_context_names.entries(), [](const auto& e) { return e.name; });
   }
   void Reset() {
-    for (const std::string& n : Files()) out_->Remove(n);
-    diag_.warnings.clear();
+    for (const std::string& n : Files()) dir->Remove(n);
+    diagnostics.warnings.clear();
     hf_.known_context_names = {};
   }
   /// Extracts `container` as "bm3" into the emptied output folder; the name recorded.
   std::string Extract(const std::vector<uint8_t>& container, ConversionOptions options = 0) {
     Reset();
     hf_.options = options;
-    return ExtractPictureContainer(hf_, container, "bm3", *out_).name;
+    return ExtractPictureContainer(hf_, container, "bm3", *dir).name;
   }
   std::string Rtf(const ExtractedPicture& p, char align, ConversionOptions options,
                   bool stored = false) {
@@ -99,13 +95,10 @@ class Pictures : public ::testing::Test {
     return sink->contents();
   }
   ExtractedPicture Put(const std::string& name, const std::string& bytes) {
-    out_->CreateBinary(name)->Write(bytes);
-    return {name, out_.get()};
+    dir->CreateBinary(name)->Write(bytes);
+    return {name, dir.get()};
   }
 
-  RecordingDiagnostics diag_;
-  std::unique_ptr<OutputDir> out_;
-  ConversionSession session_;
   HelpFile hf_;
 };
 
@@ -124,8 +117,8 @@ TEST_F(Pictures, BitmapOfEachPackingAndMetafileOfEachPacking) {
   }
   EXPECT_EQ(Extract(PictureContainer({MetafilePicture({.packing = 2, .records = kRecords})})),
             "bm30.WMF");
-  EXPECT_EQ(File("bm30.WMF"), kPlaceable + Str(kRecords));
-  EXPECT_TRUE(diag_.warnings.empty());
+  EXPECT_EQ(File("bm30.WMF"), kPlaceable + AsText(kRecords));
+  EXPECT_TRUE(diagnostics.warnings.empty());
 }
 
 TEST_F(Pictures, ContainersIntoFilesAndNames) {
@@ -150,12 +143,12 @@ TEST_F(Pictures, ContainersIntoFilesAndNames) {
     EXPECT_EQ(Files(), files) << what;
     EXPECT_EQ(Ids(), warnings) << what;
     EXPECT_EQ(Known(), known) << what;
-    EXPECT_TRUE(files != shg || File("bm3.SHG") == Str(container)) << what << ": copied whole";
+    EXPECT_TRUE(files != shg || File("bm3.SHG") == AsText(container)) << what << ": copied whole";
   }
   Extract(PictureContainer({bmp}, "XY"));
-  EXPECT_EQ(diag_.warnings.at(0).text, "Invalid .SHG or .MRB file! Type: XY");
+  EXPECT_EQ(diagnostics.warnings.at(0).text, "Invalid .SHG or .MRB file! Type: XY");
   Extract(PictureContainer({{0x08, 0x03}}));
-  EXPECT_EQ(diag_.warnings.at(0).text, "Unknown sfImageType value 0x308 in file bm3.SHG.");
+  EXPECT_EQ(diagnostics.warnings.at(0).text, "Unknown sfImageType value 0x308 in file bm3.SHG.");
 }
 
 TEST_F(Pictures, DamagedPicturesAreSkippedAndTheContainerKept) {
@@ -207,12 +200,12 @@ TEST_F(Pictures, HotspotKindsAndTheMacroArea) {
 }
 
 TEST_F(Pictures, RtfReferencesImportFieldsAndEmbeddedPictures) {
-  const ExtractedPicture shg{"bm1.SHG", out_.get()}, transparent{"bm5T0.bmp", out_.get()};
+  const ExtractedPicture shg{"bm1.SHG", dir.get()}, transparent{"bm5T0.bmp", dir.get()};
   const ConversionOptions embed = kForPrint | kBmpInRtf;
   const std::string field = "{\\field {\\*\\fldinst import bm1.SHG \\* Mergeformat}}";
   // The whole conversions below show the other references.
   EXPECT_EQ(Rtf(transparent, 'l', 0), "\\{bmlt bm5T0.bmp\\}");
-  EXPECT_EQ(Rtf({"bmw2.SHG", out_.get()}, 'r', kBmpInRtf, true), "\\{bmrwd bmw2.SHG\\}");
+  EXPECT_EQ(Rtf({"bmw2.SHG", dir.get()}, 'r', kBmpInRtf, true), "\\{bmrwd bmw2.SHG\\}");
   EXPECT_EQ(Rtf(shg, 'c', embed), field);
   EXPECT_EQ(Rtf(shg, 'l', kForPrint), "{\\pvpara " + field + "\\par}");
   EXPECT_EQ(Rtf(shg, 'r', kForPrint), "{\\pvpara\\posxr" + field + "\\par}");
@@ -229,14 +222,14 @@ TEST_F(Pictures, RtfReferencesImportFieldsAndEmbeddedPictures) {
     }
     return out;
   };
-  EXPECT_EQ(Rtf(Put("bm0.WMF", kPlaceable + Str(kRecords)), 'c', embed),
-            "{\\pict\\wmetafile8\\picw12700\\pich2540\n" + hex(Str(kRecords)) + "}");
+  EXPECT_EQ(Rtf(Put("bm0.WMF", kPlaceable + AsText(kRecords)), 'c', embed),
+            "{\\pict\\wmetafile8\\picw12700\\pich2540\n" + hex(AsText(kRecords)) + "}");
   // 8 bits, 10 x 3, biSizeImage 0 (becomes 36), 256 colours: record 564 words, file 590 words.
   std::string bmp =
       Bmp(10, 3, 8, 3780, std::vector<uint8_t>(1024, 0x11), std::vector<uint8_t>(36, 0x22));
   bmp.replace(34, 4, std::string(4, '\0'));
   std::string info = bmp.substr(14, 40);
-  info.replace(20, 4, Str({36, 0, 0, 0}));
+  info.replace(20, 4, AsText({36, 0, 0, 0}));
   EXPECT_EQ(Rtf(Put("bm1.bmp", bmp), 'c', embed),
             "{\\pict\\wmetafile8\\picw264\\pich79\n"
             "0100090000034E0200000000340200000000\n0400000003010800\n050000000B0200000000\n"
@@ -282,7 +275,7 @@ std::vector<uint8_t> PictureHelpFile() {
                            {"|TOPIC", topics.Build()}});
 }
 
-TEST(BitmapsSection, ListsPicturesAndTheTopicsReferToThem) {
+TEST(BitmapsSection, ListsPicturesTheTopicsReferToThemAndEmbeddedOnesLeaveNoFiles) {
   const ConversionOutcome out = ConvertHelpBytes(PictureHelpFile(), kRecompile);
   EXPECT_EQ(out.FileNames(), (Names{"TEST.HPJ", "TEST.RTF", "bm00.bmp", "bm20.WMF", "bmw30.bmp"}))
       << "bm70000 cannot be referred to; the stored picture is extracted once, in the main pass";
@@ -298,19 +291,20 @@ TEST(BitmapsSection, ListsPicturesAndTheTopicsReferToThem) {
                 .find("a\\{bmc bm00.bmp\\}bc\\{bmr bm20.WMF\\}d\\{bmcwd bmw30.bmp\\}e\\par"),
             std::string::npos);
   EXPECT_EQ(out.File("bmw30.bmp"), out.File("bm00.bmp"));
-}
-
-TEST(BitmapsSection, EmbeddedPicturesLeaveNoFilesAndAFileThatCannotBeCreatedIsNamed) {
-  // Deleted when the help file closes (the core test and the corpus test see the TEMP folder).
-  const ConversionOutcome out = ConvertHelpBytes(PictureHelpFile(), kForPrint | kBmpInRtf | kNoShg);
-  EXPECT_EQ(out.FileNames(), Names{"TEST.RTF"});
-  const std::string rtf = out.File("TEST.RTF");
+  // Embedded ones are deleted when the help file closes (the core test and the corpus test see
+  // the TEMP folder).
+  const ConversionOutcome print =
+      ConvertHelpBytes(PictureHelpFile(), kForPrint | kBmpInRtf | kNoShg);
+  EXPECT_EQ(print.FileNames(), Names{"TEST.RTF"});
+  const std::string rtf = print.File("TEST.RTF");
   size_t pictures = 0;
   for (size_t at = rtf.find("{\\pict\\wmetafile8"); at != std::string::npos;
        at = rtf.find("{\\pict\\wmetafile8", at + 1))
     ++pictures;
   EXPECT_EQ(pictures, 3u);
+}
 
+TEST(BitmapsSection, AFileThatCannotBeCreatedIsNamed) {
   TempFolder tmp;
   fs::create_directory(tmp / "bm30.bmp");  // a folder where the picture file should go
   RecordingDiagnostics diag;

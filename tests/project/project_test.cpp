@@ -11,17 +11,14 @@
 #include "project/browse_sequences.h"
 #include "project/context_map.h"
 #include "project/context_names.h"
-#include "tests/support/byte_builder.h"
-#include "tests/support/context_writer.h"
 #include "tests/support/golden_conversion.h"
-#include "tests/support/help_writer.h"
 
 namespace quorvex {
 namespace {
 
 using namespace testsupport;
 
-TEST(ContextNames, HashesAndTheNamesMadeUpForThem) {
+TEST(ContextNames, HashesTheNamesMadeUpForThemAndIndexedLookUpsEqualToLinearScans) {
   // Letters in any case; characters without a digit are skipped.
   const std::pair<std::string, uint32_t> hashes[] = {
       {"", 0}, {"abc", 32226}, {"a-B c", 32226}, {"0", 10}, {"IDH_100", 2143542237}};
@@ -42,11 +39,8 @@ TEST(ContextNames, HashesAndTheNamesMadeUpForThem) {
     hf.options = options;
     EXPECT_EQ(ContextNameForHash(hf, 2143542237), "IDH_100");
   }
-}
-
-TEST(ContextLookups, IndexedAnswersEqualTheLinearScans) {
-  // Few distinct offsets and hashes, so that maps hold duplicates, ties and hashes of 0, with
-  // offsets on both sides of the signed boundary.
+  // The look-ups of the context map and keyword tables. Few distinct offsets and hashes, so that
+  // maps hold duplicates, ties and hashes of 0, with offsets on both sides of the signed boundary.
   const uint32_t offsets[] = {0, 1, 2, 3, 5, 8, 9, 40, 0x7FFFFFFF, 0x80000000, 0xFFFFFFFE};
   std::mt19937 random(5);
   auto pick = [&] { return uint32_t(offsets[random() % std::size(offsets)] + random() % 2); };
@@ -77,21 +71,17 @@ TEST(ContextLookups, IndexedAnswersEqualTheLinearScans) {
 }
 
 /// A help file of |SYSTEM and the given files, opened.
-class Loaders : public ::testing::Test {
+class Loaders : public ::testing::Test, public InMemorySession {
  protected:
-  HelpFile& Open(std::vector<std::pair<std::string, std::vector<uint8_t>>> files) {
+  HelpFile& Load(HelpFiles files) {
     files.insert(files.begin(), {"|SYSTEM", GoldenSystem()});
-    diagnostics_.warnings.clear();
-    hf_ = OpenHelpFileFromBytes(AssembleHelpFile(files), "T.HLP", 0, session_);
-    return *hf_;
+    diagnostics.warnings.clear();
+    return *(hf_ = Open(AssembleHelpFile(files)));
   }
-  RecordingDiagnostics diagnostics_;
-  std::unique_ptr<OutputDir> dir_ = OutputDir::InMemory();
-  ConversionSession session_{diagnostics_, *dir_};
   std::unique_ptr<HelpFile> hf_;
 };
 
-TEST_F(Loaders, ContextMapsWholeAndDamaged) {
+TEST_F(Loaders, ContextMapsWholeAndDamagedAndKeywordTables) {
   ContextEntries entries;
   for (uint32_t i = 0; i < 300; ++i) entries.push_back({i * 7919 + 1, i * 3});
   // With pages of 64 bytes: 7 entries a leaf, several index levels. The header's entry count
@@ -106,35 +96,32 @@ TEST_F(Loaders, ContextMapsWholeAndDamaged) {
   for (const auto& [name, damage, pairs, warning] : cases) {
     std::vector<uint8_t> context = BuildContextFile(entries, {.page_size = 64});
     damage(context);
-    HelpFile& hf = Open({{"|CONTEXT", context}});
+    HelpFile& hf = Load({{"|CONTEXT", context}});
     LoadContextMap(hf);
     ASSERT_TRUE(hf.context_map) << name;
     EXPECT_EQ(hf.context_map->pairs().size(), pairs) << name;
-    EXPECT_EQ(diagnostics_.warnings.size(), warning ? 1u : 0u) << name;
-    EXPECT_EQ(diagnostics_.warnings.empty() ? 0 : diagnostics_.warnings[0].id, warning) << name;
+    EXPECT_EQ(diagnostics.warnings.size(), warning ? 1u : 0u) << name;
+    EXPECT_EQ(diagnostics.warnings.empty() ? 0 : diagnostics.warnings[0].id, warning) << name;
   }
-}
-
-TEST_F(Loaders, KeywordTables) {
-  // What the tables give for a topic the golden conversions and the corpus test show.
+  // What the keyword tables give for a topic the golden conversions and the corpus test show.
   // Two keywords a leaf: several leaves and an index page.
   const KeywordFiles k = BuildKeywordFiles(
       {{"alpha", {10, 30}}, {"beta", {10}}, {"gamma{", {11}}, {"delta", {13}}}, {.page_size = 32});
   KeywordFiles a = BuildKeywordFiles({{"in", {5}}, {"out", {6, 7}}});
   a.data.resize(8);  // "out" keeps one of its two topics
-  HelpFile& hf = Open(
+  HelpFile& hf = Load(
       {{"|0KWBTREE", k.btree}, {"|0KWDATA", k.data}, {"|AWBTREE", a.btree}, {"|AWDATA", a.data}});
   LoadKeywordTables(hf);
   ASSERT_TRUE(hf.k_keywords && hf.a_keywords);
   EXPECT_EQ(hf.k_keywords->pairs().size(), 5u);
   EXPECT_EQ(hf.a_keywords->pairs().size(), 2u);
-  ASSERT_EQ(diagnostics_.warnings.size(), 1u);
-  EXPECT_EQ(diagnostics_.warnings[0].text,
+  ASSERT_EQ(diagnostics.warnings.size(), 1u);
+  EXPECT_EQ(diagnostics.warnings[0].text,
             "|AWBTREE B-tree refers to 1 topic entries that lie outside |AWDATA; they are ignored");
   // Without its data file a tree gives no table and no warning.
-  HelpFile& bare = Open({{"|KWBTREE", k.btree}});
+  HelpFile& bare = Load({{"|KWBTREE", k.btree}});
   LoadKeywordTables(bare);
-  EXPECT_TRUE(!bare.k_keywords && diagnostics_.warnings.empty());
+  EXPECT_TRUE(!bare.k_keywords && diagnostics.warnings.empty());
 }
 
 /// A window definition: flags, 10 bytes of type, name (9), caption (51), left, top, width,
@@ -146,10 +133,6 @@ SystemRecordSpec Window(uint16_t flags, std::string_view name, std::string_view 
   for (uint16_t v : place) b.u16(v);
   b.u8(255).u8(255).u8(224).u8(0).u8(192).u8(192).u8(192);
   return {6, b.take()};
-}
-
-std::string Str(const std::vector<uint8_t>& v) {
-  return std::string(v.begin(), v.end());
 }
 
 TEST(ProjectSections, EveryRecordTypeWindowsGroupsIconAndBaggage) {
@@ -172,15 +155,14 @@ TEST(ProjectSections, EveryRecordTypeWindowsGroupsIconAndBaggage) {
       {5, icon},
       {99, {1, 2}},
       {1, {'C', 'u', 't'}}};
-  const std::vector<std::pair<std::string, std::vector<uint8_t>>> files_in = {
-      {"|SYSTEM", BuildSystemFile(21, 4, records)},
-      {"|FONT", OldStyleFontFile()},
-      {"|TOPIC", topics.Build()},
-      {"bag.ini", {'[', 'x', ']'}},
-      {"../../x", {1}},
-      {"TEST.HPJ", {3}},
-      {"bmlogo.dat", {4}},
-      {"BMLOGO.DAT", {}}};
+  const HelpFiles files_in = {{"|SYSTEM", BuildSystemFile(21, 4, records)},
+                              {"|FONT", OldStyleFontFile()},
+                              {"|TOPIC", topics.Build()},
+                              {"bag.ini", {'[', 'x', ']'}},
+                              {"../../x", {1}},
+                              {"TEST.HPJ", {3}},
+                              {"bmlogo.dat", {4}},
+                              {"BMLOGO.DAT", {}}};
   const ConversionOutcome out = ConvertHelpBytes(AssembleHelpFile(files_in), kRecompileOnePass);
   EXPECT_EQ(out.File("TEST.HPJ"),
             Crlf("[options]\nCompress=HIGH\nTitle=Golden Sample\nCopyRight=(c) Me\n"
@@ -196,7 +178,7 @@ TEST(ProjectSections, EveryRecordTypeWindowsGroupsIconAndBaggage) {
   std::map<std::string, std::string> files = out.files;
   files.erase("TEST.HPJ"), files.erase("TEST.RTF");
   EXPECT_EQ(files, (std::map<std::string, std::string>{{"BMLOGO.DAT", ""},
-                                                       {"ICON.ICO", Str(icon)},
+                                                       {"ICON.ICO", AsText(icon)},
                                                        {"bag.ini", "[x]"},
                                                        {"baggage_TEST.HPJ", "\x03"},
                                                        {"bmlogo.dat.SHG", "\x04"},
@@ -209,7 +191,7 @@ TEST(ProjectSections, EveryRecordTypeWindowsGroupsIconAndBaggage) {
   EXPECT_EQ(print.FileNames(), (std::vector<std::string>{"TEST.RTF", "bmlogo.dat.SHG"}));
 }
 
-TEST(BrowseSequences, ChainsMergesPositionsAndLoops) {
+TEST(BrowseSequences, ChainsMergesPositionsLoopsAndPlusFootnotesAfterThePrePass) {
   HelpFile hf;
   auto name = [&](int32_t back, int32_t topic, int32_t forward) {
     return BrowseSequenceName(hf, back, topic, forward).value_or("none");
@@ -227,19 +209,16 @@ TEST(BrowseSequences, ChainsMergesPositionsAndLoops) {
   EXPECT_EQ(name(20, 10, 20), "grp0003:2");
   EXPECT_EQ(name(10, 20, 10), "grp0003:32767");
   EXPECT_EQ(name(20, 10, 20), "grp0003:32767");
-}
-
-TEST(BrowseSequences, PlusFootnotesAfterThePrePass) {
   // Topic 1 starts at TopicOffset 0, topic 2 at 3 (after "x", NUL, NUL).
   TopicRecords t;
   t.Header({"A"}, {.browse_forward = 3}).Paragraph(EndedParagraph(), {"x", ""});
   t.Header({"B"}, {.browse_back = 0}).Paragraph(EndedParagraph(), {"y", ""});
   const ConversionOutcome out = ConvertHelpBytes(GoldenHelpFile(t), kRecompile);
   // The pre-pass counted 22 characters: no line feed in the main pass.
-  EXPECT_EQ(out.File("TEST.RTF"),
-            Crlf(Frame() + Footnote('$', "A") + Footnote('+', "grp0001:1") + Para("x\\par\n") +
-                 std::string(kPageSeparator) + Footnote('$', "B") + Footnote('+', "grp0001:2") +
-                 Para("y\\par\n") + "}"));
+  EXPECT_TRUE(SameBytes(out.File("TEST.RTF"),
+                        Crlf(Frame() + Footnote('$', "A") + Footnote('+', "grp0001:1") +
+                             Para("x\\par\n") + std::string(kPageSeparator) + Footnote('$', "B") +
+                             Footnote('+', "grp0001:2") + Para("y\\par\n") + "}")));
 }
 
 TEST(Localization, ReferencesInTheRtfTextsBesideTheHelpFile) {

@@ -45,7 +45,7 @@ class ByteBuilder {
   std::vector<uint8_t> data_;
 };
 
-/// Overwrite or read a little-endian value in `data` at `pos` (tests corrupt files with them);
+/// Overwrite a little-endian value in `data` at `pos` (tests corrupt files with them);
 /// std::out_of_range past the end.
 inline void PutU16(std::vector<uint8_t>& data, size_t pos, uint16_t v) {
   for (size_t i = 0; i < 2; ++i) data.at(pos + i) = uint8_t(v >> (8 * i));
@@ -53,9 +53,12 @@ inline void PutU16(std::vector<uint8_t>& data, size_t pos, uint16_t v) {
 inline void PutU32(std::vector<uint8_t>& data, size_t pos, uint32_t v) {
   for (size_t i = 0; i < 4; ++i) data.at(pos + i) = uint8_t(v >> (8 * i));
 }
-inline uint32_t GetU32(const std::vector<uint8_t>& data, size_t pos) {
-  return data.at(pos) | data.at(pos + 1) << 8 | data.at(pos + 2) << 16 |
-         uint32_t(data.at(pos + 3)) << 24;
+
+inline std::vector<uint8_t> AsBytes(std::string_view s) {
+  return {s.begin(), s.end()};
+}
+inline std::string AsText(const std::vector<uint8_t>& v) {
+  return {v.begin(), v.end()};
 }
 
 }  // namespace quorvex::testsupport

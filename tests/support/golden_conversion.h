@@ -14,9 +14,11 @@
 #include <utility>
 #include <vector>
 
+#include "core/container.h"
 #include "core/diagnostics.h"
 #include "core/driver.h"
 #include "core/options.h"
+#include "core/output.h"
 #include "tests/support/help_writer.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/topic_writer.h"
@@ -47,19 +49,14 @@ struct ConversionOutcome {
     for (const auto& [name, bytes] : files) names.push_back(name);
     return names;
   }
-  /// A test failure for each RTF file that CheckRtf rejects.
-  void ExpectWellFormed() const;
 };
 
-/// Converts `help` (stored as `file_name`) in a new session (the RTF character count starts at
-/// 0) into a new output folder.
+/// Converts `help` (stored as `file_name`) in a new session into a new output folder.
 ConversionOutcome ConvertHelpBytes(const std::vector<uint8_t>& help, ConversionOptions options,
                                    const std::string& file_name = "TEST.HLP");
 
 // |SYSTEM minor versions, the flag of LZ77 topic blocks, and the title of the test files.
-inline constexpr uint16_t kMinorHc30 = 15;
 inline constexpr uint16_t kMinorHc31 = 21;
-inline constexpr uint16_t kMinorMediaViewer = 27;
 inline constexpr uint16_t kMinorHcrtf = 33;
 inline constexpr uint16_t kFlagsLz77 = 4;
 inline constexpr const char* kGoldenTitle = "Golden Sample";
@@ -69,22 +66,36 @@ inline constexpr const char* kGoldenTitle = "Golden Sample";
 inline constexpr ConversionOptions kRecompile = kBrowseSeq | kPageBreak | kJumps;
 inline constexpr ConversionOptions kRecompileOnePass = kPageBreak | kJumps;
 
-/// `text` with CR LF for every LF, as text-mode output files hold it.
+/// Converts the help file `help` into the folder `output`: the fatal message, or "".
+std::string ConvertInto(const std::filesystem::path& help, const std::filesystem::path& output,
+                        RecordingDiagnostics& diagnostics, ConversionOptions options = kRecompile);
+
+/// `text` as text-mode output files hold it.
 inline std::string Crlf(std::string_view text) {
   std::string out;
   for (char c : text) out += c == '\n' ? "\r\n" : std::string(1, c);
   return out;
 }
-/// Success when the texts are equal; else the first differing offset and the texts around it.
+/// Success when the texts are equal (and, for an RTF file, CheckRtf accepts it); else the first
+/// differing offset and the texts around it.
 ::testing::AssertionResult SameBytes(std::string_view actual, std::string_view expected);
 
-/// A help file of the internal files (name, data) in the order given.
-inline std::vector<uint8_t> AssembleHelpFile(
-    const std::vector<std::pair<std::string, std::vector<uint8_t>>>& files) {
+/// Internal files (name, data), and a help file of them in the order given.
+using HelpFiles = std::vector<std::pair<std::string, std::vector<uint8_t>>>;
+inline std::vector<uint8_t> AssembleHelpFile(const HelpFiles& files) {
   HelpFileWriter writer;
   for (const auto& [name, data] : files) writer.AddFile(name, data);
   return writer.Build();
 }
+/// A session of its own with an in-memory output folder, for help files opened from bytes.
+struct InMemorySession {
+  RecordingDiagnostics diagnostics;
+  std::unique_ptr<OutputDir> dir = OutputDir::InMemory();
+  ConversionSession session{diagnostics, *dir};
+  std::unique_ptr<HelpFile> Open(const std::vector<uint8_t>& bytes, ConversionOptions options = 0) {
+    return OpenHelpFileFromBytes(bytes, "T.HLP", options, session);
+  }
+};
 /// |SYSTEM of `minor` (not HC30) with `flags` and the title record kGoldenTitle.
 inline std::vector<uint8_t> GoldenSystem(uint16_t minor = kMinorHc31, uint16_t flags = 0) {
   return BuildSystemFile(minor, flags, {TextRecord(1, kGoldenTitle)});
@@ -107,57 +118,6 @@ inline constexpr std::string_view kNewStyleFontTables =
     "{\\fonttbl{\\f0\n\\fswiss Arial\\f1\n\\fmodern Courier New}}\n"
     "{\\colortbl\n\\red0\\green0\\blue0;\n\\red0\\green0\\blue128;\n";
 
-/// The fields of a topic header that the tests vary.
-struct TopicHeaderFields {
-  int32_t first_field = 0x100;  // HC30: 8 or less marks the last topic
-  int32_t browse_back = -1;
-  int32_t browse_forward = -1;
-  int32_t number = 0;        // not in the HC30 header
-  int32_t scroll_start = 0;  // not in the HC30 header; 0: no record is non-scrolling
-};
-
-/// The records of one |TOPIC in stream order, their text stored as it is expanded (no phrase
-/// codes) unless given to Record().
-class TopicRecords {
- public:
-  explicit TopicRecords(TopicFileOptions options = {}) : writer_(options), hc30_(options.hc30) {}
-
-  /// A topic header (type 2): first field, browse back and forward i32, then (not HC30) topic
-  /// number, non-scroll position -1, scroll start, next topic -1; its text the strings (title,
-  /// then entry macros), each ended by a NUL.
-  TopicRecords& Header(const std::vector<std::string>& strings, TopicHeaderFields fields = {}) {
-    ByteBuilder b;
-    b.i32(fields.first_field).i32(fields.browse_back).i32(fields.browse_forward);
-    if (!hc30_) b.i32(fields.number).i32(-1).i32(fields.scroll_start).i32(-1);
-    return Record({.type = 2, .format_part = b.take(), .text_part = TextStrings(strings)});
-  }
-  /// A paragraph record (type 0x20, 1 in HC30 files).
-  TopicRecords& Paragraph(const ParagraphBuilder& paragraph,
-                          const std::vector<std::string>& texts) {
-    const uint8_t type = hc30_ ? 1 : 0x20;
-    return Record({type, ParagraphFormatPart(paragraph.Build(), type), TextStrings(texts)});
-  }
-  /// A table record (type 0x23): compressed long and ushort, the layout, the cells, i16 -1.
-  TopicRecords& Table(const std::vector<uint8_t>& layout,
-                      const std::vector<std::vector<uint8_t>>& cells,
-                      const std::vector<std::string>& texts) {
-    ByteBuilder b(ParagraphFormatPart(layout));
-    for (const auto& c : cells) b.bytes(c);
-    return Record({.type = 0x23, .format_part = b.i16(-1).take(), .text_part = TextStrings(texts)});
-  }
-  TopicRecords& Record(TopicRecordSpec spec) {
-    writer_.Add(std::move(spec));
-    return *this;
-  }
-
-  TopicFileWriter& writer() { return writer_; }
-  std::vector<uint8_t> Build() const { return writer_.Build(); }
-
- private:
-  TopicFileWriter writer_;
-  bool hc30_;
-};
-
 /// An HC31 help file of GoldenSystem, |FONT and `topics` (HCRTF with NewStyleFontFile when
 /// `hcrtf`).
 inline std::vector<uint8_t> GoldenHelpFile(const TopicRecords& topics, bool hcrtf = false) {
@@ -171,10 +131,6 @@ inline ParagraphBuilder EndedParagraph() {
   return std::move(ParagraphBuilder().Command(0x82));
 }
 
-// The start of every RTF file, before the font table.
-inline constexpr std::string_view kRtfPrologue = "{\\rtf1\\ansi\\deff0\\deflang1031 ";
-// After the colour table: the paper size (English) and the space that ends the frame's tables.
-inline constexpr std::string_view kPaperSize = "}\n \\paperw11906 ";
 // The fixed stylesheet: ten pieces joined by line feeds, none after the last.
 inline constexpr std::string_view kStylesheet =
     "{\\stylesheet{\\f0\\fs20\\lang1031 \\snext0 Normal;}\n"
@@ -195,13 +151,12 @@ inline constexpr std::string_view kPageHeaderStart =
 inline constexpr std::string_view kPageHeaderEnd =
     "\\fs20\\tab Page {\\field{\\*\\fldinst page }} of {\\field{\\*\\fldinst numpages }} \\par}\n";
 
-/// The frame of a recompilation-mode RTF file: prologue, font and colour tables, paper size,
-/// stylesheet; no page header, no template.
+/// The frame of a recompilation-mode RTF file: prologue, font and colour tables, the paper size
+/// (English) and the space that ends the tables, stylesheet; no page header, no template.
 inline std::string Frame(std::string_view font_tables = kOldStyleFontTables) {
-  return std::string(kRtfPrologue) + std::string(font_tables) + std::string(kPaperSize) +
+  return "{\\rtf1\\ansi\\deff0\\deflang1031 " + std::string(font_tables) + "}\n \\paperw11906 " +
          std::string(kStylesheet);
 }
-/// A footnote as the help compiler reads it.
 inline std::string Footnote(char mark, std::string_view text) {
   return std::string("{") + mark + "{\\footnote{" + mark + "} " + std::string(text) + "}} \n";
 }

@@ -49,7 +49,7 @@ std::pair<Bytes, BTreeLayout> BuildBTree(const Entries& entries, const BTreeOpti
   const size_t total = pages.size();
   auto physical = [&](size_t i) { return int16_t(options.reverse_pages ? total - 1 - i : i); };
 
-  const BTreeLayout layout{options.page_size, physical(total - 1), levels, physical(0)};
+  const BTreeLayout layout{options.page_size, physical(total - 1), levels};
   ByteBuilder b;
   b.u16(0x293B).u16(0x0402).u16(options.page_size).fixed_text("z4", 16).u16(0);
   b.u16(uint16_t(total - 1)).i16(layout.root_page).i16(-1).u16(uint16_t(total)).u16(levels);

@@ -38,8 +38,6 @@ struct BTreeLayout {
   uint16_t page_size = 0;
   int16_t root_page = 0;
   uint16_t levels = 0;
-  int16_t first_leaf_page = -1;
-  int16_t first_leaf() const { return first_leaf_page; }
 };
 
 struct InternalFileLayout {
@@ -73,7 +71,6 @@ class HelpFileWriter {
  public:
   explicit HelpFileWriter(HelpFileOptions options = {}) : options_(std::move(options)) {}
 
-  /// An internal file and its directory entry.
   HelpFileWriter& AddFile(std::string name, std::vector<uint8_t> data) {
     items_.push_back({std::move(name), std::move(data), std::nullopt});
     return *this;
@@ -107,9 +104,8 @@ inline SystemRecordSpec TextRecord(uint16_t type, std::string_view text) {
   return {type, ByteBuilder().cstr(text).take()};
 }
 
-/// |SYSTEM: magic 0x036C u16, minor u16, major u16, date u32, flags u16, then the records (type
-/// u16, length u16, data); HC30 (minor 15) has the title after the header instead, its NUL added
-/// with `nul`.
+/// |SYSTEM with `records`; HC30 (minor 15) has the title after the header instead, its NUL
+/// added with `nul`.
 std::vector<uint8_t> BuildSystemFile(uint16_t minor, uint16_t flags,
                                      const std::vector<SystemRecordSpec>& records,
                                      uint16_t major = 1, uint32_t date = 0);
@@ -119,9 +115,8 @@ inline std::vector<uint8_t> BuildHc30SystemFile(std::string_view title, uint16_t
   return (nul ? b.cstr(title) : b.text(title)).take();
 }
 
-/// |FONT: face-name count u16, descriptor count u16 (`descriptor_count` when >= 0), face-name
-/// offset u16 (8), descriptor offset u16; the face names NUL-padded to `face_width`, `gap` zero
-/// bytes, the descriptors.
+/// |FONT: the face names NUL-padded to `face_width`, `gap` zero bytes, the descriptors (their
+/// count in the header `descriptor_count` when >= 0).
 std::vector<uint8_t> BuildFontFile(const std::vector<std::string>& faces, size_t face_width,
                                    const std::vector<std::vector<uint8_t>>& descriptors,
                                    size_t gap = 0, int descriptor_count = -1);

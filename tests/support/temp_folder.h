@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <map>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -44,6 +45,14 @@ class TempFolder {
 inline std::string ReadFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+/// Every file below `root` (links too), by its path relative to `root`, with its bytes.
+inline std::map<std::string, std::string> FilesBelow(const std::filesystem::path& root) {
+  std::map<std::string, std::string> files;
+  for (const auto& e : std::filesystem::recursive_directory_iterator(root))
+    if (!e.is_directory()) files[e.path().lexically_relative(root).string()] = ReadFile(e.path());
+  return files;
 }
 
 /// Writes `bytes` to `path`, creating its folder.

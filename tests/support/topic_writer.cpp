@@ -56,39 +56,34 @@ std::vector<uint8_t> TopicLinkRecord(const TopicRecordSpec& spec, int32_t next, 
   return b.bytes(spec.format_part).bytes(spec.text_part).take();
 }
 
-TopicFileWriter::TopicFileWriter(TopicFileOptions options)
+TopicRecords::TopicRecords(TopicFileOptions options)
     : options_(options), piece_(options.compressed ? 3630 : (options.hc30 ? 2048 : 4096) - 12) {
   if (piece_ + 12 > (1u << shift())) throw std::invalid_argument("a piece beyond its block");
 }
 
-size_t TopicFileWriter::Add(const TopicRecordSpec& spec) {
+TopicRecords& TopicRecords::Record(const TopicRecordSpec& spec) {
   const int32_t last = records_.empty() ? -1 : int32_t(Position(records_.size() - 1));
   if (link_last_)
-    PutU32(stream_, records_.back() + 12, NextPosition() - (options_.hc30 ? last : 0));
+    PutU32(stream_, records_.back() + 12,
+           PositionOfOffset(stream_.size()) - (options_.hc30 ? last : 0));
   link_last_ = !spec.next;
   records_.push_back(stream_.size());
   const std::vector<uint8_t> record = TopicLinkRecord(spec, -1, last);
   stream_.insert(stream_.end(), record.begin(), record.end());
-  return records_.size() - 1;
+  return *this;
 }
 
-void TopicFileWriter::FillToBlockEnd(uint8_t filler) {
-  if (stream_.size() % piece_ != 0) StartBeforeBlockEnd(0, filler);
+TopicRecords& TopicRecords::FillToBlockEnd() {
+  if (stream_.size() % piece_ != 0) stream_.resize((stream_.size() / piece_ + 1) * piece_);
+  return *this;
 }
 
-void TopicFileWriter::StartBeforeBlockEnd(uint32_t before_end, uint8_t filler) {
-  size_t block_end = (stream_.size() / piece_ + 1) * piece_;
-  if (block_end - stream_.size() < before_end) block_end += piece_;
-  stream_.resize(block_end - before_end, filler);
-}
-
-std::vector<uint8_t> TopicFileWriter::Build() const {
-  const std::vector<uint8_t> stream = Stream();
+std::vector<uint8_t> TopicRecords::Build() const {
   const size_t data = (options_.hc30 ? 2048 : 4096) - 12;
   ByteBuilder out;
-  for (size_t from = 0; from < stream.size(); from += piece_) {
+  for (size_t from = 0; from < stream_.size(); from += piece_) {
     const auto piece =
-        std::span(stream).subspan(from, std::min<size_t>(piece_, stream.size() - from));
+        std::span(stream_).subspan(from, std::min<size_t>(piece_, stream_.size() - from));
     out.bytes(std::vector<uint8_t>(12, 0xFF));
     if (!options_.compressed) {
       out.bytes(piece);
@@ -97,7 +92,7 @@ std::vector<uint8_t> TopicFileWriter::Build() const {
     const std::vector<uint8_t> packed = Lz77Encode(piece, options_.mode);
     if (packed.size() > data) throw std::length_error("a compressed piece exceeds its block");
     out.bytes(packed);
-    if (from + piece_ < stream.size()) out.zeros(data - packed.size());
+    if (from + piece_ < stream_.size()) out.zeros(data - packed.size());
   }
   return out.take();
 }
@@ -168,20 +163,6 @@ std::vector<uint8_t> Phrases(const std::vector<std::string>& phrases, PhraseLayo
   return b.bytes(layout == PhraseLayout::kHc30 ? raw : Lz77Encode(raw, mode)).take();
 }
 
-}  // namespace
-
-std::vector<uint8_t> BuildHc30Phrases(const std::vector<std::string>& phrases) {
-  return Phrases(phrases, PhraseLayout::kHc30, Lz77Mode::kGreedy, -1);
-}
-std::vector<uint8_t> BuildHc31Phrases(const std::vector<std::string>& phrases, Lz77Mode mode,
-                                      int64_t text_size) {
-  return Phrases(phrases, PhraseLayout::kHc31, mode, text_size);
-}
-std::vector<uint8_t> BuildLongHeaderPhrases(const std::vector<std::string>& phrases,
-                                            Lz77Mode mode) {
-  return Phrases(phrases, PhraseLayout::kLong, mode, -1);
-}
-
 std::vector<uint8_t> PackPhraseLengths(const std::vector<uint32_t>& lengths, unsigned k) {
   std::vector<uint8_t> out;
   size_t bit = 0;
@@ -196,6 +177,20 @@ std::vector<uint8_t> PackPhraseLengths(const std::vector<uint32_t>& lengths, uns
     for (unsigned i = 0; i < k; ++i) put((length - 1) >> i);
   }
   return out;
+}
+
+}  // namespace
+
+std::vector<uint8_t> BuildHc30Phrases(const std::vector<std::string>& phrases) {
+  return Phrases(phrases, PhraseLayout::kHc30, Lz77Mode::kGreedy, -1);
+}
+std::vector<uint8_t> BuildHc31Phrases(const std::vector<std::string>& phrases, Lz77Mode mode,
+                                      int64_t text_size) {
+  return Phrases(phrases, PhraseLayout::kHc31, mode, text_size);
+}
+std::vector<uint8_t> BuildLongHeaderPhrases(const std::vector<std::string>& phrases,
+                                            Lz77Mode mode) {
+  return Phrases(phrases, PhraseLayout::kLong, mode, -1);
 }
 
 RtfPhraseFiles BuildRtfPhrases(const std::vector<std::string>& phrases, unsigned k, bool compress) {

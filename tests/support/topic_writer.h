@@ -58,37 +58,6 @@ struct TopicFileOptions {
   Lz77Mode mode = Lz77Mode::kLiteralsOnly;
 };
 
-/// Places records one after the other in the topic stream and builds "|TOPIC".
-class TopicFileWriter {
- public:
-  explicit TopicFileWriter(TopicFileOptions options = {});
-
-  /// Appends a record where the last one ended and fills in the last one's next field.
-  size_t Add(const TopicRecordSpec& spec);
-  /// The next record starts at the next block, the rest of this one `filler` bytes.
-  void FillToBlockEnd(uint8_t filler = 0);
-  /// The next record starts `before_end` bytes before the end of a block's piece.
-  void StartBeforeBlockEnd(uint32_t before_end, uint8_t filler = 0);
-
-  /// The decompressed stream: all pieces back to back.
-  std::vector<uint8_t> Stream() const { return stream_; }
-  std::vector<uint8_t> Build() const;
-  uint32_t Position(size_t i) const { return PositionOfOffset(records_.at(i)); }
-  /// Where the next record added will start.
-  uint32_t NextPosition() const { return PositionOfOffset(stream_.size()); }
-  uint32_t shift() const { return options_.hc30 ? 11 : 14; }
-
- private:
-  uint32_t PositionOfOffset(size_t offset) const {
-    return (uint32_t(offset / piece_) << shift()) + uint32_t(12 + offset % piece_);
-  }
-  TopicFileOptions options_;
-  uint32_t piece_;
-  std::vector<size_t> records_;  // their stream offsets
-  bool link_last_ = false;       // the last record's next field is to be filled in
-  std::vector<uint8_t> stream_;
-};
-
 /// A paragraph's formatting data (after the numbers its record type puts first): the 6-byte
 /// header (0, 0x80, a word, the bits u16), the optional fields in bit order, the commands, 0xFF.
 class ParagraphBuilder {
@@ -115,18 +84,15 @@ class ParagraphBuilder {
 
   // Commands.
   ParagraphBuilder& Font(uint16_t n) { return Add(ByteBuilder().u8(0x80).u16(n)); }
-  /// A command without operands (0x81, 0x82, ...).
   ParagraphBuilder& Command(uint8_t code) { return Raw({code}); }
   ParagraphBuilder& Raw(std::vector<uint8_t> bytes) { return Add(ByteBuilder(std::move(bytes))); }
-  /// 0xC8 (0xCC with `no_font`), length i16, the macro and its NUL.
   ParagraphBuilder& Macro(std::string_view text, bool no_font = false) {
     return Add(ByteBuilder().u8(no_font ? 0xCC : 0xC8).i16(int16_t(text.size() + 1)).cstr(text));
   }
   ParagraphBuilder& JumpShort(uint8_t code, uint32_t hash) {
     return Add(ByteBuilder().u8(code).u32(hash));
   }
-  /// 0xEA, 0xEB, 0xEE, 0xEF: size u16, flags (1 window number, 2 window name, 4 file), hash u32,
-  /// then what the flags say.
+  /// 0xEA, 0xEB, 0xEE, 0xEF; the flags: 1 window number, 2 window name, 4 file.
   ParagraphBuilder& JumpExtended(uint8_t code, uint32_t hash, std::optional<uint8_t> window,
                                  std::optional<std::string> window_name,
                                  std::optional<std::string> file_name) {
@@ -137,24 +103,20 @@ class ParagraphBuilder {
     if (file_name) b.cstr(*file_name);
     return Add(ByteBuilder().u8(code).u16(uint16_t(b.size())).bytes(b.data()));
   }
-  // Objects: the code, the object type, the size (compressed long), the data.
-  /// Type 5: 6 bytes of window data, the text and a NUL.
+  // Objects: type 5 (embedded), 0x22 by reference or stored, HC30 type 3.
   ParagraphBuilder& EmbeddedObject(uint8_t code, std::string_view text,
                                    std::vector<uint8_t> window_data = {0, 0, 0, 0, 0, 0}) {
     return Object(code, 5, window_data.size() + text.size() + 1,
                   ByteBuilder(window_data).cstr(text));
   }
-  /// Type 0x22 by reference: size 4, character count (compressed ushort), 0 i16, picture number.
   ParagraphBuilder& PictureRef(uint8_t code, uint16_t number, unsigned char_count = 1) {
     return Object(code, 0x22, 4, ByteBuilder(EncodeUnsignedShort(char_count)).i16(0).u16(number));
   }
-  /// Type 0x22 stored: size = bytes + 2, character count, 1 i16, the bytes.
   ParagraphBuilder& PictureStored(uint8_t code, std::vector<uint8_t> bytes,
                                   unsigned char_count = 1) {
     return Object(code, 0x22, bytes.size() + 2,
                   ByteBuilder(EncodeUnsignedShort(char_count)).i16(1).bytes(bytes));
   }
-  /// The HC30 type 3: size 4, 0 i16, picture number.
   ParagraphBuilder& PictureHc30(uint8_t code, uint16_t number) {
     return Object(code, 3, 4, ByteBuilder().i16(0).u16(number));
   }
@@ -196,8 +158,62 @@ std::vector<uint8_t> TableLayout(uint8_t type, const std::vector<TableColumnSpec
 /// A cell: column u8, 4 unused bytes, the paragraph.
 std::vector<uint8_t> TableCell(uint8_t column, const std::vector<uint8_t>& paragraph);
 
-/// Each string followed by a NUL.
 std::vector<uint8_t> TextStrings(const std::vector<std::string>& strings);
+
+/// The fields of a topic header that the tests vary.
+struct TopicHeaderFields {
+  int32_t first_field = 0x100;  // HC30: 8 or less marks the last topic
+  int32_t browse_back = -1;
+  int32_t browse_forward = -1;
+  int32_t number = 0;        // not in the HC30 header
+  int32_t scroll_start = 0;  // not in the HC30 header; 0: no record is non-scrolling
+};
+
+/// Places records one after the other in the topic stream and builds "|TOPIC"; their text is
+/// stored as it is expanded (no phrase codes) unless given to Record().
+class TopicRecords {
+ public:
+  explicit TopicRecords(TopicFileOptions options = {});
+
+  /// Appends a record where the last one ended and fills in the last one's next field.
+  TopicRecords& Record(const TopicRecordSpec& spec);
+  /// A topic header (type 2, non-scroll position and next topic -1); the strings are the title,
+  /// then the entry macros.
+  TopicRecords& Header(const std::vector<std::string>& strings, TopicHeaderFields fields = {}) {
+    ByteBuilder b;
+    b.i32(fields.first_field).i32(fields.browse_back).i32(fields.browse_forward);
+    if (!options_.hc30) b.i32(fields.number).i32(-1).i32(fields.scroll_start).i32(-1);
+    return Record({.type = 2, .format_part = b.take(), .text_part = TextStrings(strings)});
+  }
+  TopicRecords& Paragraph(const ParagraphBuilder& paragraph,
+                          const std::vector<std::string>& texts) {
+    const uint8_t type = options_.hc30 ? 1 : 0x20;
+    return Record({type, ParagraphFormatPart(paragraph.Build(), type), TextStrings(texts)});
+  }
+  TopicRecords& Table(const std::vector<uint8_t>& layout,
+                      const std::vector<std::vector<uint8_t>>& cells,
+                      const std::vector<std::string>& texts) {
+    ByteBuilder b(ParagraphFormatPart(layout));
+    for (const auto& c : cells) b.bytes(c);
+    return Record({.type = 0x23, .format_part = b.i16(-1).take(), .text_part = TextStrings(texts)});
+  }
+  /// The next record starts at the next block, the rest of this one zeros.
+  TopicRecords& FillToBlockEnd();
+
+  std::vector<uint8_t> Build() const;
+  uint32_t Position(size_t i) const { return PositionOfOffset(records_.at(i)); }
+
+ private:
+  uint32_t shift() const { return options_.hc30 ? 11 : 14; }
+  uint32_t PositionOfOffset(size_t offset) const {
+    return (uint32_t(offset / piece_) << shift()) + uint32_t(12 + offset % piece_);
+  }
+  TopicFileOptions options_;
+  uint32_t piece_;
+  std::vector<size_t> records_;  // their stream offsets
+  bool link_last_ = false;       // the last record's next field is to be filled in
+  std::vector<uint8_t> stream_;
+};
 
 // The phrase tables. Offsets count from the start of the offset table: phrase 0 at 2(N + 1).
 //   "|Phrases" HC30: N u16, 0x0100 u16, N + 1 offsets u16, the text.
@@ -217,8 +233,6 @@ std::vector<uint8_t> BuildHc31Phrases(const std::vector<std::string>& phrases,
                                       Lz77Mode mode = Lz77Mode::kGreedy, int64_t text_size = -1);
 std::vector<uint8_t> BuildLongHeaderPhrases(const std::vector<std::string>& phrases,
                                             Lz77Mode mode = Lz77Mode::kGreedy);
-/// Every length at least 1.
-std::vector<uint8_t> PackPhraseLengths(const std::vector<uint32_t>& lengths, unsigned k);
 struct RtfPhraseFiles {
   std::vector<uint8_t> index;  // "|PhrIndex"
   std::vector<uint8_t> image;  // "|PhrImage", LZ77 with `compress`

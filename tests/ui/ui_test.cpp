@@ -92,14 +92,6 @@ TEST_F(Binary, ExitStatusesAndMessages) {
   EXPECT_EQ(ReadFile(ini_), ini);
 }
 
-/// Every file below `root`, by relative path, with its bytes.
-std::map<std::string, std::string> Tree(const fs::path& root) {
-  std::map<std::string, std::string> files;
-  for (const auto& e : fs::recursive_directory_iterator(root))
-    if (e.is_regular_file()) files[e.path().lexically_relative(root).string()] = ReadFile(e.path());
-  return files;
-}
-
 TEST_F(Binary, ManyFilesInFoldersOneAtATimeOrFourAtATime) {
   const fs::path corpus = QUORVEX_CORPUS_DIR;
   const char* names[] = {"ddablib-PJAbout.hlp", "win30tandy-REVERSI.HLP", "nominas-DEFAULT.HLP"};
@@ -118,8 +110,8 @@ TEST_F(Binary, ManyFilesInFoldersOneAtATimeOrFourAtATime) {
   EXPECT_EQ(one.status, 1);  // JUNK.HLP fails; the others still convert
   EXPECT_NE(one.err.find("JUNK: failed: Magic Number"), std::string::npos) << one.err;
   EXPECT_NE(one.err.find("6 help files: "), std::string::npos) << one.err;
-  const auto a = Tree(tmp_ / "one");
-  EXPECT_EQ(a, Tree(tmp_ / "four"));
+  const auto a = FilesBelow(tmp_ / "one");
+  EXPECT_EQ(a, FilesBelow(tmp_ / "four"));
   for (const char* rtf :
        {"ddablib-PJAbout/ddablib-PJAbout.RTF", "ddablib-PJAbout_2/ddablib-PJAbout.RTF",
         "win30tandy-REVERSI/win30tandy-REVERSI.RTF", "cut/cut.RTF"})
@@ -216,7 +208,7 @@ TEST(CommandLine, DesktopOpenerTheWizardHookAndExceptionsReachingTheEntry) {
   EXPECT_EQ(ReadFile(done), "/some/where/X.RTF\n");
 }
 
-TEST(Settings, ReadsValuesAsThePlatformDoes) {
+TEST(Settings, ReadsValuesAsThePlatformDoesTheLanguageAndTheFileLocation) {
   const std::pair<const char*, ConversionOptions> cases[] = {
       {"[Options]\nForPrint=2\nNoShg=2\n", 0x0647},  // any non-zero integer is on
       // No digits is 0; blanks, a sign, digits up to the first other character.
@@ -242,6 +234,28 @@ TEST(Settings, ReadsValuesAsThePlatformDoes) {
     WriteFile(ini, "[Options]\nCodepage=" + std::string(value) + "\n");
     EXPECT_EQ(ReadCodePageSetting(ini), code_page) << value;
   }
+  // "Language" under [Options] ("" when absent), the environment, and the offset chosen.
+  const std::tuple<const char*, EnvMap, int> languages[] = {
+      {"", {}, 0},
+      {"Language=deu", {{"LANG", "en_US"}}, kGermanOffset},  // any case; beats the locale
+      {"Language=ENG", {{"LANG", "de_DE.UTF-8"}}, 0},
+      {"Language=DEUTSCH", {{"LANG", "de_DE"}}, 0},  // only DEU itself
+      {"Language=", {{"LANG", "de_DE"}}, kGermanOffset},
+      {"", {{"LC_ALL", "C"}, {"LANG", "de_DE"}}, 0},
+      {"", {{"LC_MESSAGES", "de_AT"}, {"LANG", "en_US"}}, kGermanOffset},
+      {"", {{"LC_ALL", ""}, {"LANG", "de"}}, kGermanOffset},  // empty counts as unset
+  };
+  for (const auto& [line, env, offset] : languages) {
+    WriteFile(ini, "[Options]\n" + std::string(line) + "\n");
+    EXPECT_EQ(ChooseLanguageOffset(ini, LookupIn(env)), offset) << line;
+  }
+  WriteFile(ini, "[Options]\nLanguage=ABCDEFGHIJ\n");
+  EXPECT_EQ(ReadLanguageSetting(ini), "ABCDEFGH");
+  const std::pair<EnvMap, const char*> places[] = {
+      {{{"XDG_CONFIG_HOME", "/x/cfg"}, {"HOME", "/home/u"}}, "/x/cfg/quorvex/QUORVEX.INI"},
+      {{{"XDG_CONFIG_HOME", "cfg"}, {"HOME", "/home/u"}}, "/home/u/.config/quorvex/QUORVEX.INI"},
+      {{}, ""}};
+  for (const auto& [env, path] : places) EXPECT_EQ(SettingsFilePath(LookupIn(env)), path);
 }
 
 TEST(Settings, WriteKeepsEveryOtherLineAndCreatesWhatIsMissing) {
@@ -279,33 +293,6 @@ TEST(Settings, WriteKeepsEveryOtherLineAndCreatesWhatIsMissing) {
   };
   for (const auto& [text, updated] : texts)
     EXPECT_EQ(UpdateProfileText(text, "Options", {{"K", "v"}}), updated) << text;
-}
-
-TEST(Settings, FileLocationAndLanguage) {
-  const std::pair<EnvMap, const char*> places[] = {
-      {{{"XDG_CONFIG_HOME", "/x/cfg"}, {"HOME", "/home/u"}}, "/x/cfg/quorvex/QUORVEX.INI"},
-      {{{"XDG_CONFIG_HOME", "cfg"}, {"HOME", "/home/u"}}, "/home/u/.config/quorvex/QUORVEX.INI"},
-      {{}, ""}};
-  for (const auto& [env, path] : places) EXPECT_EQ(SettingsFilePath(LookupIn(env)), path);
-
-  // "Language" under [Options] ("" when absent), the environment, and the offset chosen.
-  const std::tuple<const char*, EnvMap, int> cases[] = {
-      {"", {}, 0},
-      {"Language=deu", {{"LANG", "en_US"}}, kGermanOffset},  // any case; beats the locale
-      {"Language=ENG", {{"LANG", "de_DE.UTF-8"}}, 0},
-      {"Language=DEUTSCH", {{"LANG", "de_DE"}}, 0},  // only DEU itself
-      {"Language=", {{"LANG", "de_DE"}}, kGermanOffset},
-      {"", {{"LC_ALL", "C"}, {"LANG", "de_DE"}}, 0},
-      {"", {{"LC_MESSAGES", "de_AT"}, {"LANG", "en_US"}}, kGermanOffset},
-      {"", {{"LC_ALL", ""}, {"LANG", "de"}}, kGermanOffset},  // empty counts as unset
-  };
-  TempFolder tmp;
-  for (const auto& [line, env, offset] : cases) {
-    WriteFile(tmp / "QUORVEX.INI", "[Options]\n" + std::string(line) + "\n");
-    EXPECT_EQ(ChooseLanguageOffset(tmp / "QUORVEX.INI", LookupIn(env)), offset) << line;
-  }
-  WriteFile(tmp / "QUORVEX.INI", "[Options]\nLanguage=ABCDEFGHIJ\n");
-  EXPECT_EQ(ReadLanguageSetting(tmp / "QUORVEX.INI"), "ABCDEFGH");
 }
 
 }  // namespace

@@ -316,14 +316,6 @@ TEST(HelpFileList, ScansAFolderTree) {
   EXPECT_TRUE(!cancelled.scanning() && cancelled.result() == QDialog::Rejected);
 }
 
-/// The files of `folder` by name.
-std::map<std::string, std::string> Files(const fs::path& folder) {
-  std::map<std::string, std::string> contents;
-  for (const auto& e : fs::directory_iterator(folder))
-    contents[e.path().filename()] = ReadFile(e.path());
-  return contents;
-}
-
 TEST(WizardConversion, WritesWhatTheCommandLineWritesAndKeepsTheSettingsFile) {
   const fs::path source = fs::path(QUORVEX_CORPUS_DIR) / "nominas-DEFAULT.HLP";
   if (!fs::exists(source)) GTEST_SKIP() << "corpus not available";
@@ -358,9 +350,9 @@ TEST(WizardConversion, WritesWhatTheCommandLineWritesAndKeepsTheSettingsFile) {
       {"-o", (tmp / "cli").string(), (tmp / "DEFAULT.HLP").string()},
       {{"XDG_CONFIG_HOME", (tmp / "cfg").string()}, {"HOME", tmp.path().string()}}, tmp.path());
   ASSERT_EQ(cli.status, 2) << cli.err;
-  const auto gui_files = Files(tmp / "gui");
+  const auto gui_files = FilesBelow(tmp / "gui");
   EXPECT_TRUE(gui_files.count("DEFAULT.HPJ") && gui_files.count("DEFAUL1.RTF"));
-  EXPECT_EQ(gui_files, Files(tmp / "cli"));
+  EXPECT_EQ(gui_files, FilesBelow(tmp / "cli"));
 }
 
 }  // namespace
