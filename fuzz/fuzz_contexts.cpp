@@ -32,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::vector<ContextPair>& pairs = hf->context_map->pairs();
     for (size_t n = 0; n < pairs.size() && n < kMaxProbes; ++n) {
       const ContextPair& probe = pairs[n];
-      const int32_t low = int32_t(probe.topic_offset) - 2;
+      const int32_t low = int32_t(probe.topic_offset - 2u);  // wraps as the callers' bounds do
       const uint32_t high = probe.topic_offset + 2;
       std::optional<size_t> first;
       for (size_t i = 0; i < pairs.size() && !first; ++i)
