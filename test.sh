@@ -92,7 +92,13 @@ if [ "$main_built" -eq 1 ]; then
   say ""
   say "=== benchmark smoke test: bench/run --quick ==="
   t0=$(date +%s)
-  if bench_line=$(bench/run --quick 2>&1 | tee /dev/stderr | tail -1) && [[ "$bench_line" == largest:* ]]; then
+  # Printed after the run, not through "tee /dev/stderr": when the output goes to a file, that
+  # would open the file again from its start and write over what the tests printed.
+  bench_status=0
+  bench_output=$(bench/run --quick 2>&1) || bench_status=$?
+  printf '%s\n' "$bench_output"
+  bench_line=${bench_output##*$'\n'}
+  if [ "$bench_status" -eq 0 ] && [[ "$bench_line" == largest:* ]]; then
     summary+=("$(printf '  %-40s %-40s %s' "bench/run --quick" "ok" "$(format_seconds $(($(date +%s) - t0)))")")
   else
     failed=1
