@@ -24,20 +24,12 @@ class Expansion {
       : hf_(hf), phrases_(hf.phrases), capacity_(capacity), buffer_(buffer) {}
 
   void Append(const char* s, size_t n) {
-    const size_t room = capacity_ - size_;
-    if (n > room) {
-      n = room;
-      Cut();
-    }
+    n = Fit(n);
     std::memcpy(Room(n), s, n);
     size_ += n;
   }
   void AppendRepeated(size_t n, char c) {
-    const size_t room = capacity_ - size_;
-    if (n > room) {
-      n = room;
-      Cut();
-    }
+    n = Fit(n);
     std::memset(Room(n), c, n);
     size_ += n;
   }
@@ -61,6 +53,13 @@ class Expansion {
   std::string_view text() const { return std::string_view(buffer_.data(), size_); }
 
  private:
+  /// `n` cut to the room left before the capacity (a cut is reported once).
+  size_t Fit(size_t n) {
+    const size_t room = capacity_ - size_;
+    if (n <= room) return n;
+    Cut();
+    return room;
+  }
   /// Where the next `n` bytes go; the buffer grows by doubling.
   char* Room(size_t n) {
     if (buffer_.size() - size_ < n) buffer_.resize(std::max(2 * buffer_.size(), size_ + n));
