@@ -126,6 +126,20 @@ void GeneratedSeeds() {
         {"|TOPIC", SampleTopics({.hc30 = true}).Build()}}},
   };
   for (const auto& [name, files] : help_files) HelpFileSeed(name, AssembleHelpFile(files));
+  // Tables with duplicate offsets, ties, hashes of 0 and offsets on both sides of the signed
+  // boundary, for the context target's comparison of indexed look-ups with plain scans.
+  const uint32_t offsets[] = {0, 1, 2, 3, 5, 8, 9, 40, 0x7FFFFFFF, 0x80000000, 0xFFFFFFFE, ~0u};
+  ContextEntries contexts;
+  KeywordEntries keywords;
+  for (uint32_t i = 0; i < 48; ++i) {
+    contexts.push_back({i % 5, offsets[i * 5 % std::size(offsets)]});
+    keywords.push_back({"k" + std::to_string(i), {offsets[i * 7 % 12], offsets[i % 12]}});
+  }
+  const KeywordFiles ties = BuildKeywordFiles(keywords);
+  HelpFileSeed("tables-with-ties", AssembleHelpFile({{"|SYSTEM", GoldenSystem()},
+                                                     {"|CONTEXT", BuildContextFile(contexts)},
+                                                     {"|KWBTREE", ties.btree},
+                                                     {"|KWDATA", ties.data}}));
 
   const Data old_codes = {'A', 1, 2, 1, 5, ' ', 0, 'B'};
   PhraseSeed("hc30", 0, BuildHc30Phrases(kPhrases), {}, old_codes);

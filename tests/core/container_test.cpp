@@ -1,9 +1,7 @@
-// Opening a help file: the container (file header, directory B-tree, internal-file table, the
-// well-known slots) and every way a damaged one must fail cleanly; |SYSTEM where the corpus does
-// not look (it has HC30, HC31 and HCRTF files with the flags 0 and 4, HC30 with 8); the phrase
-// tables (the bit-packed lengths of |PhrIndex, the size rule and the Media Viewer layout of
-// |Phrases, warning 21, damage). The golden conversions read each phrase layout the compilers
-// write; the corpus test reads every phrase of every corpus file.
+// Opening a help file: the container, its directory and well-known slots, and every way a
+// damaged one fails cleanly; |SYSTEM where the corpus does not look; the phrase tables' layouts,
+// size rules and damage (the goldens read each layout the compilers write, the corpus test
+// every phrase of every corpus file).
 #include "core/container.h"
 
 #include <gmock/gmock.h>

@@ -1,13 +1,10 @@
-// Runs the real quorvex program over every help file of the corpus folder (QUORVEX_CORPUS_DIR, else
-// the one compiled in) in recompilation mode, in printing mode split into numbered files and with
-// "-v", each run in fresh folders, and checks what a user sees (exit status, stderr, the files
-// written) and what the RTF holds: well formed, and every topic title and text string that an
-// in-process walk of the topic records finds appears there in order. The walk's counts must match
-// the independent ones of FACTS.tsv, the container and |SYSTEM the columns of MANIFEST.tsv. In
-// recompilation mode each topic whose stretch of TopicOffsets (from its first text record to the
-// next topic's) holds a |CONTEXT entry gets a "#" footnote and warning 19 names exactly the others
-// (but the last; its count is printed); every keyword entry is written once; every jump or popup
-// target hashes to a hotspot target of the file.
+// Runs the real quorvex program over every corpus help file (QUORVEX_CORPUS_DIR, else the one
+// compiled in) in recompilation mode, printing mode split into numbered files, and with "-v",
+// and checks what a user sees and what the RTF holds: well formed, every title and text string
+// of an in-process topic walk in order, the walk's counts against FACTS.tsv and the container
+// against MANIFEST.tsv; in recompilation mode a "#" footnote for each topic whose TopicOffsets
+// hold a |CONTEXT entry (warning 19 for the others), each keyword once, every jump target a
+// hotspot target of the file.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -22,8 +19,6 @@
 #include "project/context_map.h"
 #include "tests/support/rtf_check.h"
 #include "tests/support/run_program.h"
-
-extern char** environ;
 
 namespace quorvex {
 namespace {
@@ -192,22 +187,19 @@ void CheckContexts(const std::string& rtf, long nameless, const WalkFacts& walk,
   }
 }
 
-/// The environment with the user's settings, language, temporary folder and display replaced.
+/// The environment of a run: the user's settings, language, temporary folder and display
+/// replaced; only the search path and the sanitizers' options kept.
 std::vector<std::string> RunEnvironment(const fs::path& home, const fs::path& temp) {
-  const std::string replaced =
-      " HOME XDG_CONFIG_HOME TEMP TMP TMPDIR LANG LANGUAGE LC_ALL LC_MESSAGES DISPLAY "
-      "WAYLAND_DISPLAY QT_QPA_PLATFORM QUORVEX_NO_OPEN ";
-  std::vector<std::string> env;
-  for (char** entry = environ; *entry; ++entry) {
-    const std::string text = *entry;
-    if (replaced.find(" " + text.substr(0, text.find('=')) + " ") == std::string::npos)
-      env.push_back(text);
-  }
-  for (std::string v : {"HOME=" + home.string(), "XDG_CONFIG_HOME=" + (home / ".config").string(),
-                        "TEMP=" + temp.string(), "TMPDIR=" + temp.string(), std::string("LANG=C"),
-                        std::string("LC_ALL=C"), std::string("QT_QPA_PLATFORM=offscreen"),
-                        std::string("QUORVEX_NO_OPEN=1")})
-    env.push_back(v);
+  std::vector<std::string> env = {"HOME=" + home.string(),
+                                  "XDG_CONFIG_HOME=" + (home / ".config").string(),
+                                  "TEMP=" + temp.string(),
+                                  "TMPDIR=" + temp.string(),
+                                  "LANG=C",
+                                  "LC_ALL=C",
+                                  "QT_QPA_PLATFORM=offscreen",
+                                  "QUORVEX_NO_OPEN=1"};
+  for (const char* kept : {"PATH", "ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"})
+    if (const char* value = std::getenv(kept)) env.push_back(std::string(kept) + "=" + value);
   return env;
 }
 

@@ -1,8 +1,6 @@
-// Picture containers into picture files and RTF: the bytes of each packing, names and hotspots,
-// damaged containers, and the RTF forms byte for byte; then whole conversions: the [Bitmaps]
-// section and the picture list, references from topic text, a picture stored in the text, and
-// embedded pictures whose files leave no trace. (The corpus check validates every picture file
-// of the corpus and its name, every packing and several resolutions among them.)
+// Picture containers into picture files and RTF (each packing, names, hotspots, damage, the RTF
+// forms), then whole conversions with pictures listed, referred to, stored in the text and
+// embedded. (The corpus check validates every picture file of the corpus.)
 #include "graphics/pictures.h"
 
 #include <gtest/gtest.h>

@@ -1,9 +1,7 @@
 // Hostile help files, each named after what it breaks, converted in both modes: each gets its
-// warning, no message carries a control character, the output stays small and nothing lands
-// outside the output folder (the container test has the damaged directories and phrase tables,
-// the golden conversions the damaged topic links). Then the output budget, and the attacks on
-// the output folder itself: a planted link, the help file as one of its files, messages naming
-// what failed.
+// warning, messages carry no control characters, the output stays small and inside the output
+// folder. Then the output budget and attacks on the output folder itself. (Damaged directories
+// and phrase tables: the container test; damaged topic links: the goldens.)
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -128,6 +126,52 @@ TEST(HostileFiles, OutputBudgetStopsPicturesRepeatedByTheDirectory) {
   EXPECT_GT(written, OutputBudgetFor(help.size()));
   EXPECT_LE(written, OutputBudgetFor(help.size()) + kMaxUnpackedPicture);
   EXPECT_TRUE(s.dir->files().count("TEST.RTF")) << "the topics still get their file";
+}
+
+TEST(HostileOutputFolder, UnsafeNamesAreWrittenUnderSafeNamesInside) {
+  TempFolder root;
+  OutputDir dir(root.path() / "out");
+  RecordingDiagnostics diagnostics;
+  dir.ReportTo(&diagnostics);
+  // Pairs of a name and the name the file gets.
+  const char* const names[] = {
+      "LOGO.BMP",   "LOGO.BMP",   "..\\..\\WIN.INI", "WIN.INI",  "../x",   "x",
+      "C:DATA.BIN", "C_DATA.BIN", "A\001B",          "A_B",      "dir/..", "_",
+      "",           "__2",        "con.txt",         "_con.txt", "LPT1",   "_LPT1",
+      "COM0",       "COM0",       "a/WIN.INI",       "WIN_2.INI"};
+  for (size_t i = 0; i < std::size(names); i += 2) {
+    const char *name = names[i], *safe = names[i + 1];
+    auto sink = dir.CreateBinary(name);
+    ASSERT_TRUE(sink) << name;
+    EXPECT_EQ(sink->name(), safe);
+    sink->Write(name);
+    sink->Close();
+    EXPECT_EQ(ReadFile(root / "out" / safe), name);
+    EXPECT_TRUE(OutputDir::IsPlainName(safe)) << safe;
+  }
+  // Nothing outside the folder; one warning naming both names for each unsafe name.
+  EXPECT_FALSE(fs::exists(root / "x"));
+  EXPECT_EQ(diagnostics.Count(kWarnUnsafeName), std::size(names) / 2 - 2);
+  EXPECT_EQ(diagnostics.warnings[0].text,
+            "The name ..\\..\\WIN.INI is not a plain file name in the output folder; the file is "
+            "written as WIN.INI");
+}
+
+TEST(HostileOutputFolder, DeletionOfItsOwnFilesOnlyAndAFullDisk) {
+  TempFolder root;
+  OutputDir dir(root.path());
+  dir.CreateBinary("A.BMP")->Close();
+  WriteFile(root / "target", "keep");
+  // Only files this folder created are deleted or read back.
+  EXPECT_FALSE(dir.Remove("target") || dir.Read("target"));
+  EXPECT_TRUE(dir.Remove("A.BMP"));
+  EXPECT_FALSE(fs::exists(root / "A.BMP") || dir.Remove("A.BMP"));
+  // /dev/full accepts the open and fails every write.
+  if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
+  auto full = OutputDir("/dev").CreateBinary("full");
+  ASSERT_TRUE(full);
+  full->Write("x");
+  EXPECT_THROW(full->Close(), FatalException);
 }
 
 TEST(HostileOutputFolder, PlantedLinkHelpFileInsideAndMessagesThatNameWhatFailed) {

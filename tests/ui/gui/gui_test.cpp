@@ -1,7 +1,5 @@
-// The wizard, the progress window and the help-file list, driven through their widgets: the
-// step sequence, the options the radio buttons give, note 7238, the title preview, the
-// language, the bar's pixels, the abort question, the scan, and a whole wizard conversion
-// that writes what the command line writes.
+// The wizard, the progress window and the help-file list, driven through their widgets, and a
+// whole wizard conversion that writes what the command line writes.
 #include <gtest/gtest.h>
 
 #include <QApplication>
