@@ -102,7 +102,8 @@ std::vector<size_t> KeywordTable::EntriesInRange(int64_t low, int64_t high) cons
   auto it = std::lower_bound(by_offset_.begin(), by_offset_.end(),
                              std::make_pair(int32_t(low), uint32_t(0)));
   for (; it != by_offset_.end() && it->first <= high; ++it) found.push_back(it->second);
-  std::sort(found.begin(), found.end());
+  // Entries of one offset come in table order already: most ranges need no sort.
+  if (!std::is_sorted(found.begin(), found.end())) std::sort(found.begin(), found.end());
   return found;
 }
 
@@ -131,7 +132,7 @@ std::vector<size_t> KeywordTable::TakeEntriesInRange(int64_t low, int64_t high,
     found.push_back(by_offset_[p].second);
     next[p] = p + 1;
   }
-  std::sort(found.begin(), found.end());
+  if (!std::is_sorted(found.begin(), found.end())) std::sort(found.begin(), found.end());
   return found;
 }
 

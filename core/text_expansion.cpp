@@ -15,34 +15,59 @@ constexpr size_t kHcrtfTwoByteBase = 128;
 /// The older scheme's codes run from 1 to 15; each takes the next byte too.
 constexpr uint8_t kOldLastCode = 15;
 
+/// Bytes the output buffer has beyond the capacity, so that a short phrase or run of blanks can
+/// be written as one piece of this size.
+constexpr size_t kQuickCopy = 16;
+
 /// Collects the output in a buffer that is reused from record to record (only its first size()
-/// bytes are the text), cut at the capacity, and remembers which problems it has seen so that
-/// each is reported once.
+/// bytes are the text; it holds the whole capacity, so nothing checks for room), cut at the
+/// capacity, and remembers which problems it has seen so that each is reported once.
 class Expansion {
  public:
   Expansion(const HelpFile& hf, size_t capacity, std::string& buffer)
-      : hf_(hf), phrases_(hf.phrases), capacity_(capacity), buffer_(buffer) {}
+      : hf_(hf),
+        offsets_(hf.phrases.offsets.data()),
+        phrase_count_(hf.phrases.count()),
+        phrase_text_(hf.phrases.text),
+        capacity_(std::min(capacity, kTopicTextCapacity)),
+        buffer_(buffer) {
+    if (buffer_.size() < capacity_ + kQuickCopy) buffer_.resize(capacity_ + kQuickCopy);
+    out_ = buffer_.data();
+  }
 
   void Append(const char* s, size_t n) {
     n = Fit(n);
-    std::memcpy(Room(n), s, n);
+    std::memcpy(out_ + size_, s, n);
     size_ += n;
   }
   void AppendRepeated(size_t n, char c) {
+    if (n <= capacity_ - size_) {  // at most 16, and the buffer has kQuickCopy bytes to spare
+      std::memset(out_ + size_, c, kQuickCopy);
+      size_ += n;
+      return;
+    }
     n = Fit(n);
-    std::memset(Room(n), c, n);
+    std::memset(out_ + size_, c, n);
     size_ += n;
   }
   void Put(char c) {
     if (size_ == capacity_) return Cut();
-    *Room(1) = c;
-    ++size_;
+    out_[size_++] = c;
   }
-  void AppendPhrase(size_t number) {
-    if (number < phrases_.count()) {
-      const size_t start = phrases_.offsets[number], end = phrases_.offsets[number + 1];
-      if (start <= end && end <= phrases_.text.size())
-        return Append(phrases_.text.data() + start, end - start);
+  [[gnu::always_inline]] void AppendPhrase(size_t number) {
+    if (number < phrase_count_) {
+      const size_t start = offsets_[number], end = offsets_[number + 1];
+      if (start <= end && end <= phrase_text_.size()) {
+        const size_t n = end - start;
+        // Most phrases are short: one copy of kQuickCopy bytes, of which the first n count.
+        if (n <= kQuickCopy && start + kQuickCopy <= phrase_text_.size() &&
+            n <= capacity_ - size_) {
+          std::memcpy(out_ + size_, phrase_text_.data() + start, kQuickCopy);
+          size_ += n;
+          return;
+        }
+        return Append(phrase_text_.data() + start, n);
+      }
     }
     if (!bad_phrase_) Warn(kWarnTopicTextPhrase, static_cast<int64_t>(number));
     bad_phrase_ = true;
@@ -50,7 +75,7 @@ class Expansion {
   void CodeCut() { Warn(kWarnTopicTextCode); }
   /// Once the output is full, nothing more can be appended.
   bool full() const { return cut_; }
-  std::string_view text() const { return std::string_view(buffer_.data(), size_); }
+  std::string_view text() const { return std::string_view(out_, size_); }
 
  private:
   /// `n` cut to the room left before the capacity (a cut is reported once).
@@ -59,11 +84,6 @@ class Expansion {
     if (n <= room) return n;
     Cut();
     return room;
-  }
-  /// Where the next `n` bytes go; the buffer grows by doubling.
-  char* Room(size_t n) {
-    if (buffer_.size() - size_ < n) buffer_.resize(std::max(2 * buffer_.size(), size_ + n));
-    return buffer_.data() + size_;
   }
   void Cut() {
     if (!cut_) Warn(kWarnTopicTextCut, static_cast<int64_t>(capacity_));
@@ -75,28 +95,32 @@ class Expansion {
   }
 
   const HelpFile& hf_;
-  const PhraseTables& phrases_;
+  const uint32_t* offsets_;
+  size_t phrase_count_;
+  std::string_view phrase_text_;
   size_t capacity_;
   std::string& buffer_;
+  char* out_;
   size_t size_ = 0;
   bool cut_ = false;
   bool bad_phrase_ = false;
 };
 
 void ExpandHcrtf(Bytes in, Expansion& e) {
-  ByteReader r(in);
-  while (!r.at_end() && !e.full()) {
-    uint8_t b = r.u8();
+  const uint8_t* p = in.data();
+  const uint8_t* const end = p + in.size();
+  while (p != end && !e.full()) {
+    const uint8_t b = *p++;
     if ((b & 1) == 0) {
       e.AppendPhrase(b / 2u);
     } else if ((b & 3) == 1) {
-      if (r.at_end()) return e.CodeCut();
-      e.AppendPhrase(kHcrtfTwoByteBase + (b >> 2) * 256u + r.u8());
+      if (p == end) return e.CodeCut();
+      e.AppendPhrase(kHcrtfTwoByteBase + (b >> 2) * 256u + *p++);
     } else if ((b & 7) == 3) {
-      size_t k = (b >> 3) + 1u;
-      if (r.remaining() < k) return e.CodeCut();
-      Bytes lit = r.bytes(k);
-      e.Append(reinterpret_cast<const char*>(lit.data()), lit.size());
+      const size_t k = (b >> 3) + 1u;
+      if (static_cast<size_t>(end - p) < k) return e.CodeCut();
+      e.Append(reinterpret_cast<const char*>(p), k);
+      p += k;
     } else if ((b & 15) == 7) {
       e.AppendRepeated((b >> 4) + 1u, ' ');
     } else {
@@ -106,15 +130,16 @@ void ExpandHcrtf(Bytes in, Expansion& e) {
 }
 
 void ExpandOld(Bytes in, Expansion& e) {
-  ByteReader r(in);
-  while (!r.at_end() && !e.full()) {
-    uint8_t b = r.u8();
+  const uint8_t* p = in.data();
+  const uint8_t* const end = p + in.size();
+  while (p != end && !e.full()) {
+    const uint8_t b = *p++;
     if (b == 0 || b > kOldLastCode) {
       e.Put(static_cast<char>(b));
       continue;
     }
-    if (r.at_end()) return e.CodeCut();
-    unsigned code = (b - 1u) * 256u + r.u8();
+    if (p == end) return e.CodeCut();
+    const unsigned code = (b - 1u) * 256u + *p++;
     e.AppendPhrase(code >> 1);
     if (code & 1) e.Put(' ');
   }

@@ -30,7 +30,7 @@ PhraseCodes PhraseCodesFor(const HelpFile& hf, size_t stored_length, size_t expa
 
 /// Expands `stored` with the phrase table of `hf`. A help file with neither |Phrases nor
 /// |PhrIndex takes the stored bytes unchanged. NULs in the result separate the text strings.
-/// Output beyond `capacity` is cut; a phrase number the table does not hold adds nothing; a
+/// Output beyond `capacity` (at most kTopicTextCapacity) is cut; a phrase number the table does not hold adds nothing; a
 /// code whose operand bytes lie beyond `stored` ends the expansion. Each of these problems is
 /// reported once per call as a warning.
 std::string ExpandTopicText(const HelpFile& hf, Bytes stored, PhraseCodes codes,

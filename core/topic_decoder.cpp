@@ -302,18 +302,19 @@ void DecodeParagraphInto(ByteReader& f, TextCursor& text, int32_t& position_adju
       break;
     }
     std::string_view before = text.Next();
-    ParagraphCommand c;
+    // Decoded in place: a command is large, and most paragraphs have many.
+    ParagraphCommand& c = p.commands.emplace_back();
     c.code = code;
     if (!ReadCommandOperands(f, c, position_adjustment)) {
       // The command's operands run past the data: drop it; the text taken before it is the
       // paragraph's last.
+      p.commands.pop_back();
       p.truncated = true;
       p.missing_end = true;
       p.texts.emplace_back(before);
       return;
     }
     p.texts.emplace_back(before);
-    p.commands.push_back(std::move(c));
   }
   p.missing_end = !ended;
   p.texts.emplace_back(text.Next());

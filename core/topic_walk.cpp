@@ -37,14 +37,16 @@ int32_t TopicWalk::block() const {
 }
 
 bool TopicWalk::ReadPart(std::vector<uint8_t>& out, size_t n) {
-  out.clear();
-  while (out.size() < n) {
-    const size_t at = out.size(), piece = std::min(n - at, kPartPiece);
-    out.resize(at + piece);
-    if (ReadTopicBytes(hf_, std::span<uint8_t>(out).subspan(at), topic_offset_, new_block_) !=
-        piece)
-      return false;
+  // The list keeps its memory from record to record: it grows (and clears what it adds) only
+  // beyond the largest part read so far, and only as far as the data arrives.
+  for (size_t at = 0; at < n;) {
+    const size_t piece = std::min(n - at, kPartPiece);
+    if (out.size() < at + piece) out.resize(at + piece);
+    const std::span<uint8_t> into = std::span<uint8_t>(out).subspan(at, piece);
+    if (ReadTopicBytes(hf_, into, topic_offset_, new_block_) != piece) return false;
+    at += piece;
   }
+  out.resize(n);
   return true;
 }
 

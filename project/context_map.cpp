@@ -160,18 +160,18 @@ std::optional<std::string> KeywordsForTopic(const HelpFile& hf, const KeywordTab
                                             int64_t low, int64_t high, KeywordEntryMarks* written) {
   if (!table) return std::nullopt;
   std::optional<std::string> joined;
-  const ByteReader file = hf.reader();
+  const std::string_view file(reinterpret_cast<const char*>(hf.bytes.data()), hf.bytes.size());
   for (size_t i : written ? table->TakeEntriesInRange(low, high, *written)
                           : table->EntriesInRange(low, high)) {
     // The text is re-read from its leaf page; one that reaches the end of the file ends there.
-    ByteReader r = file;
-    r.seek(table->pairs()[i].keyword_position);
+    const std::string_view text =
+        file.substr(std::min<size_t>(table->pairs()[i].keyword_position, file.size()));
     if (joined) {
       *joined += ';';
     } else {
       joined.emplace();
     }
-    *joined += r.cstring();
+    *joined += text.substr(0, text.find('\0'));
   }
   return joined;
 }
