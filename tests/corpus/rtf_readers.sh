@@ -23,11 +23,12 @@
 #
 # The readers are slow (pandoc about 0.8 MB of RTF a second, LibreOffice about 0.5), and the
 # corpus gives 225 MB of RTF: reading all of it takes some 15 minutes of CPU time. By default the
-# RTF files larger than QUORVEX_READERS_MAX_MB (3) megabytes are therefore left out (the
-# reference manuals of the corpus) unless their code page is not Windows-1252, which keeps a run
-# at a few minutes on 2 cores;
-# QUORVEX_READERS_MAX_MB=0 reads every file. Every RTF file of both modes is still checked for
-# well-formedness and lost text by the corpus test (tests/corpus/corpus_test.cpp).
+# RTF files larger than QUORVEX_READERS_MAX_MB (1) megabyte are therefore left out (the larger
+# manuals of the corpus), and those in a code page other than Windows-1252 above
+# QUORVEX_READERS_OTHER_CP_MAX_MB (2), which keeps a run at about a minute on 2 cores and still
+# reads a file of each mode in Cyrillic. QUORVEX_READERS_MAX_MB=0 reads every file. Every RTF
+# file of both modes is still checked for well-formedness and lost text by the corpus test
+# (tests/corpus/corpus_test.cpp).
 #
 # Exits 0 when all is well, 1 on a failure, 77 (ctest's SKIP_RETURN_CODE) when the corpus,
 # pandoc or soffice is missing. QUORVEX_READERS_JOBS sets how many readers run at once (default:
@@ -114,12 +115,17 @@ done
 converted=$(date +%s)
 
 # Largest first, so that the parallel readers finish together. Files above the size limit are
-# left out (see the top of this file), but for those in a code page other than Windows-1252
-# (\ansicpg in the header): their text must read right in both readers, whatever their size.
-max_mb=${QUORVEX_READERS_MAX_MB:-3}
+# left out (see the top of this file); those in a code page other than Windows-1252 (\ansicpg
+# in the header) have a limit of their own: their text must read right in both readers.
+max_mb=${QUORVEX_READERS_MAX_MB:-1}
+other_cp_mb=${QUORVEX_READERS_OTHER_CP_MAX_MB:-2}
 limit_bytes=$((max_mb > 0 ? max_mb * 1048576 : 1 << 62))
+other_cp_bytes=$((max_mb > 0 ? other_cp_mb * 1048576 : 1 << 62))
 read_it() {  # FILE: true when the readers read it
-  [ "$(stat -c %s "$1")" -le "$limit_bytes" ] || head -c 200 "$1" | grep -aq 'ansicpg'
+  local size
+  size=$(stat -c %s "$1")
+  [ "$size" -le "$limit_bytes" ] ||
+    { [ "$size" -le "$other_cp_bytes" ] && head -c 200 "$1" | grep -aq 'ansicpg'; }
 }
 listed() {  # MODE-FOLDER: the RTF files the readers read, largest first
   find "$1" -maxdepth 1 -name '*.rtf' -printf '%s\t%p\0' | sort -z -rn | cut -z -f2- |
@@ -131,7 +137,8 @@ left_out=()
 for f in "$work"/print/*.rtf "$work"/rec/*.rtf; do
   read_it "$f" || left_out+=("${f#"$work/"} ($(stat -c %s "$f") bytes)")
 done
-echo "not read, larger than $max_mb MB (QUORVEX_READERS_MAX_MB=0 reads them):" \
+echo "not read, larger than $max_mb MB ($other_cp_mb MB in another code page;" \
+  "QUORVEX_READERS_MAX_MB=0 reads them):" \
   "${#left_out[@]} RTF files"
 [ "${#left_out[@]}" -eq 0 ] || printf '  %s\n' "${left_out[@]}"
 echo "converted ${#help_files[@]} help files in $((converted - started)) s; reading" \
