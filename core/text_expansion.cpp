@@ -29,10 +29,9 @@ class Expansion {
         offsets_(hf.phrases.offsets.data()),
         phrase_count_(hf.phrases.count()),
         phrase_text_(hf.phrases.text),
-        capacity_(std::min(capacity, kTopicTextCapacity)),
-        buffer_(buffer) {
-    if (buffer_.size() < capacity_ + kQuickCopy) buffer_.resize(capacity_ + kQuickCopy);
-    out_ = buffer_.data();
+        capacity_(std::min(capacity, kTopicTextCapacity)) {
+    if (buffer.size() < capacity_ + kQuickCopy) buffer.resize(capacity_ + kQuickCopy);
+    out_ = buffer.data();
   }
 
   void Append(const char* s, size_t n) {
@@ -99,8 +98,7 @@ class Expansion {
   size_t phrase_count_;
   std::string_view phrase_text_;
   size_t capacity_;
-  std::string& buffer_;
-  char* out_;
+  char* out_;  // the reused buffer's data
   size_t size_ = 0;
   bool cut_ = false;
   bool bad_phrase_ = false;

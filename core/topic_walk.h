@@ -72,6 +72,8 @@ class TopicWalk {
   bool topic_seen() const { return topic_seen_; }
 
  private:
+  /// Reads the next n bytes of the record into `out`. False on a short or failed read: what
+  /// `out` then holds (its size included) is not the part, and the caller ends the walk.
   bool ReadPart(std::vector<uint8_t>& out, size_t n);
   /// Largest part a record can have: all the decompressed data |TOPIC can hold.
   size_t MaxPartSize() const;

@@ -84,7 +84,7 @@ void WriteRtfText(HelpFile& hf, OutputSink& out, std::string_view text) {
 size_t WriteTextString(HelpFile& hf, OutputSink& out, std::string_view text,
                        TextCategory category) {
   if (size_t nul = text.find('\0'); nul != std::string_view::npos) text = text.substr(0, nul);
-  if (!hf.option(kLocalize) || !WriteLocalizationReference(hf, out, text, category))
+  if (!WriteLocalizationReference(hf, out, text, category))
     WriteRtfText(hf, out, text);
   return text.size();
 }
