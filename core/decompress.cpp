@@ -1,6 +1,7 @@
 #include "core/decompress.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <string>
 #include <string_view>
@@ -15,6 +16,15 @@ constexpr unsigned kGroupItems = 8;
 constexpr size_t kMinMatch = 3;
 /// The most output one group can produce: eight back-references of 18 bytes.
 constexpr size_t kMaxGroupOutput = kGroupItems * (15 + kMinMatch);
+/// The bytes of a group after its flag byte: one per literal, two per match (flag bit set). A
+/// table, because the portable build has no population-count instruction and would call a
+/// library function for every group.
+constexpr std::array<uint8_t, 256> kGroupSize = [] {
+  std::array<uint8_t, 256> sizes{};
+  for (unsigned f = 0; f < sizes.size(); ++f)
+    sizes[f] = static_cast<uint8_t>(kGroupItems + std::popcount(f));
+  return sizes;
+}();
 /// Run-length output is handed to a sink in pieces of this size, so that decoding needs little
 /// memory however large the output grows.
 constexpr size_t kRleChunk = 1 << 16;
@@ -79,7 +89,7 @@ Lz77Result DecompressLz77(Bytes in, std::span<uint8_t> out) {
   while (!r.at_end()) {
     const size_t group_start = r.position();
     const unsigned flags = r.u8();
-    const size_t group_size = kGroupItems + static_cast<size_t>(std::popcount(flags));
+    const size_t group_size = kGroupSize[flags];
     const Bytes group = r.bytes(std::min(group_size, r.remaining()));
     size_t pos = 0;
     if (capacity - produced >= kMaxGroupOutput) {
@@ -150,7 +160,7 @@ size_t Lz77DecodedSize(Bytes in) {
   size_t produced = 0;
   while (!r.at_end()) {
     const unsigned flags = r.u8();
-    const size_t group_size = kGroupItems + static_cast<size_t>(std::popcount(flags));
+    const size_t group_size = kGroupSize[flags];
     const Bytes group = r.bytes(std::min(group_size, r.remaining()));
     size_t pos = 0;
     for (unsigned item = 0; item < kGroupItems && pos < group.size(); ++item) {

@@ -35,10 +35,11 @@ std::optional<std::string> StartHotspot(HelpFile& hf, OutputSink& out,
   }
   const bool jumps = hf.option(kJumps);
   if (jumps) out.Write((command.code & kJumpBit) ? "\\strike " : "\\ul ");
-
   // Names from the help file may hold braces and backslashes: escaped, so that the hidden group
-  // stays one group.
-  const std::string name = RtfEscaped(hf.topic_services().ContextNameForHash(hf, target.hash));
+  // stays one group. The hidden text does not count into the line feeds, so a null sink (the
+  // pre-pass) is spared the name.
+  const std::string name =
+      out.is_null() ? "" : RtfEscaped(hf.topic_services().ContextNameForHash(hf, target.hash));
   std::string hidden = (command.code & kNoFontChangeBit) ? "%" + name : name;
   const uint8_t flags = target.extended ? target.flags : 0;
   if (flags & kTargetWindowNumber) {

@@ -52,10 +52,10 @@ std::string LocalizationFileName(std::string_view help_path) {
   return std::string(help_path.substr(0, cut)) + ".TXT";
 }
 
-bool WriteLocalizationReference(HelpFile& hf, OutputSink& rtf, std::string_view text,
-                                TextCategory category) {
+bool WriteLocalizedReference(HelpFile& hf, OutputSink& rtf, std::string_view text,
+                             TextCategory category) {
   const char* prefix = Prefix(category);
-  if (!hf.option(kLocalize) || !prefix || !hf.main_pass || text.empty()) return false;
+  if (!prefix || !hf.main_pass || text.empty()) return false;
   if (!hf.localization) hf.localization = CreateLocalizationFile(hf);
   const std::string key = FormatText("%s#%05d", {prefix, hf.localization_counter});
   rtf.Write(key);

@@ -10,13 +10,20 @@
 
 namespace quorvex {
 
+/// WriteLocalizationReference with Localize on.
+bool WriteLocalizedReference(HelpFile& hf, OutputSink& rtf, std::string_view text,
+                             TextCategory category);
+
 /// Writes `text` as a reference: "Txt#00012" (or "Ttl", "Key" by category) into the RTF and
 /// "Txt#00012=" with the text's bytes unchanged into the localization file, which is created
 /// at the first reference (beside the help file: its name with ".TXT"). Returns false, writing
 /// nothing, when the text is not localized (Localize off, a category other than topic text,
 /// title or keyword, the pre-pass, or an empty text). A file that cannot be created is fatal.
-bool WriteLocalizationReference(HelpFile& hf, OutputSink& rtf, std::string_view text,
-                                TextCategory category);
+/// Every text string passes here: without Localize it costs one test.
+inline bool WriteLocalizationReference(HelpFile& hf, OutputSink& rtf, std::string_view text,
+                                       TextCategory category) {
+  return hf.option(kLocalize) && WriteLocalizedReference(hf, rtf, text, category);
+}
 
 /// A paragraph end: the first one after a reference puts an empty line into the file.
 void LocalizationParagraphEnd(HelpFile& hf);
