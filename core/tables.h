@@ -83,10 +83,12 @@ class ContextMap {
 };
 
 /// One keyword entry: a TopicOffset and the file offset of the keyword's text in its B-tree
-/// leaf (the text is read from the help file when it is needed).
+/// leaf (the text is read from the help file when it is needed) with the text's length up to
+/// its NUL (or the end of the file), measured once while the leaf page is read.
 struct KeywordPair {
   uint32_t topic_offset = 0;
   uint32_t keyword_position = 0;
+  uint32_t keyword_length = 0;
 };
 
 /// A keyword table (K or A): pairs in the leaf order of the keywords, each keyword's topics in

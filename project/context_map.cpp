@@ -112,6 +112,7 @@ std::optional<KeywordTable> LoadKeywordTable(HelpFile& hf, Slot btree, Slot data
   uint64_t keywords = 0;  // handled so far, for progress
   uint64_t outside = 0;   // topic entries beyond the data file
   bool full = false;
+  const std::string_view file(reinterpret_cast<const char*>(hf.bytes.data()), hf.bytes.size());
   const std::string what = tree_name + " B-tree";
   const std::optional<std::string> problem = TryForEachLeafPage(
       tree, kBTreeHeaderSize, *h, what.c_str(), [&](ByteReader& page, int entries) {
@@ -140,8 +141,10 @@ std::optional<KeywordTable> LoadKeywordTable(HelpFile& hf, Slot btree, Slot data
             n = capacity - pairs.size();
             full = true;
           }
+          const std::string_view text = file.substr(std::min<size_t>(position, file.size()));
+          const auto length = uint32_t(std::min(text.find('\0'), text.size()));
           ByteReader list = data.sub(offset, n * kTopicOffsetSize);
-          for (size_t k = 0; k < n; ++k) pairs.push_back({list.u32(), position});
+          for (size_t k = 0; k < n; ++k) pairs.push_back({list.u32(), position, length});
         }
         return true;
       });
@@ -164,14 +167,15 @@ std::optional<std::string> KeywordsForTopic(const HelpFile& hf, const KeywordTab
   for (size_t i : written ? table->TakeEntriesInRange(low, high, *written)
                           : table->EntriesInRange(low, high)) {
     // The text is re-read from its leaf page; one that reaches the end of the file ends there.
+    const KeywordPair& pair = table->pairs()[i];
     const std::string_view text =
-        file.substr(std::min<size_t>(table->pairs()[i].keyword_position, file.size()));
+        file.substr(std::min<size_t>(pair.keyword_position, file.size()), pair.keyword_length);
     if (joined) {
       *joined += ';';
     } else {
       joined.emplace();
     }
-    *joined += text.substr(0, text.find('\0'));
+    *joined += text;
   }
   return joined;
 }
