@@ -39,11 +39,7 @@ HelpFileWriter ManyFiles(int n, uint16_t page_size, bool reverse = false) {
 
 class Opening : public testing::Test, public InMemorySession {
  protected:
-  /// Opens `bytes` afresh: the warnings of earlier opens are dropped.
-  std::unique_ptr<HelpFile> Open(const std::vector<uint8_t>& bytes, ConversionOptions options = 0) {
-    diagnostics.warnings.clear();
-    return InMemorySession::Open(bytes, options);
-  }
+  using InMemorySession::Open;
   /// A help file of |SYSTEM `system` (left out when empty) and `files`.
   std::unique_ptr<HelpFile> Open(std::vector<uint8_t> system, HelpFiles files,
                                  ConversionOptions options = 0) {
@@ -58,19 +54,6 @@ class Opening : public testing::Test, public InMemorySession {
       return e.what();
     }
     return "";
-  }
-  /// The warnings but the compiler's, as texts (one a line) and as numbers.
-  std::string Texts() const {
-    std::string texts;
-    for (const auto& w : diagnostics.warnings)
-      if (w.id != kWarnCompiledBy) texts += (texts.empty() ? "" : "\n") + w.text;
-    return texts;
-  }
-  std::vector<int> Ids() const {
-    std::vector<int> ids;
-    for (const auto& w : diagnostics.warnings)
-      if (w.id != kWarnCompiledBy) ids.push_back(w.id);
-    return ids;
   }
 };
 

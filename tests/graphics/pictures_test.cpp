@@ -68,9 +68,6 @@ class Pictures : public ::testing::Test, public InMemorySession {
     return Each(dir->files(), [](const auto& f) { return f.first; });
   }
   std::string File(const std::string& name) const { return dir->Read(name).value_or("<none>"); }
-  std::vector<int> Ids() const {
-    return Each(diagnostics.warnings, [](const auto& w) { return w.id; });
-  }
   Names Known() const {
     return Each(hf_.known_context_names.entries(), [](const auto& e) { return e.name; });
   }

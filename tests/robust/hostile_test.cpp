@@ -27,13 +27,6 @@ Data Topics(const TopicRecords& t, const std::vector<std::string>& phrases = {},
   return AssembleHelpFile(extra);
 }
 
-TopicRecordSpec EmptyParagraph(std::vector<uint8_t> text, int32_t expanded) {
-  return {.type = 0x20,
-          .format_part = ParagraphFormatPart(EndedParagraph().Build()),
-          .text_part = std::move(text),
-          .expanded_length = expanded};
-}
-
 const struct {
   const char* breaks;
   std::function<Data()> build;
@@ -65,7 +58,7 @@ const struct {
        for (int i = 0; i < 60; ++i) {
          Data codes(200, 0);
          for (size_t j = 0; j < codes.size(); j += 2) codes[j] = 1;
-         t.Record(EmptyParagraph(codes, 16 << 20));
+         t.Record(StoredParagraph(codes, 16 << 20));
        }
        return Topics(t, {std::string(65000, 'a')});
      },
@@ -75,7 +68,7 @@ const struct {
      [] {
        TopicRecords t;
        t.Header({"First"});
-       for (int i = 0; i < 3000; ++i) t.Record(EmptyParagraph({}, 0));
+       for (int i = 0; i < 3000; ++i) t.Record(StoredParagraph({}, 0));
        const KeywordFiles k = BuildKeywordFiles({{"k", std::vector<uint32_t>(3000, 0)}});
        return Topics(t, {}, {{"|KWBTREE", k.btree}, {"|KWDATA", k.data}});
      },
