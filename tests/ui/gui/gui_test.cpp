@@ -19,7 +19,7 @@
 
 #include "core/strings.h"
 #include "tests/support/help_writer.h"
-#include "tests/ui/ui_test_util.h"
+#include "tests/support/run_program.h"
 #include "ui/gui/desktop.h"
 #include "ui/gui/help_file_list.h"
 #include "ui/gui/progress_window.h"
@@ -27,7 +27,7 @@
 namespace quorvex {
 namespace {
 
-using namespace test;
+using namespace testsupport;
 namespace fs = std::filesystem;
 
 /// A help file whose |SYSTEM holds `title` and `copyright` (each left out when empty).
