@@ -58,18 +58,16 @@ const std::vector<uint8_t> kHotspots =
 class Pictures : public ::testing::Test, public InMemorySession {
  protected:
   Pictures() { hf_.session = &session; }
-  template <typename Range, typename Get>
-  static auto Each(const Range& range, Get get) {
-    std::vector<std::decay_t<decltype(get(*std::begin(range)))>> v;
-    for (const auto& e : range) v.push_back(get(e));
-    return v;
-  }
   Names Files() const {
-    return Each(dir->files(), [](const auto& f) { return f.first; });
+    Names names;
+    for (const auto& [name, bytes] : dir->files()) names.push_back(name);
+    return names;
   }
   std::string File(const std::string& name) const { return dir->Read(name).value_or("<none>"); }
   Names Known() const {
-    return Each(hf_.known_context_names.entries(), [](const auto& e) { return e.name; });
+    Names names;
+    for (const auto& e : hf_.known_context_names.entries()) names.push_back(e.name);
+    return names;
   }
   void Reset() {
     for (const std::string& n : Files()) dir->Remove(n);
