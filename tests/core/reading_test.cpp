@@ -221,7 +221,7 @@ Paragraph Decode(const std::vector<uint8_t>& format, const std::string& text,
   return p;
 }
 
-TEST(Paragraph, PicturesUnknownObjectsTextsThatRunOutAndDataEndingEarly) {
+TEST(Paragraph, PicturesUnknownObjectsTextsThatRunOutDataEndingEarlyAndWhereTableCellsStop) {
   // A stored picture's character count takes two bytes; an unknown object is skipped by its
   // size, so the font change after it is read.
   const std::vector<uint8_t> stored = {'l', 'P', 1, 0, 9, 9, 9};
@@ -275,25 +275,21 @@ TEST(Paragraph, PicturesUnknownObjectsTextsThatRunOutAndDataEndingEarly) {
     EXPECT_EQ(p.commands.size(), commands);
     EXPECT_EQ(warnings, std::vector<std::string>{LoadText(kWarnParagraphCut)});
   }
-}
-
-TEST(TableRow, WhereTheCellsStop) {
-  // Rows end at column 0xFF in the golden conversions; here a cell with 12 bytes or fewer left
-  // (header included) and a paragraph that starts with 0xFF end them too.
+  // Table rows end at column 0xFF in the golden conversions; here a cell with 12 bytes or fewer
+  // left (header included) and a paragraph that starts with 0xFF end them too.
   const std::vector<uint8_t> layout = TableLayout(1, {{100, 10}}),
                              empty = ParagraphBuilder().Build();
-  const std::tuple<std::vector<std::vector<uint8_t>>, size_t, bool> cases[] = {
+  const std::tuple<std::vector<std::vector<uint8_t>>, size_t, bool> rows[] = {
       {{layout, TableCell(0, empty)}, 0, false},
       {{layout, TableCell(0, empty), {0}}, 1, false},
       {{layout, {0, 0, 0, 0, 0, 0xFF}, std::vector<uint8_t>(9)}, 0, false},
       {{{3, 1, 100, 0, 10}}, 0, true},  // the layout cut short
   };
-  for (const auto& [parts, cells, truncated] : cases) {
+  for (const auto& [parts, cells, truncated] : rows) {
     std::vector<uint8_t> format;
-    for (const auto& p : parts) format.insert(format.end(), p.begin(), p.end());
+    for (const auto& part : parts) format.insert(format.end(), part.begin(), part.end());
     ByteReader f(format);
     TextCursor text;
-    int32_t adjustment = 0;
     const TableRow row = DecodeTableRow(f, text, adjustment);
     EXPECT_EQ(row.cells.size(), cells);
     RecordingDiagnostics d;

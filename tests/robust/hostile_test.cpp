@@ -121,7 +121,7 @@ TEST(HostileFiles, OutputBudgetStopsPicturesRepeatedByTheDirectory) {
   EXPECT_TRUE(s.dir->files().count("TEST.RTF")) << "the topics still get their file";
 }
 
-TEST(HostileOutputFolder, UnsafeNamesAreWrittenUnderSafeNamesInside) {
+TEST(HostileOutputFolder, UnsafeNamesGetSafeNamesInsideOnlyItsOwnFilesAreDeletedAFullDiskFails) {
   TempFolder root;
   OutputDir dir(root.path() / "out");
   RecordingDiagnostics diagnostics;
@@ -148,17 +148,11 @@ TEST(HostileOutputFolder, UnsafeNamesAreWrittenUnderSafeNamesInside) {
   EXPECT_EQ(diagnostics.warnings[0].text,
             "The name ..\\..\\WIN.INI is not a plain file name in the output folder; the file is "
             "written as WIN.INI");
-}
-
-TEST(HostileOutputFolder, DeletionOfItsOwnFilesOnlyAndAFullDisk) {
-  TempFolder root;
-  OutputDir dir(root.path());
-  dir.CreateBinary("A.BMP")->Close();
-  WriteFile(root / "target", "keep");
   // Only files this folder created are deleted or read back.
+  WriteFile(root / "out/target", "keep");
   EXPECT_FALSE(dir.Remove("target") || dir.Read("target"));
-  EXPECT_TRUE(dir.Remove("A.BMP"));
-  EXPECT_FALSE(fs::exists(root / "A.BMP") || dir.Remove("A.BMP"));
+  EXPECT_TRUE(dir.Remove("LOGO.BMP"));
+  EXPECT_FALSE(fs::exists(root / "out/LOGO.BMP") || dir.Remove("LOGO.BMP"));
   // /dev/full accepts the open and fails every write.
   if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
   auto full = OutputDir("/dev").CreateBinary("full");

@@ -135,8 +135,7 @@ TEST(ConvertTopicsGolden, DamagedRecordLinksSizesAndContents) {
   };
   for (const auto& [name, with_phrases, next_block, last, damage, rest, warning] : cases) {
     SCOPED_TRACE(name);
-    TopicRecords topics(with_phrases ? TopicFileOptions{.compressed = true, .mode = Lz77Mode::kGreedy}
-                                     : TopicFileOptions{});
+    TopicRecords topics({.compressed = with_phrases, .mode = Lz77Mode::kGreedy});
     topics.Header({"Good"}, {.number = 7}).Paragraph(EndedParagraph(), {"kept", ""});
     if (next_block) topics.FillToBlockEnd();
     TopicRecordSpec r = StoredParagraph(TextStrings({"read", ""}), 6);
