@@ -225,18 +225,14 @@ TEST(Paragraph, PicturesUnknownObjectsTextsThatRunOutDataEndingEarlyAndWhereTabl
   // A stored picture's character count takes two bytes; an unknown object is skipped by its
   // size, so the font change after it is read.
   const std::vector<uint8_t> stored = {'l', 'P', 1, 0, 9, 9, 9};
-  const std::vector<uint8_t> format = ParagraphBuilder()
-                                          .PictureRef(0x86, 12, /*char_count=*/1)
-                                          .PictureStored(0x87, stored, /*char_count=*/300)
-                                          .PictureHc30(0x88, 4)
-                                          .Raw({0x86, 0x09, 0x06, 0x80, 0xAA, 0xBB, 0xCC})
-                                          .Font(2)
-                                          .Build();
+  ParagraphBuilder format;
+  format.PictureRef(0x86, 12, /*char_count=*/1).PictureStored(0x87, stored, /*char_count=*/300);
+  format.PictureHc30(0x88, 4).Raw({0x86, 0x09, 0x06, 0x80, 0xAA, 0xBB, 0xCC}).Font(2);
   int32_t adjustment = 0;
   std::vector<std::string> warnings;
   // Text strings run out; the last one has no NUL.
   const std::string text("ab\0cd", 5);
-  const Paragraph p = Decode(format, text, warnings, &adjustment);
+  const Paragraph p = Decode(format.Build(), text, warnings, &adjustment);
   EXPECT_EQ(p.texts, (std::vector<std::string_view>{"ab", "cd", "", "", "", ""}));
   ASSERT_EQ(p.commands.size(), 5u);
   EXPECT_FALSE(p.missing_end);

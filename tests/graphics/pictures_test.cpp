@@ -260,15 +260,10 @@ std::vector<uint8_t> PictureHelpFile() {
   const auto bitmap = PictureContainer({BitmapPicture(
       {.palette = std::vector<uint8_t>(64, 9), .pixels = std::vector<uint8_t>(16, 0x12)})});
   const auto metafile = PictureContainer({MetafilePicture({.records = kRecords})});
+  ParagraphBuilder p;
+  p.PictureRef(0x86, 0).PictureRef(0x87, 1).PictureRef(0x88, 2).PictureStored(0x86, bitmap);
   TopicRecords topics;
-  topics.Header({"Pictures"})
-      .Paragraph(ParagraphBuilder()
-                     .PictureRef(0x86, 0)
-                     .PictureRef(0x87, 1)
-                     .PictureRef(0x88, 2)
-                     .PictureStored(0x86, bitmap)
-                     .Command(0x82),
-                 {"a", "b", "c", "d", "e", ""});
+  topics.Header({"Pictures"}).Paragraph(p.Command(0x82), {"a", "b", "c", "d", "e", ""});
   return AssembleHelpFile({{"|SYSTEM", GoldenSystem()},
                            {"|FONT", OldStyleFontFile()},
                            {"|bm0", bitmap},

@@ -26,6 +26,15 @@
 
 namespace quorvex::testsupport {
 
+/// The numbers of `warnings` but those of warning `left_out`.
+inline std::vector<int> IdsOf(const std::vector<RecordingDiagnostics::WarningRecord>& warnings,
+                              int left_out) {
+  std::vector<int> ids;
+  for (const auto& w : warnings)
+    if (w.id != left_out) ids.push_back(w.id);
+  return ids;
+}
+
 /// What one conversion left behind.
 struct ConversionOutcome {
   /// Every file of the output folder by name, and the files written beside the help file as
@@ -40,11 +49,7 @@ struct ConversionOutcome {
     ADD_FAILURE() << "the conversion wrote no file " << name;
     return "";
   }
-  std::vector<int> WarningIds() const {
-    std::vector<int> ids;
-    for (const auto& w : warnings) ids.push_back(w.id);
-    return ids;
-  }
+  std::vector<int> WarningIds() const { return IdsOf(warnings, -1); }
   std::vector<std::string> FileNames() const {  // sorted
     std::vector<std::string> names;
     for (const auto& [name, bytes] : files) names.push_back(name);
@@ -99,12 +104,7 @@ struct InMemorySession {
     return OpenHelpFileFromBytes(bytes, "T.HLP", options, session);
   }
   /// The warnings but the compiler's, as numbers and as texts (one a line).
-  std::vector<int> Ids() const {
-    std::vector<int> ids;
-    for (const auto& w : diagnostics.warnings)
-      if (w.id != kWarnCompiledBy) ids.push_back(w.id);
-    return ids;
-  }
+  std::vector<int> Ids() const { return IdsOf(diagnostics.warnings, kWarnCompiledBy); }
   std::string Texts() const {
     std::string texts;
     for (const auto& w : diagnostics.warnings)
