@@ -24,14 +24,10 @@ using testing::HasSubstr;
 constexpr size_t kDirStart = 4, kPageSize = 9 + 4, kRootPage = 9 + 26, kTotalEntries = 9 + 34;
 constexpr size_t kPageCount = 2, kFirstChild = 4, kNextLeaf = 6;
 
-std::vector<uint8_t> System() {
-  return BuildSystemFile(21, 4, {});
-}
-
 /// A directory of `n` files on pages of `page_size` bytes.
 HelpFileWriter ManyFiles(int n, uint16_t page_size, bool reverse = false) {
   HelpFileWriter w({.directory = {.page_size = page_size, .reverse_pages = reverse}});
-  w.AddFile("|SYSTEM", System());
+  w.AddFile("|SYSTEM", GoldenSystem());
   for (int i = 0; i < n; ++i)
     w.AddFile("file" + std::to_string(i), std::vector<uint8_t>(size_t(i % 7), uint8_t(i)));
   return w;
@@ -39,11 +35,7 @@ HelpFileWriter ManyFiles(int n, uint16_t page_size, bool reverse = false) {
 
 class Opening : public testing::Test, public InMemorySession {
  protected:
-  /// Opens `bytes` afresh: the warnings of earlier opens are dropped.
-  std::unique_ptr<HelpFile> Open(const std::vector<uint8_t>& bytes, ConversionOptions options = 0) {
-    diagnostics.warnings.clear();
-    return InMemorySession::Open(bytes, options);
-  }
+  using InMemorySession::Open;
   /// A help file of |SYSTEM `system` (left out when empty) and `files`.
   std::unique_ptr<HelpFile> Open(std::vector<uint8_t> system, HelpFiles files,
                                  ConversionOptions options = 0) {
@@ -58,19 +50,6 @@ class Opening : public testing::Test, public InMemorySession {
       return e.what();
     }
     return "";
-  }
-  /// The warnings but the compiler's, as texts (one a line) and as numbers.
-  std::string Texts() const {
-    std::string texts;
-    for (const auto& w : diagnostics.warnings)
-      if (w.id != kWarnCompiledBy) texts += (texts.empty() ? "" : "\n") + w.text;
-    return texts;
-  }
-  std::vector<int> Ids() const {
-    std::vector<int> ids;
-    for (const auto& w : diagnostics.warnings)
-      if (w.id != kWarnCompiledBy) ids.push_back(w.id);
-    return ids;
   }
 };
 
@@ -110,14 +89,14 @@ TEST_F(Opening, WellKnownSlotsNamesAndMagic) {
   };
   for (const auto& [names, slot, expect] : cases) {
     HelpFileWriter w;
-    w.AddFile("|SYSTEM", System());
+    w.AddFile("|SYSTEM", GoldenSystem());
     for (size_t i = 0; i < names.size(); ++i) w.AddFile(names[i], {uint8_t(i), uint8_t(i)});
     const SlotEntry s = Open(w.Build(), kProbeOnly)->slot(slot);
     EXPECT_EQ(s.present() ? int32_t(s.data_offset) : -1,
               expect >= 0 ? int32_t(w.layout().files[size_t(expect) + 1].data_offset) : -1);
   }
   HelpFileWriter w;
-  w.AddFile("|SYSTEM", System()).AddFile(std::string(58, 'n'), {1});
+  w.AddFile("|SYSTEM", GoldenSystem()).AddFile(std::string(58, 'n'), {1});
   EXPECT_EQ(Open(w.Build())->internal_files[1].name, std::string(58, 'n'));
   w.AddFile(std::string(59, 'n'), {1});
   EXPECT_EQ(Fatal(w.Build()), "Fileformat-Problem. FileNumber=2");
@@ -171,7 +150,7 @@ TEST_F(Opening, DamagedDirectories) {
   }
   // A name without its NUL runs to the end of the page.
   HelpFileWriter small({.directory = {.page_size = 32}});  // header 8 + 2 entries of 12
-  small.AddFile("|SYSTEM", System()).AddFile("abcdefg", {1});
+  small.AddFile("|SYSTEM", GoldenSystem()).AddFile("abcdefg", {1});
   std::vector<uint8_t> bytes = small.Build();
   const uint32_t page = small.layout().DirectoryPageOffset(0);
   std::fill(bytes.begin() + page + 8 + 12 + 7, bytes.begin() + page + 32, 'x');
@@ -184,14 +163,14 @@ TEST_F(Opening, DamagedEntriesAreWarnedAndTheRestIsRead) {
   // negative size.
   for (int32_t offset : {-5, 0x7FFFFFF0}) {
     HelpFileWriter w;
-    w.AddFile("|SYSTEM", System()).AddEntry("|FONT", offset).AddFile("|TOPIC", {1});
+    w.AddFile("|SYSTEM", GoldenSystem()).AddEntry("|FONT", offset).AddFile("|TOPIC", {1});
     auto hf = Open(w.Build());
     EXPECT_EQ(hf->InternalData(Slot::kFont).size(), 0u);
     EXPECT_EQ(hf->slot(Slot::kTopic).size, 1);
     EXPECT_EQ(Texts(), "Internal file |FONT (entry 1) lies outside the help file and is ignored");
   }
   HelpFileWriter w({.directory = {}, .directory_first = true});
-  w.AddFile("|SYSTEM", System()).AddFile("|TOPIC", std::vector<uint8_t>(100, 7));
+  w.AddFile("|SYSTEM", GoldenSystem()).AddFile("|TOPIC", std::vector<uint8_t>(100, 7));
   std::vector<uint8_t> bytes = w.Build();
   bytes.resize(bytes.size() - 40);
   EXPECT_EQ(Open(bytes)->InternalData(Slot::kTopic).size(), 60u);

@@ -131,11 +131,9 @@ TEST(DecodeRle, RunsOfLengthZeroInputCutShortAndALimit) {
   }
 }
 
-/// A help file of `files` opened in a session of its own; the compiler's warning dropped.
+/// A help file of `files` opened in a session of its own.
 struct Opened : InMemorySession {
-  explicit Opened(const HelpFiles& files) : hf(Open(AssembleHelpFile(files))) {
-    diagnostics.warnings.clear();
-  }
+  explicit Opened(const HelpFiles& files) : hf(Open(AssembleHelpFile(files))) {}
   std::unique_ptr<HelpFile> hf;
 };
 
@@ -181,8 +179,7 @@ TEST(TextExpansion, CodesCapacityAndDamage) {
     Opened f(PhraseFiles(codes, phrases));
     const std::vector<uint8_t> stored(text.begin(), text.end());
     EXPECT_EQ(ExpandTopicText(*f.hf, stored, codes, capacity), expanded);
-    EXPECT_EQ(f.diagnostics.warnings.size(), warning ? 1u : 0u);
-    for (const auto& w : f.diagnostics.warnings) EXPECT_EQ(w.id, warning);
+    EXPECT_EQ(f.Ids(), warning ? std::vector<int>{warning} : std::vector<int>{});
   }
   // With |Phrases and |PhrIndex the |Phrases table is the one loaded: its codes apply.
   HelpFiles both = PhraseFiles(PhraseCodes::kHcrtf, 3);
@@ -224,22 +221,18 @@ Paragraph Decode(const std::vector<uint8_t>& format, const std::string& text,
   return p;
 }
 
-TEST(Paragraph, PicturesUnknownObjectsTextsThatRunOutAndDataEndingEarly) {
+TEST(Paragraph, PicturesUnknownObjectsTextsThatRunOutDataEndingEarlyAndWhereTableCellsStop) {
   // A stored picture's character count takes two bytes; an unknown object is skipped by its
   // size, so the font change after it is read.
   const std::vector<uint8_t> stored = {'l', 'P', 1, 0, 9, 9, 9};
-  const std::vector<uint8_t> format = ParagraphBuilder()
-                                          .PictureRef(0x86, 12, /*char_count=*/1)
-                                          .PictureStored(0x87, stored, /*char_count=*/300)
-                                          .PictureHc30(0x88, 4)
-                                          .Raw({0x86, 0x09, 0x06, 0x80, 0xAA, 0xBB, 0xCC})
-                                          .Font(2)
-                                          .Build();
+  ParagraphBuilder format;
+  format.PictureRef(0x86, 12, /*char_count=*/1).PictureStored(0x87, stored, /*char_count=*/300);
+  format.PictureHc30(0x88, 4).Raw({0x86, 0x09, 0x06, 0x80, 0xAA, 0xBB, 0xCC}).Font(2);
   int32_t adjustment = 0;
   std::vector<std::string> warnings;
   // Text strings run out; the last one has no NUL.
   const std::string text("ab\0cd", 5);
-  const Paragraph p = Decode(format, text, warnings, &adjustment);
+  const Paragraph p = Decode(format.Build(), text, warnings, &adjustment);
   EXPECT_EQ(p.texts, (std::vector<std::string_view>{"ab", "cd", "", "", "", ""}));
   ASSERT_EQ(p.commands.size(), 5u);
   EXPECT_FALSE(p.missing_end);
@@ -278,25 +271,21 @@ TEST(Paragraph, PicturesUnknownObjectsTextsThatRunOutAndDataEndingEarly) {
     EXPECT_EQ(p.commands.size(), commands);
     EXPECT_EQ(warnings, std::vector<std::string>{LoadText(kWarnParagraphCut)});
   }
-}
-
-TEST(TableRow, WhereTheCellsStop) {
-  // Rows end at column 0xFF in the golden conversions; here a cell with 12 bytes or fewer left
-  // (header included) and a paragraph that starts with 0xFF end them too.
+  // Table rows end at column 0xFF in the golden conversions; here a cell with 12 bytes or fewer
+  // left (header included) and a paragraph that starts with 0xFF end them too.
   const std::vector<uint8_t> layout = TableLayout(1, {{100, 10}}),
                              empty = ParagraphBuilder().Build();
-  const std::tuple<std::vector<std::vector<uint8_t>>, size_t, bool> cases[] = {
+  const std::tuple<std::vector<std::vector<uint8_t>>, size_t, bool> rows[] = {
       {{layout, TableCell(0, empty)}, 0, false},
       {{layout, TableCell(0, empty), {0}}, 1, false},
       {{layout, {0, 0, 0, 0, 0, 0xFF}, std::vector<uint8_t>(9)}, 0, false},
       {{{3, 1, 100, 0, 10}}, 0, true},  // the layout cut short
   };
-  for (const auto& [parts, cells, truncated] : cases) {
+  for (const auto& [parts, cells, truncated] : rows) {
     std::vector<uint8_t> format;
-    for (const auto& p : parts) format.insert(format.end(), p.begin(), p.end());
+    for (const auto& part : parts) format.insert(format.end(), part.begin(), part.end());
     ByteReader f(format);
     TextCursor text;
-    int32_t adjustment = 0;
     const TableRow row = DecodeTableRow(f, text, adjustment);
     EXPECT_EQ(row.cells.size(), cells);
     RecordingDiagnostics d;

@@ -58,21 +58,16 @@ const std::vector<uint8_t> kHotspots =
 class Pictures : public ::testing::Test, public InMemorySession {
  protected:
   Pictures() { hf_.session = &session; }
-  template <typename Range, typename Get>
-  static auto Each(const Range& range, Get get) {
-    std::vector<std::decay_t<decltype(get(*std::begin(range)))>> v;
-    for (const auto& e : range) v.push_back(get(e));
-    return v;
-  }
   Names Files() const {
-    return Each(dir->files(), [](const auto& f) { return f.first; });
+    Names names;
+    for (const auto& [name, bytes] : dir->files()) names.push_back(name);
+    return names;
   }
   std::string File(const std::string& name) const { return dir->Read(name).value_or("<none>"); }
-  std::vector<int> Ids() const {
-    return Each(diagnostics.warnings, [](const auto& w) { return w.id; });
-  }
   Names Known() const {
-    return Each(hf_.known_context_names.entries(), [](const auto& e) { return e.name; });
+    Names names;
+    for (const auto& e : hf_.known_context_names.entries()) names.push_back(e.name);
+    return names;
   }
   void Reset() {
     for (const std::string& n : Files()) dir->Remove(n);
@@ -251,20 +246,24 @@ TEST_F(Pictures, RtfReferencesImportFieldsAndEmbeddedPictures) {
               "{\\field {\\*\\fldinst import w.b");
 }
 
+TEST_F(Pictures, AFileThatCannotBeCreatedIsNamed) {
+  TempFolder tmp;
+  fs::create_directory(tmp / "bm30.bmp");  // a folder where the picture file should go
+  OutputDir folder(tmp.path());
+  const auto container = PictureContainer({BitmapPicture(Bitmap4())});
+  EXPECT_EQ(ExtractPictureContainer(hf_, container, "bm3", folder).name, "bm30.bmp");
+  EXPECT_EQ(Texts(), "Can't Create bm30.bmp.");
+}
+
 /// A help file whose topic refers to pictures 0, 1 (an empty slot) and 2, and stores one.
 std::vector<uint8_t> PictureHelpFile() {
   const auto bitmap = PictureContainer({BitmapPicture(
       {.palette = std::vector<uint8_t>(64, 9), .pixels = std::vector<uint8_t>(16, 0x12)})});
   const auto metafile = PictureContainer({MetafilePicture({.records = kRecords})});
+  ParagraphBuilder p;
+  p.PictureRef(0x86, 0).PictureRef(0x87, 1).PictureRef(0x88, 2).PictureStored(0x86, bitmap);
   TopicRecords topics;
-  topics.Header({"Pictures"})
-      .Paragraph(ParagraphBuilder()
-                     .PictureRef(0x86, 0)
-                     .PictureRef(0x87, 1)
-                     .PictureRef(0x88, 2)
-                     .PictureStored(0x86, bitmap)
-                     .Command(0x82),
-                 {"a", "b", "c", "d", "e", ""});
+  topics.Header({"Pictures"}).Paragraph(p.Command(0x82), {"a", "b", "c", "d", "e", ""});
   return AssembleHelpFile({{"|SYSTEM", GoldenSystem()},
                            {"|FONT", OldStyleFontFile()},
                            {"|bm0", bitmap},
@@ -300,20 +299,6 @@ TEST(BitmapsSection, ListsPicturesTheTopicsReferToThemAndEmbeddedOnesLeaveNoFile
        at = rtf.find("{\\pict\\wmetafile8", at + 1))
     ++pictures;
   EXPECT_EQ(pictures, 3u);
-}
-
-TEST(BitmapsSection, AFileThatCannotBeCreatedIsNamed) {
-  TempFolder tmp;
-  fs::create_directory(tmp / "bm30.bmp");  // a folder where the picture file should go
-  RecordingDiagnostics diag;
-  OutputDir folder(tmp.path());
-  ConversionSession session(diag, folder);
-  HelpFile hf;
-  hf.session = &session;
-  const auto container = PictureContainer({BitmapPicture(Bitmap4())});
-  EXPECT_EQ(ExtractPictureContainer(hf, container, "bm3", folder).name, "bm30.bmp");
-  ASSERT_EQ(diag.warnings.size(), 1u);
-  EXPECT_EQ(diag.warnings[0].text, "Can't Create bm30.bmp.");
 }
 
 }  // namespace

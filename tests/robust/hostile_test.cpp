@@ -27,13 +27,6 @@ Data Topics(const TopicRecords& t, const std::vector<std::string>& phrases = {},
   return AssembleHelpFile(extra);
 }
 
-TopicRecordSpec EmptyParagraph(std::vector<uint8_t> text, int32_t expanded) {
-  return {.type = 0x20,
-          .format_part = ParagraphFormatPart(EndedParagraph().Build()),
-          .text_part = std::move(text),
-          .expanded_length = expanded};
-}
-
 const struct {
   const char* breaks;
   std::function<Data()> build;
@@ -65,7 +58,7 @@ const struct {
        for (int i = 0; i < 60; ++i) {
          Data codes(200, 0);
          for (size_t j = 0; j < codes.size(); j += 2) codes[j] = 1;
-         t.Record(EmptyParagraph(codes, 16 << 20));
+         t.Record(StoredParagraph(codes, 16 << 20));
        }
        return Topics(t, {std::string(65000, 'a')});
      },
@@ -75,7 +68,7 @@ const struct {
      [] {
        TopicRecords t;
        t.Header({"First"});
-       for (int i = 0; i < 3000; ++i) t.Record(EmptyParagraph({}, 0));
+       for (int i = 0; i < 3000; ++i) t.Record(StoredParagraph({}, 0));
        const KeywordFiles k = BuildKeywordFiles({{"k", std::vector<uint32_t>(3000, 0)}});
        return Topics(t, {}, {{"|KWBTREE", k.btree}, {"|KWDATA", k.data}});
      },
@@ -128,7 +121,7 @@ TEST(HostileFiles, OutputBudgetStopsPicturesRepeatedByTheDirectory) {
   EXPECT_TRUE(s.dir->files().count("TEST.RTF")) << "the topics still get their file";
 }
 
-TEST(HostileOutputFolder, UnsafeNamesAreWrittenUnderSafeNamesInside) {
+TEST(HostileOutputFolder, UnsafeNamesGetSafeNamesInsideOnlyItsOwnFilesAreDeletedAFullDiskFails) {
   TempFolder root;
   OutputDir dir(root.path() / "out");
   RecordingDiagnostics diagnostics;
@@ -155,17 +148,11 @@ TEST(HostileOutputFolder, UnsafeNamesAreWrittenUnderSafeNamesInside) {
   EXPECT_EQ(diagnostics.warnings[0].text,
             "The name ..\\..\\WIN.INI is not a plain file name in the output folder; the file is "
             "written as WIN.INI");
-}
-
-TEST(HostileOutputFolder, DeletionOfItsOwnFilesOnlyAndAFullDisk) {
-  TempFolder root;
-  OutputDir dir(root.path());
-  dir.CreateBinary("A.BMP")->Close();
-  WriteFile(root / "target", "keep");
   // Only files this folder created are deleted or read back.
+  WriteFile(root / "out/target", "keep");
   EXPECT_FALSE(dir.Remove("target") || dir.Read("target"));
-  EXPECT_TRUE(dir.Remove("A.BMP"));
-  EXPECT_FALSE(fs::exists(root / "A.BMP") || dir.Remove("A.BMP"));
+  EXPECT_TRUE(dir.Remove("LOGO.BMP"));
+  EXPECT_FALSE(fs::exists(root / "out/LOGO.BMP") || dir.Remove("LOGO.BMP"));
   // /dev/full accepts the open and fails every write.
   if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
   auto full = OutputDir("/dev").CreateBinary("full");

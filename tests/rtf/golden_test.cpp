@@ -31,14 +31,6 @@ const std::vector<uint8_t> kOldCoded = AsBytes("Use \x01\x01to read a \x01\x02.\
 const std::vector<uint8_t> kHcrtfCoded =
     AsBytes("\x13Use\x07\x00\x07\x43to read a\x07\x02\x03.\x1F"sv);
 
-/// A paragraph record whose stored text `stored` expands to the strings {text, ""}.
-TopicRecordSpec CodedParagraph(uint8_t type, std::vector<uint8_t> stored, const std::string& text) {
-  return {.type = type,
-          .format_part = ParagraphFormatPart(EndedParagraph().Build(), type),
-          .text_part = std::move(stored),
-          .expanded_length = static_cast<int32_t>(text.size() + 2)};
-}
-
 TEST(ConvertTopicsGolden, CompilersPhraseTablesAndTopicBlocks) {
   // 130 HCRTF phrases, so that phrase 129 needs the two-byte code.
   std::vector<std::string> many = kPhrases;
@@ -75,9 +67,10 @@ TEST(ConvertTopicsGolden, CompilersPhraseTablesAndTopicBlocks) {
     const bool hc30 = options.hc30, rtf_codes = files[1].first == "|PhrIndex";
     TopicRecords topics(options);
     topics.Header({"First"}, {.number = 0})
-        .Record(CodedParagraph(hc30 ? 1 : 0x20, rtf_codes ? kHcrtfCoded : kOldCoded, kPhrasedText));
-    // 0x01 0x01: b & 3 = 1, phrase 128 + (b >> 2) * 256 + 1 = 129; 0x1F: two NULs.
-    if (rtf_codes) topics.Record(CodedParagraph(0x20, {0x01, 0x01, 0x1F}, "two-byte"));
+        .Record(StoredParagraph(rtf_codes ? kHcrtfCoded : kOldCoded,
+                                int32_t(kPhrasedText.size() + 2), hc30 ? 1 : 0x20));
+    // 0x01 0x01: b & 3 = 1, phrase 128 + (b >> 2) * 256 + 1 = 129 ("two-byte"); 0x1F: two NULs.
+    if (rtf_codes) topics.Record(StoredParagraph({0x01, 0x01, 0x1F}, 10));
     // Stored as long as expanded: the older codes, under which these bytes stand for themselves.
     topics.Header({"Second"}, {.number = 1}).Paragraph(EndedParagraph(), {"plain text", ""});
     // HC30 ends at the topic header whose first field is 8 or less; what follows is not read.
@@ -105,78 +98,61 @@ TEST(ConvertTopicsGolden, CompilersPhraseTablesAndTopicBlocks) {
 
 // Damaged topic data: no crash, no hang, one warning, well-formed RTF that keeps what came
 // before the damage: the topic "Good" and its paragraph "kept".
-void ExpectDamage(const char* name, bool with_phrases,
-                  const std::function<void(TopicRecords&)>& damage, const std::string& rest,
-                  int warning) {
-  SCOPED_TRACE(name);
-  TopicRecords topics(with_phrases ? TopicFileOptions{.compressed = true, .mode = Lz77Mode::kGreedy}
-                                   : TopicFileOptions{});
-  topics.Header({"Good"}, {.number = 7}).Paragraph(EndedParagraph(), {"kept", ""});
-  damage(topics);
-  HelpFiles files = {{"|SYSTEM", GoldenSystem(kMinorHc31, with_phrases ? kFlagsLz77 : 0)},
-                     {"|FONT", OldStyleFontFile()},
-                     {"|TOPIC", topics.Build()}};
-  if (with_phrases) files.push_back({"|Phrases", BuildHc31Phrases(kPhrases)});
-  const ConversionOutcome out = ConvertHelpBytes(AssembleHelpFile(files), kRecompileOnePass);
-  ASSERT_FALSE(out.fatal) << *out.fatal;
-  const std::string kept = Frame() + Footnote('$', "G\nood") + Para("kept\\par\n");
-  EXPECT_TRUE(SameBytes(out.File("TEST.RTF"), Crlf(kept + rest + "}")));
-  EXPECT_EQ(out.WarningIds(), std::vector<int>{warning});
-  for (const auto& w : out.warnings) EXPECT_NE(w.text, "String Id not found");
-}
-
-TEST(ConvertTopicsGolden, DamagedRecordLinksAndSizes) {
+TEST(ConvertTopicsGolden, DamagedRecordLinksSizesAndContents) {
   // After "kept": the paragraph "read" with one field damaged, then (unless `last`) the
-  // paragraph "after". `next_block`: the damaged record starts block 1. `read`: "read" is
-  // written before the damage is noticed.
+  // paragraph "after". `next_block`: the damaged record starts block 1. `rest`: what is written
+  // after "kept".
   using Damage = std::function<void(TopicRecordSpec&, const TopicRecords&)>;
   const int lost = kWarnTopicRecordLost, ends = kWarnTopicStreamEnds;
-  const std::tuple<const char*, bool, bool, bool, Damage, bool, int> cases[] = {
+  const std::string read = Para("read\\par\n");
+  const std::tuple<const char*, bool, bool, bool, Damage, std::string, int> cases[] = {
       {"a record size past everything |TOPIC can hold", true, false, false,
-       [](auto& r, auto&) { r.record_size = 0x10000000; }, false, kWarnTopicRecordDamaged},
+       [](auto& r, auto&) { r.record_size = 0x10000000; }, "", kWarnTopicRecordDamaged},
       {"a record size past the data of its block", true, false, false,
-       [](auto& r, auto&) { r.record_size = 3000; }, false, ends},
+       [](auto& r, auto&) { r.record_size = 3000; }, "", ends},
       {"a next-record link that points backwards", false, false, false,
-       [](auto& r, auto& w) { r.next = int32_t(w.Position(1)); }, true, lost},
+       [](auto& r, auto& w) { r.next = int32_t(w.Position(1)); }, read, lost},
       {"a next-record link into a block already passed", false, true, false,
-       [](auto& r, auto& w) { r.next = int32_t(w.Position(1)); }, true, lost},
+       [](auto& r, auto& w) { r.next = int32_t(w.Position(1)); }, read, lost},
       {"text longer than the record holds, last record", false, false, true,
-       [](auto& r, auto&) { r.expanded_length = 100; }, true, kWarnTopicTextOutside},
+       [](auto& r, auto&) { r.expanded_length = 100; }, read, kWarnTopicTextOutside},
       {"a next-record link beyond the data of its block", false, false, false,
-       [](auto& r, auto&) { r.next = 12 + 3000; }, true, lost},
+       [](auto& r, auto&) { r.next = 12 + 3000; }, read, lost},
       {"a next-record link into a block past the end", false, false, false,
-       [](auto& r, auto&) { r.next = (40 << 14) + 12; }, true, lost},
+       [](auto& r, auto&) { r.next = (40 << 14) + 12; }, read, lost},
       {"a next-record link into the block header", false, false, false,
-       [](auto& r, auto&) { r.next = 5; }, true, lost},
+       [](auto& r, auto&) { r.next = 5; }, read, lost},
       {"a record size smaller than its header", false, false, false,
-       [](auto& r, auto&) { r.record_size = 0; }, false, lost},
+       [](auto& r, auto&) { r.record_size = 0; }, "", lost},
       {"a negative record size", false, false, false, [](auto& r, auto&) { r.record_size = -5; },
-       false, lost},
+       "", lost},
+      // A font change whose number is cut: the command is dropped, the text before it kept.
+      {"a command's operands past the formatting data", false, false, false,
+       [](auto& r, auto&) {
+         r.format_part = ParagraphFormatPart(ParagraphBuilder().Raw({0x80, 0x01}).Build(false));
+       },
+       Para("read") + Para("after\\par\n"), kWarnParagraphCut},
   };
-  for (const auto& [name, with_phrases, next_block, last, damage, read, warning] : cases) {
-    auto add = [&](TopicRecords& t) {
-      if (next_block) t.FillToBlockEnd();
-      TopicRecordSpec r{.format_part = ParagraphFormatPart(EndedParagraph().Build()),
-                        .text_part = TextStrings({"read", ""})};
-      damage(r, t);
-      t.Record(r);
-      if (!last) t.Paragraph(EndedParagraph(), {"after", ""});
-    };
-    ExpectDamage(name, with_phrases, add, read ? Para("read\\par\n") : "", warning);
+  for (const auto& [name, with_phrases, next_block, last, damage, rest, warning] : cases) {
+    SCOPED_TRACE(name);
+    TopicRecords topics({.compressed = with_phrases, .mode = Lz77Mode::kGreedy});
+    topics.Header({"Good"}, {.number = 7}).Paragraph(EndedParagraph(), {"kept", ""});
+    if (next_block) topics.FillToBlockEnd();
+    TopicRecordSpec r = StoredParagraph(TextStrings({"read", ""}), 6);
+    damage(r, topics);
+    topics.Record(r);
+    if (!last) topics.Paragraph(EndedParagraph(), {"after", ""});
+    HelpFiles files = {{"|SYSTEM", GoldenSystem(kMinorHc31, with_phrases ? kFlagsLz77 : 0)},
+                       {"|FONT", OldStyleFontFile()},
+                       {"|TOPIC", topics.Build()}};
+    if (with_phrases) files.push_back({"|Phrases", BuildHc31Phrases(kPhrases)});
+    const ConversionOutcome out = ConvertHelpBytes(AssembleHelpFile(files), kRecompileOnePass);
+    ASSERT_FALSE(out.fatal) << *out.fatal;
+    const std::string kept = Frame() + Footnote('$', "G\nood") + Para("kept\\par\n");
+    EXPECT_TRUE(SameBytes(out.File("TEST.RTF"), Crlf(kept + rest + "}")));
+    EXPECT_EQ(out.WarningIds(), std::vector<int>{warning});
+    for (const auto& w : out.warnings) EXPECT_NE(w.text, "String Id not found");
   }
-}
-
-TEST(ConvertTopicsGolden, DamagedRecordContents) {
-  auto then_after = [](TopicRecordSpec spec) {
-    return [spec](TopicRecords& t) { t.Record(spec).Paragraph(EndedParagraph(), {"after", ""}); };
-  };
-  const std::string after = Para("after\\par\n");
-  // A font change whose number is cut: the command is dropped, the text before it kept.
-  ExpectDamage("a command's operands past the formatting data", false,
-               then_after({.format_part = ParagraphFormatPart(
-                               ParagraphBuilder().Raw({0x80, 0x01}).Build(false)),
-                           .text_part = TextStrings({"cut", ""})}),
-               Para("cut") + after, kWarnParagraphCut);
   // One warning per unknown record and pass.
   TopicRecords topics;
   topics.Header({"A"})

@@ -39,7 +39,7 @@ std::vector<uint8_t> Old(uint8_t attributes, uint8_t half_points, uint8_t family
 constexpr std::string_view kDefaultTables =
     "{\\fonttbl{\\f0\n\\fswiss Arial}}\n{\\colortbl\n\\red0\\green0\\blue0;\n}\n \\paperw11906 ";
 
-class RtfWriters : public ::testing::Test {
+class RtfWriters : public ::testing::Test, public InMemorySession {
  protected:
   RtfWriters() { SetFont({}); }
   ~RtfWriters() override { SetLanguageOffset(0); }
@@ -58,35 +58,27 @@ class RtfWriters : public ::testing::Test {
   /// A fresh help file whose |FONT holds `font` (none when empty); the session is past its
   /// first character and the line feed after it.
   void SetFont(const std::vector<uint8_t>& font, ConversionOptions options = 0) {
-    hf = HelpFile();
-    hf.session = &session;
+    hf = Open(AssembleHelpFile(font.empty() ? HelpFiles{} : HelpFiles{{"|FONT", font}}), options);
+    hf->path = "/some/where/Sample.hlp";
     session.rtf_char_count = 1;
-    hf.options = options;
-    hf.path = "/some/where/Sample.hlp";
-    hf.bytes.assign(16, 0);
-    hf.bytes.insert(hf.bytes.end(), font.begin(), font.end());
-    if (!font.empty()) hf.slot(Slot::kFont) = {16, static_cast<int32_t>(font.size())};
   }
   std::string FontTable() {
-    hf.fonts = ReadFontModel(hf);
-    BuildFontStyleTable(hf);
-    return Rtf([&](OutputSink& o) { WriteFontTable(hf, o); });
+    hf->fonts = ReadFontModel(*hf);
+    BuildFontStyleTable(*hf);
+    return Rtf([&](OutputSink& o) { WriteFontTable(*hf, o); });
   }
   /// A whole empty document, checked for well-formedness.
   std::string Document(std::string_view name = "TEST.RTF") {
     auto project = OutputSink::Null();
     return Rtf(
         [&](OutputSink& o) {
-          BeginRtfFile(hf, *project, o, name);
-          EndRtfFile(hf, o);
+          BeginRtfFile(*hf, *project, o, name);
+          EndRtfFile(*hf, o);
         },
         true);
   }
 
-  RecordingDiagnostics diagnostics;
-  OutputDir dir{"."};
-  ConversionSession session{diagnostics, dir};
-  HelpFile hf;
+  std::unique_ptr<HelpFile> hf;
 };
 
 TEST_F(RtfWriters, TextTitlesCellsMediaFieldsAndTableGeometry) {
@@ -98,16 +90,16 @@ TEST_F(RtfWriters, TextTitlesCellsMediaFieldsAndTableGeometry) {
       {0, ""s, ""},
       {kForPrint | kPageBreak, "T\0M()"s, ""}};
   for (const auto& [options, text, rtf] : titles) {
-    hf.options = options;
-    EXPECT_EQ(Rtf([&](OutputSink& o) { WriteTitle(hf, o, text, true); }), rtf) << text;
+    hf->options = options;
+    EXPECT_EQ(Rtf([&](OutputSink& o) { WriteTitle(*hf, o, text, true); }), rtf) << text;
   }
-  hf.options = 0;
+  hf->options = 0;
   // A paragraph end not directly before the 0xFF ends a cell's last paragraph too; texts missing
   // at the end are empty.
   const Paragraph cell{.properties = {},
                        .texts = {"A", ""},
                        .commands = {Command(kCmdParagraphEnd), Command(kCmdTab)}};
-  EXPECT_EQ(Rtf([&](OutputSink& o) { WriteParagraph(hf, o, cell, true, true, true); }),
+  EXPECT_EQ(Rtf([&](OutputSink& o) { WriteParagraph(*hf, o, cell, true, true, true); }),
             "\\pard\\keepn\\s1\\intbl\\ql A\\par\n\\tab ");
   // Empty fields between commas do not count, a fourth is not used; the flags are the fields'
   // leading digits, the file name follows the first "+", without one it plays externally.
@@ -117,17 +109,17 @@ TEST_F(RtfWriters, TextTitlesCellsMediaFieldsAndTableGeometry) {
       {"x,y2,a+b+c", "\\{mci ,b+c\\}"},
       {"8,,,3,", ""}};
   for (const auto& [text, rtf] : media)
-    EXPECT_EQ(Rtf([&](OutputSink& o) { WriteMciObject(hf, o, text); }), rtf) << text;
+    EXPECT_EQ(Rtf([&](OutputSink& o) { WriteMciObject(*hf, o, text); }), rtf) << text;
   // The chunked text path writes what the character path writes, line feeds included.
   std::mt19937 random(7);
   std::string text(5000, '\0');
   for (char& c : text) c = static_cast<char>(random() & 0xFF);
   session.rtf_char_count = 17;
-  const std::string chunked = Rtf([&](OutputSink& o) { WriteRtfText(hf, o, text); });
+  const std::string chunked = Rtf([&](OutputSink& o) { WriteRtfText(*hf, o, text); });
   EXPECT_EQ(session.rtf_char_count, 17 + text.size());
   session.rtf_char_count = 17;
   EXPECT_EQ(chunked, Rtf([&](OutputSink& o) {
-              for (char c : text) WriteRtfChar(hf, o, static_cast<uint8_t>(c));
+              for (char c : text) WriteRtfChar(*hf, o, static_cast<uint8_t>(c));
             }));
   SetFont({});  // the character count back at 1
   auto row = [](uint8_t type, std::vector<TableColumn> columns, uint16_t factor = 32767,
@@ -161,10 +153,10 @@ TEST_F(RtfWriters, TextTitlesCellsMediaFieldsAndTableGeometry) {
            end},
   };
   for (const auto& [name, r, rtf] : cases)
-    EXPECT_EQ(Rtf([&](OutputSink& o) { WriteTable(hf, o, r, false); }), rtf) << name;
+    EXPECT_EQ(Rtf([&](OutputSink& o) { WriteTable(*hf, o, r, false); }), rtf) << name;
   // Non-scrolling; the cells stop at the first paragraph of a column the row does not have.
   EXPECT_EQ(Rtf([&](OutputSink& o) {
-              WriteTable(hf, o, row(3, {{10, 0}}, 0, {0, 1, 0}), true);
+              WriteTable(*hf, o, row(3, {{10, 0}}, 0, {0, 1, 0}), true);
             }),
             "{\\pard\\trowd\\intbl\\trleft00\\cellx10 \\pard\\keepn\\s1\\intbl\\ql A" + end);
   EXPECT_TRUE(diagnostics.warnings.empty());
@@ -183,11 +175,11 @@ TEST_F(RtfWriters, FontTablesOfBothDescriptorForms) {
             "\\red0\\green0\\blue0;\n\\red255\\green0\\blue0;\n\\red0\\green128\\blue0;\n"
             "\\red255\\green255\\blue254;\n\\red0\\green0\\blue0;\n\\red0\\green0\\blue0;\n}\n"
             " \\paperw11906 ");
-  EXPECT_EQ(hf.font_styles,
+  EXPECT_EQ(hf->font_styles,
             (FontStyleTable{"\\f0\\cf0\\fs20\\b0\\i0\\ul0", "\\f1\\cf1\\fs24\\b\\i0\\ul0",
                             "\\f2\\cf2\\fs20\\b\\i0\\ul", "\\f3\\cf3\\fs16\\b0\\i\\ul0",
                             "\\f4\\cf4\\fs18\\b0\\i\\ul0", "\\f5\\cf5\\fs8\\b0\\i0\\ul0"}));
-  EXPECT_FALSE(hf.fonts.new_descriptors);
+  EXPECT_FALSE(hf->fonts.new_descriptors);
   // A face name that fills its whole field has no NUL.
   SetFont(BuildFontFile({std::string(32, 'N')}, 32, {Old(0, 20, 3, 0)}));
   EXPECT_NE(FontTable().find("\\fswiss " + std::string(32, 'N') + "}}"), std::string::npos);
@@ -206,8 +198,8 @@ TEST_F(RtfWriters, FontTablesOfBothDescriptorForms) {
     SetFont(BuildFontFile({"Arial"}, 20, {NewFontDescriptor(font)}));
     EXPECT_EQ(FontTable(), "{\\fonttbl{\\f0\n\\f" + family +
                                " Arial}}\n{\\colortbl\n\\red1\\green2\\blue3;\n}\n \\paperw11906 ");
-    EXPECT_TRUE(hf.fonts.new_descriptors);
-    EXPECT_EQ(hf.font_styles, FontStyleTable{"\\f0\\cf0" + style});
+    EXPECT_TRUE(hf->fonts.new_descriptors);
+    EXPECT_EQ(hf->font_styles, FontStyleTable{"\\f0\\cf0" + style});
   }
   EXPECT_TRUE(diagnostics.warnings.empty());
 }
@@ -245,7 +237,7 @@ TEST_F(RtfWriters, DamagedFontFilesStillGiveAUsableTable) {
     SetFont(font);
     diagnostics.warnings.clear();
     EXPECT_EQ(FontTable(), tables);
-    EXPECT_EQ(hf.font_styles.size(), styles);
+    EXPECT_EQ(hf->font_styles.size(), styles);
     Document();  // well formed, and no further warnings: the style table is built once
     ASSERT_EQ(diagnostics.warnings.size(), 1u);
     EXPECT_EQ(diagnostics.warnings[0].id, warning);
@@ -255,7 +247,7 @@ TEST_F(RtfWriters, DamagedFontFilesStillGiveAUsableTable) {
 TEST_F(RtfWriters, GermanFrameAndPageHeader) {
   SetFont(BuildFontFile({"Arial"}, 20, {Old(0, 20, 3, 0)}), kForPrint);
   SetLanguageOffset(kGermanOffset);
-  hf.path = "C:\\help\\My{Help}.hlp";
+  hf->path = "C:\\help\\My{Help}.hlp";
   // Without a title record the header names the help file.
   EXPECT_TRUE(Document("MY{HEL.RTF")
                   .ends_with("\\paperw11906\\paperh16838 " + std::string(kStylesheet) +

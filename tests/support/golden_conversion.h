@@ -19,11 +19,21 @@
 #include "core/driver.h"
 #include "core/options.h"
 #include "core/output.h"
+#include "core/strings.h"
 #include "tests/support/help_writer.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/topic_writer.h"
 
 namespace quorvex::testsupport {
+
+/// The numbers of `warnings` but those of warning `left_out`.
+inline std::vector<int> IdsOf(const std::vector<RecordingDiagnostics::WarningRecord>& warnings,
+                              int left_out) {
+  std::vector<int> ids;
+  for (const auto& w : warnings)
+    if (w.id != left_out) ids.push_back(w.id);
+  return ids;
+}
 
 /// What one conversion left behind.
 struct ConversionOutcome {
@@ -39,11 +49,7 @@ struct ConversionOutcome {
     ADD_FAILURE() << "the conversion wrote no file " << name;
     return "";
   }
-  std::vector<int> WarningIds() const {
-    std::vector<int> ids;
-    for (const auto& w : warnings) ids.push_back(w.id);
-    return ids;
-  }
+  std::vector<int> WarningIds() const { return IdsOf(warnings, -1); }
   std::vector<std::string> FileNames() const {  // sorted
     std::vector<std::string> names;
     for (const auto& [name, bytes] : files) names.push_back(name);
@@ -87,13 +93,23 @@ inline std::vector<uint8_t> AssembleHelpFile(const HelpFiles& files) {
   for (const auto& [name, data] : files) writer.AddFile(name, data);
   return writer.Build();
 }
-/// A session of its own with an in-memory output folder, for help files opened from bytes.
+/// A session of its own with an in-memory output folder, for help files opened from bytes; each
+/// open drops the warnings of the one before.
 struct InMemorySession {
   RecordingDiagnostics diagnostics;
   std::unique_ptr<OutputDir> dir = OutputDir::InMemory();
   ConversionSession session{diagnostics, *dir};
   std::unique_ptr<HelpFile> Open(const std::vector<uint8_t>& bytes, ConversionOptions options = 0) {
+    diagnostics.warnings.clear();
     return OpenHelpFileFromBytes(bytes, "T.HLP", options, session);
+  }
+  /// The warnings but the compiler's, as numbers and as texts (one a line).
+  std::vector<int> Ids() const { return IdsOf(diagnostics.warnings, kWarnCompiledBy); }
+  std::string Texts() const {
+    std::string texts;
+    for (const auto& w : diagnostics.warnings)
+      if (w.id != kWarnCompiledBy) texts += (texts.empty() ? "" : "\n") + w.text;
+    return texts;
   }
 };
 /// |SYSTEM of `minor` (not HC30) with `flags` and the title record kGoldenTitle.
@@ -129,6 +145,14 @@ inline std::vector<uint8_t> GoldenHelpFile(const TopicRecords& topics, bool hcrt
 /// string after the 0xFF.
 inline ParagraphBuilder EndedParagraph() {
   return std::move(ParagraphBuilder().Command(0x82));
+}
+/// A paragraph record of EndedParagraph() whose stored text `stored` expands to `expanded` bytes.
+inline TopicRecordSpec StoredParagraph(std::vector<uint8_t> stored, int32_t expanded,
+                                       uint8_t type = 0x20) {
+  return {.type = type,
+          .format_part = ParagraphFormatPart(EndedParagraph().Build(), type),
+          .text_part = std::move(stored),
+          .expanded_length = expanded};
 }
 
 // The fixed stylesheet: ten pieces joined by line feeds, none after the last.

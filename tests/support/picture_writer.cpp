@@ -35,16 +35,10 @@ std::vector<uint8_t> Picture(uint8_t type, uint8_t packing, const ByteBuilder& n
                              const std::vector<uint8_t>& packed,
                              const std::vector<uint8_t>& hotspots) {
   const auto data_at = uint32_t(2 + numbers.size() + 8 + palette.size());
-  return ByteBuilder()
-      .u8(type)
-      .u8(packing)
-      .bytes(numbers.data())
-      .u32(data_at)
-      .u32(hotspots.empty() ? 0 : data_at + uint32_t(packed.size()))
-      .bytes(palette)
-      .bytes(packed)
-      .bytes(hotspots)
-      .take();
+  ByteBuilder b;
+  b.u8(type).u8(packing).bytes(numbers.data()).u32(data_at);
+  b.u32(hotspots.empty() ? 0 : data_at + uint32_t(packed.size()));
+  return b.bytes(palette).bytes(packed).bytes(hotspots).take();
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 // Runs a program as a user would and collects what it shows: exit status, stdout and stderr.
-// Standard library and POSIX only, for the front-end and corpus tests.
+// Standard library and POSIX only, for the front-end and corpus tests; and a fake environment.
 #pragma once
 
 #include <fcntl.h>
@@ -9,7 +9,10 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
+#include <functional>
+#include <map>
 #include <string>
 #include <thread>
 #include <vector>
@@ -72,6 +75,23 @@ inline ProgramRun RunProgram(const std::vector<std::string>& argv,
   run.out = ReadFile(io / "out");
   run.err = ReadFile(io / "err");
   return run;
+}
+
+/// Runs the built program (QUORVEX_BINARY) with `args` in `cwd` with exactly the environment `env`.
+using EnvMap = std::map<std::string, std::string>;
+inline ProgramRun RunQuorvex(const std::vector<std::string>& args, const EnvMap& env,
+                             const std::filesystem::path& cwd) {
+  std::vector<std::string> argv = {std::getenv("QUORVEX_BINARY")}, environment;
+  argv.insert(argv.end(), args.begin(), args.end());
+  for (const auto& [name, value] : env) environment.push_back(name + "=" + value);
+  return RunProgram(argv, environment, cwd, 120);
+}
+/// An environment made of the given variables only.
+inline std::function<const char*(const char*)> LookupIn(const EnvMap& vars) {
+  return [&vars](const char* name) -> const char* {
+    auto it = vars.find(name);
+    return it == vars.end() ? nullptr : it->second.c_str();
+  };
 }
 
 }  // namespace quorvex::testsupport

@@ -12,7 +12,7 @@
 #include "core/driver.h"
 #include "core/strings.h"
 #include "tests/support/golden_conversion.h"
-#include "tests/ui/ui_test_util.h"
+#include "tests/support/run_program.h"
 #include "ui/cli.h"
 #include "ui/profile.h"
 #include "ui/ui_strings.h"
@@ -20,7 +20,7 @@
 namespace quorvex {
 namespace {
 
-using namespace test;
+using namespace testsupport;
 namespace fs = std::filesystem;
 
 class Binary : public ::testing::Test {

@@ -19,7 +19,7 @@
 
 #include "core/strings.h"
 #include "tests/support/help_writer.h"
-#include "tests/ui/ui_test_util.h"
+#include "tests/support/run_program.h"
 #include "ui/gui/desktop.h"
 #include "ui/gui/help_file_list.h"
 #include "ui/gui/progress_window.h"
@@ -27,7 +27,7 @@
 namespace quorvex {
 namespace {
 
-using namespace test;
+using namespace testsupport;
 namespace fs = std::filesystem;
 
 /// A help file whose |SYSTEM holds `title` and `copyright` (each left out when empty).
@@ -102,7 +102,14 @@ class WizardTest : public ::testing::Test {
   TempFolder tmp_;
 };
 
-TEST_F(WizardTest, StepsForwardAndBackInBothModesWithTheOptionsClickedOnTheWay) {
+TEST_F(WizardTest, StoredOptionsSetTheButtonsStepsForwardAndBackAndNote7238) {
+  // 0x0646 stored: printing, index, contents, pictures in the RTF, EwSupport (which the wizard
+  // always clears); no jumps, so "no hotspots" is checked.
+  auto w = Make();
+  for (int id : {7202, 7401, 7501, 7411, 7421, 7601, 7702, 7813, 7812})
+    EXPECT_TRUE(Find<QRadioButton>(w.get(), id)->isChecked()) << id;
+  EXPECT_FALSE(Find(w.get(), 7602)->isEnabled());
+  EXPECT_EQ(w->options(), kForPrint | kNoShg | kIndex | kToc | kBmpInRtf);
   // The radio buttons clicked (each where its panel shows), the steps, the options read back.
   const std::tuple<std::vector<int>, std::vector<int>, ConversionOptions> cases[] = {
       {{7202, 7402, 7502, 7412, 7707, 7814},
@@ -112,7 +119,7 @@ TEST_F(WizardTest, StepsForwardAndBackInBothModesWithTheOptionsClickedOnTheWay) 
       {{7203, 7301, 7811}, {0, 1, 2, 3, 4, 11, 12}, kBrowseSeq | kPageBreak | kJumps | kLocalize},
   };
   for (const auto& [clicks, forward, options] : cases) {
-    auto w = Make();
+    w = Make();
     EXPECT_FALSE(Find(w.get(), 7101)->isEnabled()) << "Back on the welcome step";
     Type(*w, "A.HLP");
     std::vector<int> steps{w->step()};
@@ -129,24 +136,14 @@ TEST_F(WizardTest, StepsForwardAndBackInBothModesWithTheOptionsClickedOnTheWay) 
     w->ShowStep(kStepJumps);
     EXPECT_TRUE(w->panel(9)->isVisible() && !w->panel(0)->isVisible());
   }
-}
-
-TEST_F(WizardTest, StoredOptionsSetTheButtonsAndNote7238) {
-  // 0x0646 stored: printing, index, contents, pictures in the RTF, EwSupport (which the wizard
-  // always clears); no jumps, so "no hotspots" is checked.
-  auto w = Make();
-  for (int id : {7202, 7401, 7501, 7411, 7421, 7601, 7702, 7813, 7812})
-    EXPECT_TRUE(Find<QRadioButton>(w.get(), id)->isChecked()) << id;
-  EXPECT_FALSE(Find(w.get(), 7602)->isEnabled());
-  EXPECT_EQ(w->options(), kForPrint | kNoShg | kIndex | kToc | kBmpInRtf);
   // The note on the last panel shows only when an option needs Word: printing with pictures
   // as files, a table of contents or page links.
-  const std::pair<ConversionOptions, bool> cases[] = {{0x0000, false},
+  const std::pair<ConversionOptions, bool> notes[] = {{0x0000, false},
                                                       {kForPrint, true},
                                                       {kForPrint | kBmpInRtf, false},
                                                       {kForPrint | kBmpInRtf | kToc, true},
                                                       {kForPrint | kBmpInRtf | kPageLinks, true}};
-  for (const auto& [stored, shown] : cases) {
+  for (const auto& [stored, shown] : notes) {
     w = Make(stored);
     w->ShowStep(kStepReady);
     EXPECT_EQ(Find(w->panel(10), 7238)->isVisible(), shown) << std::hex << stored;
