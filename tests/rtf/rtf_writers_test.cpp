@@ -25,10 +25,7 @@ using namespace testsupport;
 using namespace std::string_literals;
 
 ParagraphCommand Command(uint8_t code, bool before_end = false) {
-  ParagraphCommand c;
-  c.code = code;
-  c.before_end = before_end;
-  return c;
+  return {.code = code, .before_end = before_end, .macro = {}, .hotspot = {}, .object = {}};
 }
 /// An 11-byte font descriptor.
 std::vector<uint8_t> Old(uint8_t attributes, uint8_t half_points, uint8_t family, uint16_t face,
@@ -129,11 +126,10 @@ TEST_F(RtfWriters, TextTitlesCellsMediaFieldsAndTableGeometry) {
                .width_factor = factor,
                .columns = columns,
                .cells = {}};
-    for (uint8_t column : cell_columns) {
+    for (uint8_t column : cell_columns)
       r.cells.push_back({column, Paragraph{.properties = {},
                                            .texts = {std::string_view(&"ABCD"[column], 1), ""},
                                            .commands = {Command(kCmdParagraphEnd, true)}}});
-    }
     return r;
   };
   TableRow cut = row(3, {{10, 0}, {20, 4}}, 32767, {1, 0});
