@@ -1,8 +1,6 @@
-// What every reader stands on (the byte cursor, message formatting as on a 32-bit platform, the
-// LZ77 and run-length decoders), then reading |TOPIC where the goldens do not look: phrase
-// codes, compressed numbers, objects and data that ends early, where table rows stop, a block
-// that expands beyond its buffer, the walk's running positions. (Records across blocks, filler
-// and damaged links: the goldens; every packing: the picture tests.)
+// What every reader stands on (byte cursor, message formatting, LZ77 and run-length decoders),
+// then reading |TOPIC where the goldens do not look. (Records across blocks, filler and damaged
+// links: the goldens; every packing: the picture tests.)
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -1,6 +1,5 @@
-// Picture containers into picture files and RTF (each packing, names, hotspots, damage, the RTF
-// forms), then whole conversions with pictures listed, referred to, stored in the text and
-// embedded. (The corpus check validates every picture file of the corpus.)
+// Picture containers into picture files and RTF, then whole conversions with pictures listed,
+// referred to, stored and embedded. (The corpus check validates every picture file of the corpus.)
 #include "graphics/pictures.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,5 @@
-// Context names and the context and keyword loaders (the context fuzz target compares the
-// indexed look-ups with plain scans); then whole conversions, byte for byte, of the project
-// file's sections, the icon, baggage, browse sequences and the localization reference file.
+// Context names and loaders (the context fuzz target compares indexed look-ups with plain scans),
+// then whole conversions of the project file's sections, browse sequences and localization.
 #include <gtest/gtest.h>
 
 #include "core/container.h"

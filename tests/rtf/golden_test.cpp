@@ -1,10 +1,7 @@
-// Golden tests of whole conversions, byte for byte: the compilers' layouts (phrase tables, topic
-// blocks), damaged topic data and files without topics; paragraphs, their commands and
-// hotspots, and tables; a topic's identity (context, title, entry macro, K and A keywords) in
-// both modes, printing mode itself (page header, template, table of contents, bookmarks, index)
-// and RTF output split into numbered files, where the session's line feeds (after the
-// characters numbered 0, 64, 128, ... of the session, a browse pre-pass counting too) fall
-// everywhere. (Records across block boundaries and filler: the topic walk test and the corpus.)
+// Golden tests of whole conversions, byte for byte: the compilers' layouts, damaged topic data,
+// paragraphs and tables, a topic's identity in both modes, printing mode and split RTF files,
+// where the session's line feeds (after its characters 0, 64, 128, ..., a browse pre-pass
+// counting too) fall everywhere. (Records across blocks and filler: the topic walk, the corpus.)
 #include <gtest/gtest.h>
 
 #include <algorithm>
