@@ -1,7 +1,6 @@
-// Opening a help file: the container, its directory and well-known slots, and every way a
-// damaged one fails cleanly; |SYSTEM where the corpus does not look; the phrase tables' layouts,
-// size rules and damage (the goldens read each layout the compilers write, the corpus test
-// every phrase of every corpus file).
+// Opening a help file: the container, its directory and slots, every way a damaged one fails
+// cleanly, |SYSTEM, the phrase tables (the goldens read each layout the compilers write, the
+// corpus test every phrase of every corpus file).
 #include "core/container.h"
 
 #include <gmock/gmock.h>

@@ -1,8 +1,6 @@
-// What every reader stands on (the byte cursor, message formatting as on a 32-bit platform, the
-// LZ77 and run-length decoders), then reading |TOPIC where the goldens do not look: phrase
-// codes, compressed numbers, objects and data that ends early, where table rows stop, a block
-// that expands beyond its buffer, the walk's running positions. (Records across blocks, filler
-// and damaged links: the goldens; every packing: the picture tests.)
+// What every reader stands on (byte cursor, message formatting, LZ77 and run-length decoders),
+// then reading |TOPIC where the goldens do not look. (Records across blocks, filler and damaged
+// links: the goldens; every packing: the picture tests.)
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -73,7 +71,7 @@ std::pair<Lz77Result, std::string> DecodeLz77(const std::vector<uint8_t>& in, si
   return {r, std::string(buffer.begin(), buffer.begin() + std::ptrdiff_t(r.produced))};
 }
 
-TEST(DecompressLz77, FormatExamplesDamageAndRoundTripsOfTheTestEncoder) {
+TEST(Decoders, Lz77ExamplesDamageRoundTripsAndRunLengthRunsOfZeroInputCutShortAndALimit) {
   const std::tuple<const char*, std::string, std::string, size_t, bool> cases[] = {
       // name, input, output, bytes consumed, damaged
       {"word 0xF000: 18 bytes from 1 back", "\x02x\0\xF0"s, std::string(19, 'x'), 4, false},
@@ -114,10 +112,7 @@ TEST(DecompressLz77, FormatExamplesDamageAndRoundTripsOfTheTestEncoder) {
               std::tuple(plain.substr(0, plain.size() / 2 + 1), true));
     EXPECT_EQ(Lz77DecodedSize(packed), plain.size());
   }
-}
-
-TEST(DecodeRle, RunsOfLengthZeroInputCutShortAndALimit) {
-  const std::tuple<std::string, size_t, std::string> cases[] = {
+  const std::tuple<std::string, size_t, std::string> rle[] = {
       {"\x80\0x\x02s"s, SIZE_MAX, "ss"},  // runs of length 0
       {"\x02s\x05", SIZE_MAX, "ss"},      // a single trailing byte is never read
       {"\x85st", SIZE_MAX, "st"},         // a copy run past the end copies what is there
@@ -125,7 +120,7 @@ TEST(DecodeRle, RunsOfLengthZeroInputCutShortAndALimit) {
       {"\x05s\x83xyz", 7, "sssssxy"},
       {"\x05s\x83xyz", 3, "sss"},
   };
-  for (const auto& [text, limit, expected] : cases) {
+  for (const auto& [text, limit, expected] : rle) {
     const std::vector<uint8_t> out = DecodeRleToVector(AsBytes(text), limit);
     EXPECT_EQ(std::string(out.begin(), out.end()), expected);
   }

@@ -1,10 +1,8 @@
 // Runs the real quorvex program over every corpus help file (QUORVEX_CORPUS_DIR, else the one
-// compiled in) in recompilation mode, printing mode split into numbered files, and with "-v",
-// and checks what a user sees and what the RTF holds: well formed, every title and text string
-// of an in-process topic walk in order, the walk's counts against FACTS.tsv and the container
-// against MANIFEST.tsv; in recompilation mode a "#" footnote for each topic whose TopicOffsets
-// hold a |CONTEXT entry (warning 19 for the others), each keyword once, every jump target a
-// hotspot target of the file.
+// compiled in) in three modes and checks what a user sees and what the RTF holds: well formed,
+// every text string of an in-process topic walk in order, the counts against FACTS.tsv and
+// MANIFEST.tsv; in recompilation mode every topic's context, each keyword once, every jump
+// target a hotspot target of the file.
 #include <gtest/gtest.h>
 
 #include <algorithm>

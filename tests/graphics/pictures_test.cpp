@@ -1,6 +1,5 @@
-// Picture containers into picture files and RTF (each packing, names, hotspots, damage, the RTF
-// forms), then whole conversions with pictures listed, referred to, stored in the text and
-// embedded. (The corpus check validates every picture file of the corpus.)
+// Picture containers into picture files and RTF, then whole conversions with pictures listed,
+// referred to, stored and embedded. (The corpus check validates every picture file of the corpus.)
 #include "graphics/pictures.h"
 
 #include <gtest/gtest.h>
@@ -114,7 +113,7 @@ TEST_F(Pictures, BitmapOfEachPackingAndMetafileOfEachPacking) {
   EXPECT_TRUE(diagnostics.warnings.empty());
 }
 
-TEST_F(Pictures, ContainersIntoFilesAndNames) {
+TEST_F(Pictures, ContainersIntoFilesNamesAndAFileThatCannotBeCreated) {
   const auto bmp = BitmapPicture(Bitmap4()), hot = BitmapPicture(Bitmap4(2, kHotspots));
   const auto wmf_hot = MetafilePicture({.records = kRecords, .hotspots = kHotspots});
   const Names idh = {"IDH_A", "Other", "Beep()"}, shg = {"bm3.SHG"}, bm30 = {"bm30.bmp"};
@@ -142,6 +141,13 @@ TEST_F(Pictures, ContainersIntoFilesAndNames) {
   EXPECT_EQ(diagnostics.warnings.at(0).text, "Invalid .SHG or .MRB file! Type: XY");
   Extract(PictureContainer({{0x08, 0x03}}));
   EXPECT_EQ(diagnostics.warnings.at(0).text, "Unknown sfImageType value 0x308 in file bm3.SHG.");
+  // A picture file that cannot be created is named.
+  TempFolder tmp;
+  fs::create_directory(tmp / "bm30.bmp");  // a folder where the picture file should go
+  OutputDir folder(tmp.path());
+  Reset();
+  EXPECT_EQ(ExtractPictureContainer(hf_, PictureContainer({bmp}), "bm3", folder).name, "bm30.bmp");
+  EXPECT_EQ(Texts(), "Can't Create bm30.bmp.");
 }
 
 TEST_F(Pictures, DamagedPicturesAreSkippedAndTheContainerKept) {
@@ -246,15 +252,6 @@ TEST_F(Pictures, RtfReferencesImportFieldsAndEmbeddedPictures) {
               "{\\field {\\*\\fldinst import w.b");
 }
 
-TEST_F(Pictures, AFileThatCannotBeCreatedIsNamed) {
-  TempFolder tmp;
-  fs::create_directory(tmp / "bm30.bmp");  // a folder where the picture file should go
-  OutputDir folder(tmp.path());
-  const auto container = PictureContainer({BitmapPicture(Bitmap4())});
-  EXPECT_EQ(ExtractPictureContainer(hf_, container, "bm3", folder).name, "bm30.bmp");
-  EXPECT_EQ(Texts(), "Can't Create bm30.bmp.");
-}
-
 /// A help file whose topic refers to pictures 0, 1 (an empty slot) and 2, and stores one.
 std::vector<uint8_t> PictureHelpFile() {
   const auto bitmap = PictureContainer({BitmapPicture(
@@ -295,8 +292,7 @@ TEST(BitmapsSection, ListsPicturesTheTopicsReferToThemAndEmbeddedOnesLeaveNoFile
   EXPECT_EQ(print.FileNames(), Names{"TEST.RTF"});
   const std::string rtf = print.File("TEST.RTF");
   size_t pictures = 0;
-  for (size_t at = rtf.find("{\\pict\\wmetafile8"); at != std::string::npos;
-       at = rtf.find("{\\pict\\wmetafile8", at + 1))
+  for (size_t at = 0; (at = rtf.find("{\\pict\\wmetafile8", at)) != std::string::npos; ++at)
     ++pictures;
   EXPECT_EQ(pictures, 3u);
 }

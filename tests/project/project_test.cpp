@@ -1,6 +1,5 @@
-// Context names and the context and keyword loaders (the context fuzz target compares the
-// indexed look-ups with plain scans); then whole conversions, byte for byte, of the project
-// file's sections, the icon, baggage, browse sequences and the localization reference file.
+// Context names and loaders (the context fuzz target compares indexed look-ups with plain scans),
+// then whole conversions of the project file's sections, browse sequences and localization.
 #include <gtest/gtest.h>
 
 #include "core/container.h"
@@ -35,17 +34,13 @@ TEST(ContextNames, HashesAndTheNamesMadeUpForThem) {
   }
 }
 
-/// A help file of |SYSTEM and the given files, opened.
-class Loaders : public ::testing::Test, public InMemorySession {
- protected:
-  HelpFile& Load(HelpFiles files) {
+TEST(Loaders, ContextMapsWholeAndDamagedAndKeywordTables) {
+  InMemorySession s;
+  std::unique_ptr<HelpFile> opened;
+  auto load = [&](HelpFiles files) -> HelpFile& {  // a help file of |SYSTEM and `files`
     files.insert(files.begin(), {"|SYSTEM", GoldenSystem()});
-    return *(hf_ = Open(AssembleHelpFile(files)));
-  }
-  std::unique_ptr<HelpFile> hf_;
-};
-
-TEST_F(Loaders, ContextMapsWholeAndDamagedAndKeywordTables) {
+    return *(opened = s.Open(AssembleHelpFile(files)));
+  };
   ContextEntries entries;
   for (uint32_t i = 0; i < 300; ++i) entries.push_back({i * 7919 + 1, i * 3});
   // With pages of 64 bytes: 7 entries a leaf, several index levels. The header's entry count
@@ -60,11 +55,11 @@ TEST_F(Loaders, ContextMapsWholeAndDamagedAndKeywordTables) {
   for (const auto& [name, damage, pairs, warning] : cases) {
     std::vector<uint8_t> context = BuildContextFile(entries, {.page_size = 64});
     damage(context);
-    HelpFile& hf = Load({{"|CONTEXT", context}});
+    HelpFile& hf = load({{"|CONTEXT", context}});
     LoadContextMap(hf);
     ASSERT_TRUE(hf.context_map) << name;
     EXPECT_EQ(hf.context_map->pairs().size(), pairs) << name;
-    EXPECT_EQ(Ids(), warning ? std::vector<int>{warning} : std::vector<int>{}) << name;
+    EXPECT_EQ(s.Ids(), warning ? std::vector<int>{warning} : std::vector<int>{}) << name;
   }
   // What the keyword tables give for a topic the golden conversions and the corpus test show.
   // Two keywords a leaf: several leaves and an index page.
@@ -72,18 +67,18 @@ TEST_F(Loaders, ContextMapsWholeAndDamagedAndKeywordTables) {
       {{"alpha", {10, 30}}, {"beta", {10}}, {"gamma{", {11}}, {"delta", {13}}}, {.page_size = 32});
   KeywordFiles a = BuildKeywordFiles({{"in", {5}}, {"out", {6, 7}}});
   a.data.resize(8);  // "out" keeps one of its two topics
-  HelpFile& hf = Load(
+  HelpFile& hf = load(
       {{"|0KWBTREE", k.btree}, {"|0KWDATA", k.data}, {"|AWBTREE", a.btree}, {"|AWDATA", a.data}});
   LoadKeywordTables(hf);
   ASSERT_TRUE(hf.k_keywords && hf.a_keywords);
   EXPECT_EQ(hf.k_keywords->pairs().size(), 5u);
   EXPECT_EQ(hf.a_keywords->pairs().size(), 2u);
-  EXPECT_EQ(Texts(),
+  EXPECT_EQ(s.Texts(),
             "|AWBTREE B-tree refers to 1 topic entries that lie outside |AWDATA; they are ignored");
   // Without its data file a tree gives no table and no warning.
-  HelpFile& bare = Load({{"|KWBTREE", k.btree}});
+  HelpFile& bare = load({{"|KWBTREE", k.btree}});
   LoadKeywordTables(bare);
-  EXPECT_TRUE(!bare.k_keywords && diagnostics.warnings.empty());
+  EXPECT_TRUE(!bare.k_keywords && s.diagnostics.warnings.empty());
 }
 
 /// A window definition: flags, 10 bytes of type, name (9), caption (51), left, top, width,

@@ -1,10 +1,7 @@
-// Golden tests of whole conversions, byte for byte: the compilers' layouts (phrase tables, topic
-// blocks), damaged topic data and files without topics; paragraphs, their commands and
-// hotspots, and tables; a topic's identity (context, title, entry macro, K and A keywords) in
-// both modes, printing mode itself (page header, template, table of contents, bookmarks, index)
-// and RTF output split into numbered files, where the session's line feeds (after the
-// characters numbered 0, 64, 128, ... of the session, a browse pre-pass counting too) fall
-// everywhere. (Records across block boundaries and filler: the topic walk test and the corpus.)
+// Golden tests of whole conversions, byte for byte: the compilers' layouts, damaged topic data,
+// paragraphs and tables, a topic's identity in both modes, printing mode and split RTF files,
+// where the session's line feeds (after its characters 0, 64, 128, ..., a browse pre-pass
+// counting too) fall everywhere. (Records across blocks and filler: the topic walk, the corpus.)
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -422,15 +419,6 @@ std::string TocField(const std::vector<std::pair<std::string, int>>& titles) {
     f += (level == 1 ? "\\pard\\plain\\s25\\b " : "\\pard\\plain\\s26\\li200 ") + title + "\\par\n";
   return f + "}}\\page ";
 }
-/// The index field with its result: each keyword and the title of its topic.
-std::string IndexField(const std::vector<std::pair<std::string, std::string>>& entries) {
-  std::string f =
-      "\\page{\\b\\f0\\fs40\\s24 Index}\\par\\par{\\field{\\*\\fldinst{\\f0\\cf1 INDEX \\\\h "
-      "\"\\emdash A\\emdash \" \\\\c \"2\" }}{\\fldrslt ";
-  for (const auto& [keyword, title] : entries)
-    f += "\\pard\\plain\\s15 " + keyword + "\\tab " + title + "\\par\n";
-  return f + "}}";
-}
 
 /// A table-of-contents entry: level 1 without, level 2 with a browse predecessor.
 std::string TocEntry(std::string_view title, int level, uint64_t& count) {
@@ -495,10 +483,15 @@ TEST(PrintGolden, TopicIdentityInBothModes) {
   expected += CountedPara("World", count) + std::string(kParSeparator);
   expected += TocEntry("Third", 2, count);
   expected += "{\\*\\bkmkstart B0x0773D907}{\\*\\bkmkend B0x0773D907}" + IndexEntry("delta", count);
+  // The index field with its result: each keyword and the title of its topic.
   expected +=
       CountedPara("End", count) +
-      IndexField({{"alpha", "Intro"}, {"beta", "Intro"}, {"delta", "Third"}, {"gamma", "Second"}}) +
-      "}";
+      "\\page{\\b\\f0\\fs40\\s24 Index}\\par\\par{\\field{\\*\\fldinst{\\f0\\cf1 INDEX \\\\h "
+      "\"\\emdash A\\emdash \" \\\\c \"2\" }}{\\fldrslt ";
+  for (const char* entry :
+       {"alpha\\tab Intro", "beta\\tab Intro", "delta\\tab Third", "gamma\\tab Second"})
+    expected += "\\pard\\plain\\s15 " + std::string(entry) + "\\par\n";
+  expected += "}}}";
   EXPECT_TRUE(SameBytes(print.File("TEST.RTF"), Crlf(expected)));
   EXPECT_TRUE(print.warnings.empty());
 }
@@ -507,10 +500,9 @@ TEST(PrintGolden, SplitRtfInBothModes) {
   // 153 topics "Topic 1" to "Topic 153", each with an empty paragraph; the base name
   // GOLDENSAMPLE is cut to 6 characters; the first file holds 152 topics, the second the last.
   TopicRecords topics;
-  for (int n = 1; n <= 153; ++n) {
+  for (int n = 1; n <= 153; ++n)
     topics.Header({"Topic " + std::to_string(n)}, {.number = n})
         .Paragraph(EndedParagraph(), {"", ""});
-  }
   const std::string empty = "\\pard\\s0\\ql \\par\n";
   // Printing: both files get the full frame and page header; only the first the TOC field.
   // The count runs on from the first file into the second.

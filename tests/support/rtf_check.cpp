@@ -117,15 +117,11 @@ RtfCheck CheckRtf(std::string_view rtf) {
 std::string CollapseSpace(std::string_view text) {
   std::string out;
   bool space = false;
-  for (char c : text) {
-    if (c == ' ' || c == '\t' || c == '\n' || c == '\r') {
+  for (char c : text)
+    if (c == ' ' || c == '\t' || c == '\n' || c == '\r')
       space = !out.empty();
-      continue;
-    }
-    if (space) out += ' ';
-    space = false;
-    out += c;
-  }
+    else
+      out += std::exchange(space, false) ? std::string{' ', c} : std::string(1, c);
   return out;
 }
 

@@ -1,7 +1,5 @@
-// The command line and the stored options: the built program end to end (with HOME and
-// XDG_CONFIG_HOME in a temporary folder, so the real settings are never touched), then
-// in-process the arguments, derived names, desktop opener, the entry's exception handling, the
-// settings file and the language choice.
+// The command line and the stored options: the built program end to end (HOME and
+// XDG_CONFIG_HOME in a temporary folder, so the real settings are never touched), then in-process.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -200,7 +198,7 @@ TEST(CommandLine, DesktopOpenerTheWizardHookAndExceptionsReachingTheEntry) {
   EXPECT_EQ(ReadFile(done), "/some/where/X.RTF\n");
 }
 
-TEST(Settings, ReadsValuesAsThePlatformDoesTheLanguageAndTheFileLocation) {
+TEST(Settings, ReadsValuesTheLanguageAndTheFileLocationAndWritesKeepingEveryOtherLine) {
   const std::pair<const char*, ConversionOptions> cases[] = {
       {"[Options]\nForPrint=2\nNoShg=2\n", 0x0647},  // any non-zero integer is on
       // No digits is 0; blanks, a sign, digits up to the first other character.
@@ -248,11 +246,8 @@ TEST(Settings, ReadsValuesAsThePlatformDoesTheLanguageAndTheFileLocation) {
       {{{"XDG_CONFIG_HOME", "cfg"}, {"HOME", "/home/u"}}, "/home/u/.config/quorvex/QUORVEX.INI"},
       {{}, ""}};
   for (const auto& [env, path] : places) EXPECT_EQ(SettingsFilePath(LookupIn(env)), path);
-}
-
-TEST(Settings, WriteKeepsEveryOtherLineAndCreatesWhatIsMissing) {
-  TempFolder tmp;
-  const fs::path ini = tmp / "QUORVEX.INI", fresh = tmp / "cfg/quorvex/QUORVEX.INI";
+  // Writing keeps every other line and creates what is missing.
+  const fs::path fresh = tmp / "cfg/quorvex/QUORVEX.INI";
   const std::string head = "; my settings\n[Other]\nForPrint=7\n\n[OPTIONS]\nLanguage=DEU\n";
   const std::string tail = "; keep me\nUnknown=5\n\n; about the tail\n[Tail]\nX=1\n";
   WriteFile(ini, head + "  forprint = 1\n" + tail);
