@@ -22,7 +22,7 @@
 #   both, as the "$" footnote.
 #
 # The readers are slow (pandoc about 0.8 MB of RTF a second, LibreOffice about 0.5), and the
-# corpus gives 225 MB of RTF: reading all of it takes some 15 minutes of CPU time. By default the
+# corpus gives 550 MB of RTF: reading all of it takes some 20 minutes of CPU time. By default the
 # RTF files larger than QUORVEX_READERS_MAX_MB (1) megabyte are therefore left out (the larger
 # manuals of the corpus), and those in a code page other than Windows-1252 above
 # QUORVEX_READERS_OTHER_CP_MAX_MB (2), which keeps a run at about a minute on 2 cores and still
