@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -14,8 +15,11 @@ namespace {
 constexpr unsigned kGroupItems = 8;
 /// Shortest back-reference: the length field 0 means 3 bytes.
 constexpr size_t kMinMatch = 3;
-/// The most output one group can produce: eight back-references of 18 bytes.
-constexpr size_t kMaxGroupOutput = kGroupItems * (15 + kMinMatch);
+/// Longest back-reference: the length field 15.
+constexpr size_t kMaxMatch = 15 + kMinMatch;
+/// The most output one group can produce: eight back-references of 18 bytes. A group that
+/// starts with this much room can write any of its items as a whole match.
+constexpr size_t kMaxGroupOutput = kGroupItems * kMaxMatch;
 /// The bytes of a group after its flag byte: one per literal, two per match (flag bit set). A
 /// table, because the portable build has no population-count instruction and would call a
 /// library function for every group.
@@ -99,19 +103,28 @@ Lz77Result DecompressLz77(Bytes in, std::span<uint8_t> out) {
         produced += kGroupItems;
         continue;
       }
-      for (unsigned item = 0; item < kGroupItems && pos < group.size(); ++item) {
-        if ((flags & (1u << item)) == 0) {
+      // A whole group has two bytes for each of its matches: one bit of the flag byte an item.
+      const bool whole = group.size() == group_size;
+      for (unsigned f = flags | 0x100u; f != 1 && (whole || pos < group.size()); f >>= 1) {
+        if ((f & 1) == 0) {
           out[produced++] = group[pos++];
           continue;
         }
-        if (group.size() - pos < 2 || SplitWord(group[pos], group[pos + 1]).distance > produced) {
+        if ((!whole && group.size() - pos < 2) ||
+            SplitWord(group[pos], group[pos + 1]).distance > produced) {
           res.damaged = true;
           res.consumed = group_start + 1 + pos;
           res.produced = produced;
           return res;
         }
         const BackReference ref = SplitWord(group[pos], group[pos + 1]);
-        CopyMatch(out, produced, ref.distance, ref.length);
+        if (ref.distance >= kMaxMatch) {
+          // Source and target cannot overlap: one copy of the longest match, of which the
+          // first ref.length bytes count. The group's room covers the rest of it.
+          std::memcpy(out.data() + produced, out.data() + produced - ref.distance, kMaxMatch);
+        } else {
+          CopyMatch(out, produced, ref.distance, ref.length);
+        }
         produced += ref.length;
         pos += 2;
       }

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <system_error>
@@ -41,15 +42,17 @@ std::FILE* OpenNoFollow(const std::filesystem::path& path) {
 }  // namespace
 
 OutputSink::OutputSink(Kind kind, bool text, std::string name)
-    : kind_(kind), text_(text), name_(std::move(name)) {}
+    : kind_(kind), text_(text), name_(std::move(name)) {
+  if (kind != Kind::kNull) buffer_ = std::make_unique_for_overwrite<char[]>(kBufferSize);
+}
 
 OutputSink::~OutputSink() {
   // Close() reports write failures; a sink dropped during unwinding only releases the file.
   if (file_) {
-    if (!failed_ && !buffer_.empty()) std::fwrite(buffer_.data(), 1, buffer_.size(), file_);
+    if (!failed_ && used_ > 0) std::fwrite(buffer_.get(), 1, used_, file_);
     std::fclose(file_);
   } else if (target_) {
-    target_->append(buffer_);
+    target_->append(buffer_.get(), used_);
   }
 }
 
@@ -61,19 +64,42 @@ std::unique_ptr<OutputSink> OutputSink::Memory(bool text) {
   return std::unique_ptr<OutputSink>(new OutputSink(Kind::kMemory, text, "memory"));
 }
 
+void OutputSink::WriteLong(std::string_view bytes) {
+  while (!bytes.empty()) {
+    // A piece that fits the buffer's free half even if all of it is LF.
+    if (used_ > kBufferSize / 2) Flush();
+    const std::string_view piece = bytes.substr(0, (kBufferSize - used_) / 2);
+    bytes.remove_prefix(piece.size());
+    char* to = buffer_.get() + used_;
+    for (size_t from = 0; from < piece.size();) {
+      const size_t lf = text_ ? piece.find('\n', from) : std::string_view::npos;
+      const size_t n = (lf == std::string_view::npos ? piece.size() : lf) - from;
+      std::memcpy(to, piece.data() + from, n);
+      to += n;
+      from += n;
+      if (lf != std::string_view::npos) {
+        *to++ = '\r';
+        *to++ = '\n';
+        ++from;
+      }
+    }
+    used_ = static_cast<size_t>(to - buffer_.get());
+  }
+}
+
 void OutputSink::Flush() {
+  const size_t n = std::exchange(used_, 0);
+  if (n == 0) return;
   if (target_) {
-    target_->append(buffer_);
-    buffer_.clear();
-    return;
+    target_->append(buffer_.get(), n);
+  } else if (file_) {
+    if (std::fwrite(buffer_.get(), 1, n, file_) != n) {
+      failed_ = true;
+      FatalError("Can't write. Disk Full?\n");
+    }
+  } else {
+    memory_.append(buffer_.get(), n);
   }
-  if (!file_ || buffer_.empty()) return;
-  if (std::fwrite(buffer_.data(), 1, buffer_.size(), file_) != buffer_.size()) {
-    failed_ = true;
-    buffer_.clear();
-    FatalError("Can't write. Disk Full?\n");
-  }
-  buffer_.clear();
 }
 
 void OutputSink::Close() {

@@ -50,20 +50,16 @@ class OutputSink {
   void Write(std::string_view bytes) {
     if (kind_ == Kind::kNull) return;
     if (budget_) budget_->written += bytes.size();
-    if (!text_) {
-      buffer_.append(bytes);
-    } else {
-      for (size_t from = 0; from < bytes.size();) {
-        const size_t lf = bytes.find('\n', from);
-        if (lf == std::string_view::npos) {
-          buffer_.append(bytes.substr(from));
-          break;
-        }
-        buffer_.append(bytes.substr(from, lf - from)).append("\r\n");
-        from = lf + 1;
-      }
+    // Most pieces are a few bytes: copied here, LF by LF. Each byte takes at most two bytes of
+    // the buffer (LF becomes CR LF in a text sink).
+    if (bytes.size() > kShortPiece || used_ + 2 * kShortPiece > kBufferSize)
+      return WriteLong(bytes);
+    char* to = buffer_.get() + used_;
+    for (const char c : bytes) {
+      if (text_ && c == '\n') *to++ = '\r';
+      *to++ = c;
     }
-    if (buffer_.size() >= kFlushSize && (file_ || target_)) Flush();
+    used_ = static_cast<size_t>(to - buffer_.get());
   }
   void Put(char c) { Write(std::string_view(&c, 1)); }
 
@@ -77,11 +73,17 @@ class OutputSink {
   /// made safe, the safe name.
   const std::string& name() const { return name_; }
   /// What a memory sink of its own holds.
-  const std::string& contents() const { return buffer_; }
+  const std::string& contents() {
+    Flush();
+    return memory_;
+  }
 
  private:
-  static constexpr size_t kFlushSize = 1 << 16;
+  static constexpr size_t kBufferSize = 1 << 16;
+  static constexpr size_t kShortPiece = 32;
   OutputSink(Kind kind, bool text, std::string name);
+  void WriteLong(std::string_view bytes);
+  /// Hands the buffer on: to the file, the in-memory folder's file or the sink's own memory.
   void Flush();
 
   Kind kind_;
@@ -90,7 +92,9 @@ class OutputSink {
   std::FILE* file_ = nullptr;
   std::string* target_ = nullptr;  // the file of an in-memory folder
   OutputBudget* budget_ = nullptr;
-  std::string buffer_;
+  std::unique_ptr<char[]> buffer_;  // kBufferSize bytes (none for the null sink)
+  size_t used_ = 0;
+  std::string memory_;  // what a memory sink of its own holds
   bool failed_ = false;
 
   friend class OutputDir;

@@ -62,9 +62,7 @@ size_t AppendLz77(HelpFile& hf, const char* name, Bytes in, size_t capacity, std
   return res.produced;
 }
 
-}  // namespace
-
-void LoadPhrases(HelpFile& hf) {
+void ReadOldPhrases(HelpFile& hf) {
   if (!hf.slot(Slot::kPhrases).present()) return;
   ByteReader r = hf.InternalData(Slot::kPhrases);
   const size_t size = r.size();
@@ -127,7 +125,7 @@ void LoadPhrases(HelpFile& hf) {
              std::min(NonNegative(s) + kPhraseTextSlack, addressable), t.text);
 }
 
-void LoadRtfPhrases(HelpFile& hf) {
+void ReadRtfPhrases(HelpFile& hf) {
   if (!hf.slot(Slot::kPhrIndex).present() || !hf.slot(Slot::kPhrImage).present()) return;
   PhraseTables& t = hf.phrases;
   t = PhraseTables{};
@@ -178,6 +176,32 @@ void LoadRtfPhrases(HelpFile& hf) {
   const int64_t difference = static_cast<int64_t>(found) - text_size;
   if (difference > kPhraseSizeTolerance || difference < -kPhraseSizeTolerance)
     hf.diagnostics().Warning(kWarnPhraseSize, text_size, found);
+}
+
+/// The table of quick copies for the phrases that `t` holds.
+void IndexQuickPhrases(PhraseTables& t) {
+  t.quick.assign(t.count(), {});
+  for (size_t i = 0; i < t.quick.size(); ++i) {
+    const uint64_t start = t.offsets[i], end = t.offsets[i + 1];
+    const bool quick = start <= end && end - start <= PhraseTables::kQuickCopy &&
+                       start + PhraseTables::kQuickCopy <= t.text.size();
+    t.quick[i] = {static_cast<uint32_t>(start),
+                  quick ? static_cast<uint32_t>(end - start) : PhraseTables::kNotQuick};
+  }
+}
+
+}  // namespace
+
+void LoadPhrases(HelpFile& hf) {
+  if (!hf.slot(Slot::kPhrases).present()) return;
+  ReadOldPhrases(hf);
+  IndexQuickPhrases(hf.phrases);
+}
+
+void LoadRtfPhrases(HelpFile& hf) {
+  if (!hf.slot(Slot::kPhrIndex).present() || !hf.slot(Slot::kPhrImage).present()) return;
+  ReadRtfPhrases(hf);
+  IndexQuickPhrases(hf.phrases);
 }
 
 std::vector<uint32_t> DecodePhraseIndex(uint32_t n, unsigned k, Bytes bits) {

@@ -23,6 +23,17 @@ struct PhraseTables {
   Kind kind = Kind::kNone;
   std::string text;
   std::vector<uint32_t> offsets;  // count() + 1 entries
+  /// Per phrase, for the expansion's quick copy: where it starts in `text` and its length, or
+  /// kNotQuick for a phrase longer than kQuickCopy, too near the end of `text` for a copy of
+  /// kQuickCopy bytes, or with offsets out of order or outside the text. Built by the loaders;
+  /// a phrase beyond it takes the careful way.
+  struct QuickPhrase {
+    uint32_t start = 0;
+    uint32_t length = 0;
+  };
+  static constexpr size_t kQuickCopy = 16;
+  static constexpr uint32_t kNotQuick = UINT32_MAX;
+  std::vector<QuickPhrase> quick;
 
   bool loaded() const { return kind != Kind::kNone; }
   size_t count() const { return offsets.empty() ? 0 : offsets.size() - 1; }

@@ -23,6 +23,37 @@ constexpr std::array<uint8_t, 256> MakeHashValues() {
 }
 constexpr std::array<uint8_t, 256> kHashValues = MakeHashValues();
 
+/// std::lower_bound over the sorted `v`, searched outwards from `finger` in doubling steps, so
+/// that a key near the last one costs a few comparisons in memory the cache already holds.
+template <typename T>
+size_t LowerBoundNear(const std::vector<T>& v, const T& key, size_t finger) {
+  const size_t n = v.size();
+  size_t low = 0, high = std::min(finger, n);  // the answer lies in low..high
+  if (high < n && v[high] < key) {
+    low = high + 1;
+    high = low;
+    for (size_t step = 1; high < n && v[high] < key; step *= 2) {
+      low = high + 1;
+      high = std::min(n, high + step);
+    }
+  } else {
+    for (size_t step = 1;; step *= 2) {
+      if (high < step) break;
+      if (v[high - step] < key) {
+        low = high - step + 1;
+        break;
+      }
+      high -= step;
+    }
+  }
+  return size_t(std::lower_bound(v.begin() + std::ptrdiff_t(low),
+                                 v.begin() + std::ptrdiff_t(high), key) -
+                v.begin());
+}
+
+/// Ranges of at most this many pairs take the least number by a scan rather than the tree.
+constexpr size_t kShortRange = 16;
+
 }  // namespace
 
 uint32_t ContextHash(std::string_view name) {
@@ -58,14 +89,20 @@ ContextMap::ContextMap(std::vector<ContextPair> pairs) : pairs_(std::move(pairs)
 
 size_t ContextMap::FirstInOffsets(uint32_t from, uint32_t to) const {
   if (from > to) return SIZE_MAX;
-  auto lower = std::lower_bound(by_offset_.begin(), by_offset_.end(), std::make_pair(from, 0u));
-  auto upper = std::upper_bound(by_offset_.begin(), by_offset_.end(),
-                                std::make_pair(to, uint32_t(UINT32_MAX)));
-  const size_t n = by_offset_.size();
+  const size_t lower = LowerBoundNear(by_offset_, std::make_pair(from, 0u), finger_);
+  finger_ = lower;
+  // The end of the range: the first pair beyond `to` (to + 1 as a key, unless `to` is the
+  // largest offset, whose range runs to the end).
+  const size_t upper = to == UINT32_MAX
+                           ? by_offset_.size()
+                           : LowerBoundNear(by_offset_, std::make_pair(to + 1, 0u), lower);
   uint32_t best = UINT32_MAX;
-  for (size_t l = size_t(lower - by_offset_.begin()) + n,
-              r = size_t(upper - by_offset_.begin()) + n;
-       l < r; l >>= 1, r >>= 1) {
+  if (upper - lower <= kShortRange) {
+    for (size_t k = lower; k < upper; ++k) best = std::min(best, by_offset_[k].second);
+    return best == UINT32_MAX ? SIZE_MAX : best;
+  }
+  const size_t n = by_offset_.size();
+  for (size_t l = lower + n, r = upper + n; l < r; l >>= 1, r >>= 1) {
     if (l & 1) best = std::min(best, min_tree_[l++]);
     if (r & 1) best = std::min(best, min_tree_[--r]);
   }
@@ -99,9 +136,10 @@ std::vector<size_t> KeywordTable::EntriesInRange(int64_t low, int64_t high) cons
   low = std::max<int64_t>(low, INT32_MIN);
   high = std::min<int64_t>(high, INT32_MAX);
   if (low > high) return found;
-  auto it = std::lower_bound(by_offset_.begin(), by_offset_.end(),
-                             std::make_pair(int32_t(low), uint32_t(0)));
-  for (; it != by_offset_.end() && it->first <= high; ++it) found.push_back(it->second);
+  finger_ = LowerBoundNear(by_offset_, std::make_pair(int32_t(low), uint32_t(0)), finger_);
+  for (auto it = by_offset_.begin() + std::ptrdiff_t(finger_);
+       it != by_offset_.end() && it->first <= high; ++it)
+    found.push_back(it->second);
   // Entries of one offset come in table order already: most ranges need no sort.
   if (!std::is_sorted(found.begin(), found.end())) std::sort(found.begin(), found.end());
   return found;
@@ -125,9 +163,8 @@ std::vector<size_t> KeywordTable::TakeEntriesInRange(int64_t low, int64_t high,
     while (next[p] != root) p = std::exchange(next[p], root);
     return root;
   };
-  const auto start = std::lower_bound(by_offset_.begin(), by_offset_.end(),
-                                      std::make_pair(int32_t(low), uint32_t(0)));
-  for (uint32_t p = first_free(uint32_t(start - by_offset_.begin()));
+  finger_ = LowerBoundNear(by_offset_, std::make_pair(int32_t(low), uint32_t(0)), finger_);
+  for (uint32_t p = first_free(uint32_t(finger_));
        p < by_offset_.size() && by_offset_[p].first <= high; p = first_free(p + 1)) {
     found.push_back(by_offset_[p].second);
     next[p] = p + 1;

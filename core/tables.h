@@ -77,6 +77,9 @@ class ContextMap {
   std::vector<ContextPair> pairs_;
   /// The pairs with a hash other than 0 by topic offset (ties by their number): (offset, number).
   std::vector<std::pair<uint32_t, uint32_t>> by_offset_;
+  /// Where the last look-up started in by_offset_: the topic walk asks for offsets in rising
+  /// order, so the next one is searched for from there.
+  mutable size_t finger_ = 0;
   /// A minimum tree over by_offset_'s numbers: node i covers nodes 2i and 2i + 1, the leaves
   /// are at by_offset_.size() + k.
   std::vector<uint32_t> min_tree_;
@@ -118,6 +121,8 @@ class KeywordTable {
   std::vector<KeywordPair> pairs_;
   /// (signed topic offset, pair number), sorted.
   std::vector<std::pair<int32_t, uint32_t>> by_offset_;
+  /// Where the last look-up started in by_offset_ (the topic walk asks in rising order).
+  mutable size_t finger_ = 0;
 };
 
 /// The entries of the keyword tables that one pass of the topic walk has written: each entry

@@ -17,7 +17,7 @@ constexpr uint8_t kOldLastCode = 15;
 
 /// Bytes the output buffer has beyond the capacity, so that a short phrase or run of blanks can
 /// be written as one piece of this size.
-constexpr size_t kQuickCopy = 16;
+constexpr size_t kQuickCopy = PhraseTables::kQuickCopy;
 
 /// Collects the output in a buffer that is reused from record to record (only its first size()
 /// bytes are the text; it holds the whole capacity, so nothing checks for room), cut at the
@@ -27,6 +27,8 @@ class Expansion {
   Expansion(const HelpFile& hf, size_t capacity, std::string& buffer)
       : hf_(hf),
         offsets_(hf.phrases.offsets.data()),
+        quick_(hf.phrases.quick.data()),
+        quick_count_(hf.phrases.quick.size()),
         phrase_count_(hf.phrases.count()),
         phrase_text_(hf.phrases.text),
         capacity_(std::min(capacity, kTopicTextCapacity)) {
@@ -54,18 +56,23 @@ class Expansion {
     out_[size_++] = c;
   }
   [[gnu::always_inline]] void AppendPhrase(size_t number) {
+    if (number < quick_count_) {
+      // Most phrases are short: one copy of kQuickCopy bytes, of which the first n count. A
+      // phrase that is not quick has a length beyond any room.
+      const PhraseTables::QuickPhrase q = quick_[number];
+      if (q.length <= capacity_ - size_) {
+        std::memcpy(out_ + size_, phrase_text_.data() + q.start, kQuickCopy);
+        size_ += q.length;
+        return;
+      }
+    }
+    AppendPhraseCarefully(number);
+  }
+  void AppendPhraseCarefully(size_t number) {
     if (number < phrase_count_) {
       const size_t start = offsets_[number], end = offsets_[number + 1];
       if (start <= end && end <= phrase_text_.size()) {
-        const size_t n = end - start;
-        // Most phrases are short: one copy of kQuickCopy bytes, of which the first n count.
-        if (n <= kQuickCopy && start + kQuickCopy <= phrase_text_.size() &&
-            n <= capacity_ - size_) {
-          std::memcpy(out_ + size_, phrase_text_.data() + start, kQuickCopy);
-          size_ += n;
-          return;
-        }
-        return Append(phrase_text_.data() + start, n);
+        return Append(phrase_text_.data() + start, end - start);
       }
     }
     if (!bad_phrase_) Warn(kWarnTopicTextPhrase, static_cast<int64_t>(number));
@@ -95,6 +102,8 @@ class Expansion {
 
   const HelpFile& hf_;
   const uint32_t* offsets_;
+  const PhraseTables::QuickPhrase* quick_;
+  size_t quick_count_;
   size_t phrase_count_;
   std::string_view phrase_text_;
   size_t capacity_;

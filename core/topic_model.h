@@ -147,8 +147,8 @@ constexpr bool IsHotspotStart(uint8_t c) {
 }
 
 /// A paragraph: its properties, then texts[0], commands[0], texts[1], commands[1], ...,
-/// texts.back(). texts.size() == commands.size() + 1 always. The texts are views into the
-/// record's text, valid as long as the record is.
+/// texts.back(). texts.size() == commands.size() + 1 always; no text holds a NUL. The texts are
+/// views into the record's text, valid as long as the record is.
 struct Paragraph {
   ParagraphProperties properties;
   std::vector<std::string_view> texts;

@@ -134,7 +134,7 @@ void WriteParagraph(HelpFile& hf, OutputSink& out, const Paragraph& paragraph, b
 
   std::optional<PendingHotspot> pending;
   for (size_t i = 0; i < paragraph.commands.size(); ++i) {
-    WriteTextString(hf, out, TextAt(paragraph, i), kCategoryTopicText);
+    WriteTextPiece(hf, out, TextAt(paragraph, i), kCategoryTopicText);
     const ParagraphCommand& command = paragraph.commands[i];
     switch (command.code) {
       case kCmdFont:
@@ -204,7 +204,7 @@ void WriteParagraph(HelpFile& hf, OutputSink& out, const Paragraph& paragraph, b
         break;
     }
   }
-  WriteTextString(hf, out, TextAt(paragraph, paragraph.commands.size()), kCategoryTopicText);
+  WriteTextPiece(hf, out, TextAt(paragraph, paragraph.commands.size()), kCategoryTopicText);
   // A hotspot still open here is dropped: its hidden text is never written.
 }
 

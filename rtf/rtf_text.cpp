@@ -29,6 +29,19 @@ constexpr std::array<bool, 256> kPlain = [] {
   return plain;
 }();
 
+/// True when all eight bytes at `p` are written as they are (see kPlain), tested at once: no
+/// byte below 0x20 or above 0x7E, none a backslash or brace.
+bool EightPlain(const char* p) {
+  constexpr uint64_t kOnes = 0x0101010101010101u, kHighs = 0x8080808080808080u;
+  uint64_t w;
+  std::memcpy(&w, p, sizeof w);
+  const auto has_zero = [](uint64_t v) { return (v - kOnes) & ~v & kHighs; };
+  const uint64_t below = (w - kOnes * 0x20) & ~w & kHighs;
+  const uint64_t above = ((w + kOnes * (0x7F - 0x7E)) | w) & kHighs;
+  return (below | above | has_zero(w ^ (kOnes * '\\')) | has_zero(w ^ (kOnes * '{')) |
+          has_zero(w ^ (kOnes * '}'))) == 0;
+}
+
 }  // namespace
 
 void WriteRtfChar(HelpFile& hf, OutputSink& out, uint8_t c) {
@@ -57,6 +70,7 @@ void WriteRtfText(HelpFile& hf, OutputSink& out, std::string_view text) {
       const size_t to_line_feed = (kCharsPerLine - count % kCharsPerLine) % kCharsPerLine + 1;
       const size_t limit = std::min(text.size() - i, static_cast<size_t>(to_line_feed));
       size_t run = 1;
+      while (run + 8 <= limit && EightPlain(text.data() + i + run)) run += 8;
       while (run < limit && kPlain[static_cast<uint8_t>(text[i + run])]) ++run;
       std::memcpy(buffer + length, text.data() + i, run);
       length += run;
@@ -84,13 +98,17 @@ void WriteRtfText(HelpFile& hf, OutputSink& out, std::string_view text) {
 size_t WriteTextString(HelpFile& hf, OutputSink& out, std::string_view text,
                        TextCategory category) {
   if (size_t nul = text.find('\0'); nul != std::string_view::npos) text = text.substr(0, nul);
+  return WriteTextPiece(hf, out, text, category);
+}
+
+size_t WriteTextPiece(HelpFile& hf, OutputSink& out, std::string_view text, TextCategory category) {
   if (!WriteLocalizationReference(hf, out, text, category))
     WriteRtfText(hf, out, text);
   return text.size();
 }
 
 size_t WriteTextString(HelpFile& hf, OutputSink& out, TextCursor& cursor, TextCategory category) {
-  return WriteTextString(hf, out, cursor.Next(), category);
+  return WriteTextPiece(hf, out, cursor.Next(), category);
 }
 
 void WriteControlWord(OutputSink& out, std::string_view word, long long value) {

@@ -39,6 +39,10 @@ void WriteRtfText(HelpFile& hf, OutputSink& out, std::string_view text);
 /// the string). Returns the number of characters taken.
 size_t WriteTextString(HelpFile& hf, OutputSink& out, std::string_view text, TextCategory category);
 
+/// WriteTextString for a text that holds no NUL (a string as TextCursor gives it): the text is
+/// not searched for one. Returns its length.
+size_t WriteTextPiece(HelpFile& hf, OutputSink& out, std::string_view text, TextCategory category);
+
 /// Takes the next string from `cursor` and writes it as above. Returns the number of characters
 /// taken.
 size_t WriteTextString(HelpFile& hf, OutputSink& out, TextCursor& cursor, TextCategory category);
