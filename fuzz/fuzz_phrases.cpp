@@ -4,11 +4,14 @@
 // The input: a mode byte (bits 0-1: HC30, HC31, HC31 with compressed phrases, HCRTF), two
 // capacity bytes, two length bytes for the first phrase file and, for HCRTF, two more for
 // "|PhrImage"; the phrase files; the rest is the stored topic text. Properties: every phrase
-// the table gives lies inside its text, and an expansion never exceeds its capacity.
+// the table gives lies inside its text, and an expansion never exceeds its capacity and equals a
+// plain code-by-code expansion with the table's phrases.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -32,6 +35,59 @@ std::vector<uint8_t> Take(const uint8_t*& data, size_t& size, size_t n) {
 size_t Word(const uint8_t*& data, size_t& size) {
   const std::vector<uint8_t> w = Take(data, size, 2);
   return w.size() == 2 ? w[0] | w[1] << 8 : 0;
+}
+
+/// The codes as the formats define them, each phrase taken with GetPhrase (a bad one adds
+/// nothing). HCRTF: even b, phrase b / 2; b % 4 == 1, phrase 128 + (b / 4) * 256 + the next
+/// byte; b % 8 == 3, b / 8 + 1 literal bytes; b % 16 == 7, b / 16 + 1 blanks; else as many NULs.
+/// The older codes: 1 to 15 with the next byte make c = (b - 1) * 256 + next, phrase c / 2 and a
+/// blank when c is odd; any other byte stands for itself. A code cut by the end of the data
+/// ends the text; the text is cut at the capacity, and nothing follows a cut.
+std::string PlainExpansion(const HelpFile& hf, Bytes in, PhraseCodes codes, size_t capacity) {
+  capacity = std::min(capacity, kTopicTextCapacity);
+  std::string out;
+  bool full = false;
+  auto add = [&](std::string_view s) {
+    if (s.size() > capacity - out.size()) {
+      full = true;
+      s = s.substr(0, capacity - out.size());
+    }
+    out += s;
+  };
+  auto phrase = [&](size_t i) {
+    if (const auto p = GetPhrase(hf, i)) add(*p);
+  };
+  const std::string_view all(reinterpret_cast<const char*>(in.data()), in.size());
+  if (!hf.slot(Slot::kPhrases).present() && !hf.slot(Slot::kPhrIndex).present()) {
+    add(all);
+    return out;
+  }
+  for (size_t i = 0; i < in.size() && !full;) {
+    const uint8_t b = in[i++];
+    if (codes == PhraseCodes::kOld) {
+      if (b == 0 || b > 15) {
+        add(all.substr(i - 1, 1));
+        continue;
+      }
+      if (i == in.size()) break;
+      const unsigned code = (b - 1u) * 256u + in[i++];
+      phrase(code / 2);
+      if (code % 2) add(" ");
+    } else if (b % 2 == 0) {
+      phrase(b / 2);
+    } else if (b % 4 == 1) {
+      if (i == in.size()) break;
+      phrase(128 + (b / 4u) * 256u + in[i++]);
+    } else if (b % 8 == 3) {
+      const size_t k = b / 8u + 1;
+      if (in.size() - i < k) break;
+      add(all.substr(i, k));
+      i += k;
+    } else {
+      add(std::string(b / 16u + 1, b % 16 == 7 ? ' ' : '\0'));
+    }
+  }
+  return out;
 }
 
 }  // namespace
@@ -72,8 +128,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     const Bytes text(stored.data(), stored.size());
     for (PhraseCodes codes : {PhraseCodes::kOld, PhraseCodes::kHcrtf}) {
-      if (ExpandTopicText(*hf, text, codes, capacity).size() > capacity) std::abort();
-      if (ExpandTopicText(*hf, text, codes).size() > kTopicTextCapacity) std::abort();
+      const std::string cut = ExpandTopicText(*hf, text, codes, capacity);
+      if (cut.size() > capacity || cut != PlainExpansion(*hf, text, codes, capacity)) std::abort();
+      const std::string whole = ExpandTopicText(*hf, text, codes);
+      if (whole != PlainExpansion(*hf, text, codes, kTopicTextCapacity)) std::abort();
     }
   } catch (const FatalException&) {
   }
