@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -149,8 +150,10 @@ struct BrowseGroups {
   std::vector<std::vector<BrowseTriple>> groups;
   /// Where each recorded topic lies: its group and its index there (a topic is recorded once).
   std::unordered_map<int32_t, std::pair<size_t, size_t>> places;
-  /// Positions worked out since the groups last changed.
+  /// Positions worked out since the groups last changed in a way that could change them.
   std::unordered_map<int32_t, int> positions;
+  /// The topics that a recorded topic names as its predecessor.
+  std::unordered_set<int32_t> predecessors;
 };
 
 /// A picture file written for a picture number, and the folder it was written to.

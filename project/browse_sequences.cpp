@@ -58,7 +58,14 @@ std::optional<std::string> BrowseSequenceName(HelpFile& hf, int32_t back, int32_
   std::optional<size_t> g = GroupOf(b, topic);
   if (!g) {
     const std::optional<size_t> gb = GroupOf(b, back), gf = GroupOf(b, forward);
+    // A position is counted along the predecessors in one group. A new topic changes only
+    // those of topics that lead back to it, through a recorded topic that names it as its
+    // predecessor; a merge may change any. Otherwise the positions worked out stay right, and
+    // a chain met in order costs its length, not its length squared.
+    bool positions_change = b.predecessors.count(topic) > 0;
+    if (back != -1) b.predecessors.insert(back);
     if (gb && gf && *gb != *gf) {
+      positions_change = true;
       // The topic joins two chains: the second moves to the end of the first.
       for (const BrowseTriple& t : b.groups[*gf]) {
         b.places[t.topic] = {*gb, b.groups[*gb].size()};
@@ -74,7 +81,7 @@ std::optional<std::string> BrowseSequenceName(HelpFile& hf, int32_t back, int32_
     }
     b.places[topic] = {*g, b.groups[*g].size()};
     b.groups[*g].push_back({back, topic, forward});
-    b.positions.clear();
+    if (positions_change) b.positions.clear();
   }
   return FormatText("grp%04X:%d", {*g + 1, Position(b, *g, topic)});
 }
