@@ -25,6 +25,11 @@ constexpr size_t kPhraseCount = 300;
 /// Stream bytes that fit a block even as literals (9 bytes of LZ77 for every 8).
 constexpr size_t kLiteralPiece = 3630;
 constexpr uint32_t kBlockData = 4096 - 12;
+/// Topics in one browse sequence.
+constexpr size_t kBrowseSequence = 1000;
+/// Where a topic header's format part holds its browse back and forward links.
+constexpr size_t kBrowseBackField = 4;
+constexpr size_t kBrowseForwardField = 8;
 
 struct Random {
   uint64_t state;
@@ -161,18 +166,12 @@ std::string ContextName(size_t n) {
   return "topic_" + std::to_string(n);
 }
 
-/// "|TOPIC" of `records`: stored blocks, or LZ77 blocks that each take as many whole records as
-/// pack into them (as a help compiler fills its blocks); the rest of a block is filler that
-/// the reader skips, since the next record's position names the next block.
-std::vector<uint8_t> BuildTopic(const std::vector<TopicRecordSpec>& records, bool lz77) {
-  if (!lz77) {
-    TopicRecords writer;
-    for (const TopicRecordSpec& r : records) writer.Record(r);
-    return writer.Build();
-  }
-  // Room kept for the next and previous fields, filled in once the positions are known.
-  constexpr size_t kTarget = kBlockData - 96;
-  std::vector<std::vector<size_t>> blocks(1);
+/// The records of each LZ77 topic block, by number.
+using BlockLayout = std::vector<std::vector<size_t>>;
+
+/// Which records go into which LZ77 block: as many whole records as pack into `target` bytes.
+BlockLayout LayOutBlocks(const std::vector<TopicRecordSpec>& records, size_t target) {
+  BlockLayout blocks(1);
   std::vector<uint8_t> raw;
   for (size_t i = 0; i < records.size(); ++i) {
     // Link fields much like the final ones, so that the packed size is nearly the final one.
@@ -180,7 +179,7 @@ std::vector<uint8_t> BuildTopic(const std::vector<TopicRecordSpec>& records, boo
     const std::vector<uint8_t> bytes = TopicLinkRecord(records[i], here + 200, here - 200);
     std::vector<uint8_t> candidate = raw;
     candidate.insert(candidate.end(), bytes.begin(), bytes.end());
-    const bool fits = candidate.size() <= kLiteralPiece || PackLz77(candidate).size() <= kTarget;
+    const bool fits = candidate.size() <= kLiteralPiece || PackLz77(candidate).size() <= target;
     if (!fits && !blocks.back().empty()) {
       blocks.emplace_back();
       raw = bytes;
@@ -189,6 +188,26 @@ std::vector<uint8_t> BuildTopic(const std::vector<TopicRecordSpec>& records, boo
     }
     blocks.back().push_back(i);
   }
+  return blocks;
+}
+
+
+/// "|TOPIC" of `records`: stored blocks, or LZ77 blocks that each take as many whole records as
+/// pack into them (as a help compiler fills its blocks); the rest of a block is filler that
+/// the reader skips, since the next record's position names the next block. An empty `blocks`
+/// is filled with the layout; a given one is kept (records of the same sizes, other bytes).
+std::vector<uint8_t> BuildTopic(const std::vector<TopicRecordSpec>& records, bool lz77,
+                                BlockLayout& blocks) {
+  if (!lz77) {
+    TopicRecords writer;
+    for (const TopicRecordSpec& r : records) writer.Record(r);
+    return writer.Build();
+  }
+  // Room kept for the next and previous fields, filled in once the positions are known, and
+  // for the browse fields, which the second build fills in.
+  constexpr size_t kTarget = kBlockData - 160;
+  if (blocks.empty()) blocks = LayOutBlocks(records, kTarget);
+
   // Positions: block << 14, plus the 12-byte block header, plus the index in the block.
   std::vector<int32_t> position(records.size());
   for (size_t b = 0; b < blocks.size(); ++b) {
@@ -238,15 +257,24 @@ std::vector<uint8_t> BuildLargeHelpFile(const LargeHelpFileSpec& spec) {
     record.expanded_length = int32_t(text.size());
     records.push_back(std::move(record));
   };
+  // Topics form browse sequences of kBrowseSequence topics each, in topic order. Their links
+  // are TopicOffsets, known once the blocks are laid out: until then each holds a number of the
+  // same size, so that the blocks pack as they will with the final links.
+  Random links{spec.seed + 1};
+  auto has_back = [](size_t n) { return n % kBrowseSequence != 0; };
+  auto has_forward = [&](size_t n) { return has_back(n + 1) && n + 1 < spec.topics; };
+  auto placeholder = [&](bool linked) { return linked ? int32_t(links.Below(1 << 24)) : -1; };
+  std::vector<size_t> header_records;
   for (size_t n = 0; n < spec.topics; ++n) {
     std::vector<std::string> title = {"Topic " + std::to_string(n) + ": " + sentence(3)};
     if (n % 7 == 0) title.push_back("BrowseButtons()");
+    header_records.push_back(records.size());
     // first field, browse back and forward, topic number, non-scroll -1, scroll start, next -1
     add({.type = 2,
          .format_part = ByteBuilder()
                             .i32(0x100)
-                            .i32(-1)
-                            .i32(-1)
+                            .i32(placeholder(has_back(n)))
+                            .i32(placeholder(has_forward(n)))
                             .i32(int32_t(n))
                             .i32(-1)
                             .i32(0)
@@ -298,7 +326,6 @@ std::vector<uint8_t> BuildLargeHelpFile(const LargeHelpFileSpec& spec) {
                 {OldFontDescriptor({.face = 0}), OldFontDescriptor({.attributes = 1, .face = 1})});
   HelpFileWriter help;
   help.AddFile("|SYSTEM", system).AddFile("|FONT", font);
-  help.AddFile("|TOPIC", BuildTopic(records, spec.lz77));
   if (spec.phrases && spec.hcrtf) {
     const RtfPhraseFiles files = BuildRtfPhrases(phrases, 4, true);
     help.AddFile("|PhrIndex", files.index).AddFile("|PhrImage", files.image);
@@ -314,25 +341,40 @@ std::vector<uint8_t> BuildLargeHelpFile(const LargeHelpFileSpec& spec) {
     help.AddFile("|bm" + std::to_string(p), PictureContainer({BitmapPicture(b)}));
   }
 
-  // Where each topic's text starts, as the topic walk counts it.
+  // Where each topic's text starts and what its browse links name it by, as the topic walk
+  // counts them; the second build of |TOPIC, in the same blocks, links the sequences.
   std::vector<uint32_t> starts;
+  std::vector<int32_t> browse_values;
+  BlockLayout blocks;
   {
     NullDiagnostics quiet;
     auto folder = OutputDir::InMemory();
     ConversionSession session(quiet, *folder);
     HelpFileWriter probe = help;
+    probe.AddFile("|TOPIC", BuildTopic(records, spec.lz77, blocks));
     auto hf = OpenHelpFileFromBytes(probe.Build(), "LARGE.HLP", 0, session);
     TopicWalk walk(*hf);
     bool header = false;
     while (const TopicRecord* t = walk.Next()) {
       if (t->kind == TopicRecord::Kind::kTopicHeader) {
         header = true;
+        browse_values.push_back(t->browse_topic);
       } else if (header && t->kind != TopicRecord::Kind::kOther) {
         starts.push_back(t->topic_offset);
         header = false;
       }
     }
   }
+  for (size_t n = 0; n < header_records.size() && n < browse_values.size(); ++n) {
+    std::vector<uint8_t>& fields = records[header_records[n]].format_part;
+    const auto link = [&](size_t at, int32_t value) {
+      for (int k = 0; k < 4; ++k) fields[at + k] = uint8_t(uint32_t(value) >> (8 * k));
+    };
+    if (has_back(n)) link(kBrowseBackField, browse_values[n - 1]);
+    if (has_forward(n) && n + 1 < browse_values.size())
+      link(kBrowseForwardField, browse_values[n + 1]);
+  }
+  help.AddFile("|TOPIC", BuildTopic(records, spec.lz77, blocks));
   ContextEntries contexts;
   std::map<std::string, std::vector<uint32_t>> keywords;
   ByteBuilder map;
