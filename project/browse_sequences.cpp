@@ -1,9 +1,9 @@
 #include "project/browse_sequences.h"
 
+#include <charconv>
+#include <cstddef>
 #include <unordered_set>
 #include <vector>
-
-#include "core/format.h"
 
 namespace quorvex {
 
@@ -49,6 +49,20 @@ int Position(BrowseGroups& b, size_t group, int32_t topic) {
   return rest;
 }
 
+/// "grp%04X:%d" of the group number (modulo 2^32) and the position, without the general
+/// formatter: the name is made for every topic in both passes.
+std::string GroupName(size_t group, int position) {
+  char name[32] = "grp";
+  char* p = name + 3;
+  char hex[8];
+  const char* const hex_end = std::to_chars(hex, hex + sizeof hex, uint32_t(group), 16).ptr;
+  for (std::ptrdiff_t pad = 4 - (hex_end - hex); pad > 0; --pad) *p++ = '0';
+  for (const char* c = hex; c != hex_end; ++c) *p++ = *c >= 'a' ? char(*c - 'a' + 'A') : *c;
+  *p++ = ':';
+  p = std::to_chars(p, name + sizeof name, position).ptr;
+  return std::string(name, p);
+}
+
 }  // namespace
 
 std::optional<std::string> BrowseSequenceName(HelpFile& hf, int32_t back, int32_t topic,
@@ -83,7 +97,7 @@ std::optional<std::string> BrowseSequenceName(HelpFile& hf, int32_t back, int32_
     b.groups[*g].push_back({back, topic, forward});
     if (positions_change) b.positions.clear();
   }
-  return FormatText("grp%04X:%d", {*g + 1, Position(b, *g, topic)});
+  return GroupName(*g + 1, Position(b, *g, topic));
 }
 
 }  // namespace quorvex

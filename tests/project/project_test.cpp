@@ -168,6 +168,9 @@ TEST(BrowseSequences, ChainsMergesPositionsLoopsAndPlusFootnotesAfterThePrePass)
   EXPECT_EQ(name(20, 10, 20), "grp0003:2");
   EXPECT_EQ(name(10, 20, 10), "grp0003:32767");
   EXPECT_EQ(name(20, 10, 20), "grp0003:32767");
+  // Group numbers in upper-case hexadecimal: groups 4 to 26 are one topic each.
+  for (int32_t topic = 1004; topic <= 1026; ++topic) name(-1, topic, topic + 100);
+  EXPECT_EQ(name(-1, 1010, 1110) + name(-1, 1026, 1126), "grp000A:1grp001A:1");
   // Positions kept from call to call are those counted afresh at every call: chains met in
   // and out of order, merged and looping, then met again as the main pass meets them.
   std::mt19937 random(3);
