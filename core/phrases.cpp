@@ -193,13 +193,11 @@ void IndexQuickPhrases(PhraseTables& t) {
 }  // namespace
 
 void LoadPhrases(HelpFile& hf) {
-  if (!hf.slot(Slot::kPhrases).present()) return;
   ReadOldPhrases(hf);
   IndexQuickPhrases(hf.phrases);
 }
 
 void LoadRtfPhrases(HelpFile& hf) {
-  if (!hf.slot(Slot::kPhrIndex).present() || !hf.slot(Slot::kPhrImage).present()) return;
   ReadRtfPhrases(hf);
   IndexQuickPhrases(hf.phrases);
 }
