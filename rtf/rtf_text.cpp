@@ -36,8 +36,8 @@ bool EightPlain(const char* p) {
   uint64_t w;
   std::memcpy(&w, p, sizeof w);
   const auto has_zero = [](uint64_t v) { return (v - kOnes) & ~v & kHighs; };
-  const uint64_t below = (w - kOnes * 0x20) & ~w & kHighs;
-  const uint64_t above = ((w + kOnes * (0x7F - 0x7E)) | w) & kHighs;
+  const uint64_t below = (w - kOnes * 0x20) & ~w & kHighs;  // a byte below 0x20
+  const uint64_t above = ((w + kOnes) | w) & kHighs;          // a byte of 0x7F or more
   return (below | above | has_zero(w ^ (kOnes * '\\')) | has_zero(w ^ (kOnes * '{')) |
           has_zero(w ^ (kOnes * '}'))) == 0;
 }
