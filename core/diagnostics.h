@@ -53,6 +53,12 @@ template <typename... A>
   throw FatalException(FormatText(format, {FormatArg(VisibleArg(args))...}));
 }
 
+/// One warning as it was reported.
+struct WarningRecord {
+  int id;
+  std::string text;
+};
+
 /// Receiver of warnings and progress reports.
 class Diagnostics {
  public:
@@ -71,9 +77,12 @@ class Diagnostics {
   /// `percent` 0 leaves the bar unchanged; `phase` 0 (a string id) leaves the phase unchanged.
   /// May throw ConversionCancelled.
   void Progress(int percent, int phase) { OnProgress(percent, phase); }
+  /// Reports a warning another receiver formatted and held back for a while.
+  void Forward(int id, const std::string& text) { OnWarning(id, text); }
 
   /// The code page of the help file being converted, for the text arguments of warnings.
   void SetCodePage(uint32_t code_page) { code_page_ = code_page; }
+  uint32_t code_page() const { return code_page_; }
 
  protected:
   virtual void OnWarning(int id, const std::string& text) = 0;
@@ -100,13 +109,21 @@ class NullDiagnostics : public Diagnostics {
   void OnProgress(int, int) override {}
 };
 
+/// Holds the warnings of one step of work in a list, to be forwarded later in their order.
+/// The work reports no progress (a progress report is dropped).
+class HeldDiagnostics : public Diagnostics {
+ public:
+  std::vector<WarningRecord>* into = nullptr;
+
+ protected:
+  void OnWarning(int id, const std::string& text) override { into->push_back({id, text}); }
+  void OnProgress(int, int) override {}
+};
+
 /// Keeps every report, for tests.
 class RecordingDiagnostics : public Diagnostics {
  public:
-  struct WarningRecord {
-    int id;
-    std::string text;
-  };
+  using WarningRecord = quorvex::WarningRecord;
   std::vector<WarningRecord> warnings;
   std::vector<std::pair<int, int>> progress;  // (percent, phase)
 

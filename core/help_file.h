@@ -54,6 +54,9 @@ struct ConversionSession {
   /// they go to `output` too.
   OutputDir* temp_folder;
   uint64_t rtf_char_count = 0;
+  /// The topic passes read and decode the topics on a second thread, ahead of the writer. Off
+  /// where the cores are busy already (a batch of several jobs).
+  bool read_ahead = true;
   /// What the conversion running may still write (the driver sets it for each help file).
   OutputBudget budget;
 };
@@ -189,8 +192,12 @@ struct HelpFile {
   bool option(ConversionOptions bit) const { return (options & bit) != 0; }
   Diagnostics& diagnostics() const {
     static thread_local NullDiagnostics silent;
-    return quiet ? silent : session->diagnostics;
+    if (quiet) return silent;
+    return held_diagnostics ? *held_diagnostics : session->diagnostics;
   }
+  /// Set on a thread that reads topics ahead of the writer: what it reports is held there
+  /// until the writer takes the record it belongs to.
+  inline static thread_local Diagnostics* held_diagnostics = nullptr;
   /// The services the driver was given, or ones that do nothing.
   TopicServices& topic_services() const {
     static TopicServices none;

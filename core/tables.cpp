@@ -46,9 +46,9 @@ size_t LowerBoundNear(const std::vector<T>& v, const T& key, size_t finger) {
       high -= step;
     }
   }
-  return size_t(std::lower_bound(v.begin() + std::ptrdiff_t(low),
-                                 v.begin() + std::ptrdiff_t(high), key) -
-                v.begin());
+  return size_t(
+      std::lower_bound(v.begin() + std::ptrdiff_t(low), v.begin() + std::ptrdiff_t(high), key) -
+      v.begin());
 }
 
 /// Ranges of at most this many pairs take the least number by a scan rather than the tree.
@@ -183,6 +183,40 @@ bool ExtractedPictureList::Record(size_t number, ExtractedPicture picture) {
 const ExtractedPicture* ExtractedPictureList::Find(size_t number) const {
   if (number >= pictures_.size() || pictures_[number].empty()) return nullptr;
   return &pictures_[number];
+}
+
+size_t BrowseTopicTable::SlotOf(int32_t topic) const {
+  // Fibonacci hashing: TopicOffsets that differ only in their low bits still spread out.
+  const uint64_t h = uint64_t{static_cast<uint32_t>(topic)} * 0x9E3779B97F4A7C15u;
+  size_t slot = static_cast<size_t>(h >> 32) & (slots_.size() - 1);
+  while (slots_[slot].used && slots_[slot].topic != topic) slot = (slot + 1) & (slots_.size() - 1);
+  return slot;
+}
+
+const BrowseTopic* BrowseTopicTable::Find(int32_t topic) const {
+  if (slots_.empty()) return nullptr;
+  const BrowseTopic& t = slots_[SlotOf(topic)];
+  return t.used ? &t : nullptr;
+}
+
+BrowseTopic* BrowseTopicTable::Find(int32_t topic) {
+  return const_cast<BrowseTopic*>(std::as_const(*this).Find(topic));
+}
+
+BrowseTopic& BrowseTopicTable::Add(int32_t topic) {
+  if (BrowseTopic* t = Find(topic)) return *t;
+  if (2 * (used_ + 1) > slots_.size()) {
+    std::vector<BrowseTopic> old(std::max<size_t>(64, 2 * slots_.size()));
+    old.swap(slots_);
+    for (const BrowseTopic& t : old)
+      if (t.used) slots_[SlotOf(t.topic)] = t;
+  }
+  BrowseTopic& t = slots_[SlotOf(topic)];
+  t = BrowseTopic();
+  t.topic = topic;
+  t.used = true;
+  ++used_;
+  return t;
 }
 
 }  // namespace quorvex

@@ -9,7 +9,6 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
-#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -144,16 +143,44 @@ struct BrowseTriple {
   int32_t forward = -1;
 };
 
+/// What the browse sequences know about one topic: where it was recorded, its position once
+/// worked out, and whether a recorded topic names it as its predecessor.
+struct BrowseTopic {
+  static constexpr uint32_t kNotRecorded = UINT32_MAX;
+  int32_t topic = 0;
+  uint32_t group = kNotRecorded;  // its group's index (a topic is recorded once)
+  uint32_t index = 0;             // its index in the group
+  int32_t position = 0;           // valid while position_epoch is the table's epoch
+  uint32_t position_epoch = 0;
+  bool predecessor = false;
+  bool used = false;  // the slot holds a topic
+  bool recorded() const { return group != kNotRecorded; }
+};
+
+/// The topics of the browse sequences by identifier: an open-addressing hash table, so that a
+/// look-up costs one probe of one array in most cases. Forgetting every position is one step.
+class BrowseTopicTable {
+ public:
+  /// The topic, or nullptr. The pointer stays valid until the next Add.
+  BrowseTopic* Find(int32_t topic);
+  const BrowseTopic* Find(int32_t topic) const;
+  /// The topic, added (not recorded, no position) when it is new.
+  BrowseTopic& Add(int32_t topic);
+  void ForgetPositions() { ++epoch_; }
+  uint32_t epoch() const { return epoch_; }
+
+ private:
+  size_t SlotOf(int32_t topic) const;
+  std::vector<BrowseTopic> slots_;  // a power of two, at most half used
+  size_t used_ = 0;
+  uint32_t epoch_ = 1;
+};
+
 /// The browse-sequence groups; a group's number is its index + 1. A group emptied by a merge
 /// keeps its place.
 struct BrowseGroups {
   std::vector<std::vector<BrowseTriple>> groups;
-  /// Where each recorded topic lies: its group and its index there (a topic is recorded once).
-  std::unordered_map<int32_t, std::pair<size_t, size_t>> places;
-  /// Positions worked out since the groups last changed in a way that could change them.
-  std::unordered_map<int32_t, int> positions;
-  /// The topics that a recorded topic names as its predecessor.
-  std::unordered_set<int32_t> predecessors;
+  BrowseTopicTable topics;
 };
 
 /// A picture file written for a picture number, and the folder it was written to.

@@ -25,6 +25,24 @@ bool IsTextRecord(uint8_t type) {
 
 }  // namespace
 
+void DecodeRecordAgain(Bytes format, std::string_view text, TopicRecord& to) {
+  TextCursor cursor(text);
+  int32_t position_adjustment = 0;
+  switch (to.kind) {
+    case TopicRecord::Kind::kParagraph:
+      DecodeParagraphRecordInto(to.link.type, format, cursor, position_adjustment, to.paragraph);
+      break;
+    case TopicRecord::Kind::kTable:
+      to.table = DecodeTableRecord(format, cursor, position_adjustment);
+      break;
+    case TopicRecord::Kind::kTopicHeader:
+      to.header = DecodeTopicHeader(format, text);
+      break;
+    case TopicRecord::Kind::kOther:
+      break;
+  }
+}
+
 TopicWalk::TopicWalk(HelpFile& hf, bool headers_only)
     : hf_(hf), last_(!hf.slot(Slot::kTopic).present()), headers_only_(headers_only) {}
 

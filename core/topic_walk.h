@@ -14,14 +14,15 @@
 #include <string_view>
 #include <vector>
 
+#include "core/byte_reader.h"
 #include "core/topic_model.h"
 
 namespace quorvex {
 
 struct HelpFile;
 
-/// One decoded record and where it stands.
-struct TopicRecord {
+/// Where a record stands and what kind it is: everything about it but its decoded contents.
+struct TopicRecordPlace {
   enum class Kind { kTopicHeader, kParagraph, kTable, kOther };
   Kind kind = Kind::kOther;
   TopicLinkHeader link;
@@ -42,11 +43,19 @@ struct TopicRecord {
   bool non_scrolling = false;
   /// The record had a TextPart to expand (a record without one gives empty strings).
   bool has_text = false;
+};
 
+/// One decoded record and where it stands.
+struct TopicRecord : TopicRecordPlace {
   TopicHeaderRecord header;  // kTopicHeader
   Paragraph paragraph;       // kParagraph
   TableRow table;            // kTable
 };
+
+/// Decodes the contents of a record whose place is `to`'s again, from its FormatPart and
+/// expanded text as the walk read them, into `to`. Nothing is reported: the walk's own
+/// decoding reported the problems already.
+void DecodeRecordAgain(Bytes format, std::string_view text, TopicRecord& to);
 
 /// Walks the records of one help file once. Warnings go to the help file's diagnostics: a
 /// record of unknown type (warning 20), decoding problems of paragraphs and tables, and the
@@ -64,6 +73,9 @@ class TopicWalk {
   /// The next record, or nullptr when the walk is over. The record stays valid until the next
   /// call.
   const TopicRecord* Next();
+  /// The FormatPart and the expanded text of the record Next gave last (valid as long as it).
+  Bytes format() const { return Bytes(format_.data(), format_.size()); }
+  std::string_view text() const { return text_; }
   /// Number of the topic block being read (0 before the first), for progress reports.
   int32_t block() const;
   /// True when Next has nothing more to give.

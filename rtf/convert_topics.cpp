@@ -6,9 +6,11 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 
 #include "core/driver.h"
 #include "core/rtf_escape.h"
+#include "core/topic_read_ahead.h"
 #include "core/topic_walk.h"
 #include "rtf/document_frame.h"
 #include "rtf/footnotes.h"
@@ -273,7 +275,10 @@ void ConvertTopics(HelpFile& hf, std::string_view base_name, OutputSink& project
   if (main_pass && hf.option(kForPrint) && hf.option(kToc)) writer.set_contents(ContentsResult(hf));
   bool topic_seen = false;
   {
-    TopicWalk walk(hf);
+    // A second thread reads ahead where there is a second core for it.
+    const bool threaded =
+        hf.session && hf.session->read_ahead && std::thread::hardware_concurrency() > 1;
+    TopicReadAhead walk(hf, threaded);
     while (!walk.done() && !(main_pass && hf.OutputBudgetSpent())) {
       hf.diagnostics().Progress(writer.ProgressPercent(walk.block()), 0);
       if (const TopicRecord* record = walk.Next()) writer.Write(*record);

@@ -78,8 +78,9 @@ struct Outcome {
   std::string fatal;
 };
 
+/// `read_ahead`: a core is free beside each conversion (fewer files than jobs).
 Outcome ConvertItem(const BatchRequest& request, const BatchItem& item, size_t index,
-                    std::ostream& err, std::mutex& lock) {
+                    bool read_ahead, std::ostream& err, std::mutex& lock) {
   Outcome outcome;
   BatchDiagnostics diagnostics(item.folder, err, lock);
   // Each conversion gets a TEMP subfolder of its own, so that pictures of two conversions
@@ -97,6 +98,7 @@ Outcome ConvertItem(const BatchRequest& request, const BatchItem& item, size_t i
         std::unique_ptr<OutputDir> temp;
         if (!temp_path.empty()) temp = std::make_unique<OutputDir>(temp_path);
         ConversionSession session(diagnostics, output, temp.get());
+        session.read_ahead = read_ahead;
         StandardPhases phases;
         ConversionJob job{request.options, item.help_file.string(), request.code_page};
         ConvertHelpFile(job, session, phases);
@@ -148,15 +150,18 @@ int RunBatch(const BatchRequest& request, std::ostream& err) {
     std::lock_guard guard(lock);
     err << "\r\033[K[" << done.load() << "/" << count << "] " << name << std::flush;
   };
+  const unsigned jobs = std::max(1u, std::min<unsigned>(request.jobs, unsigned(count)));
+  // Files converted side by side keep the cores busy; a conversion reads its topics on a
+  // second thread only when the jobs leave a core free for it.
+  const bool read_ahead = 2 * jobs <= request.jobs;
   auto worker = [&] {
     for (size_t i; (i = next++) < count;) {
       show_progress(request.items[i].folder);
-      outcomes[i] = ConvertItem(request, request.items[i], i, err, lock);
+      outcomes[i] = ConvertItem(request, request.items[i], i, read_ahead, err, lock);
       ++done;
       show_progress(request.items[i].folder);
     }
   };
-  const unsigned jobs = std::max(1u, std::min<unsigned>(request.jobs, unsigned(count)));
   {
     std::vector<std::jthread> threads;
     for (unsigned j = 1; j < jobs; ++j) threads.emplace_back(worker);

@@ -79,6 +79,8 @@ int Convert(const CommandLine& line, const std::filesystem::path& ini,
   {
     TerminalDiagnostics diagnostics(context.terminal);
     ConversionSession session(diagnostics, output, temp.get());
+    // "-j 1" keeps the conversion on one thread.
+    session.read_ahead = line.jobs != 1;
     StandardPhases phases;
     names = ConvertHelpFile(job, session, phases);
     diagnostics.Finish();

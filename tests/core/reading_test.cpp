@@ -12,6 +12,7 @@
 #include "core/strings.h"
 #include "core/text_expansion.h"
 #include "core/topic_decoder.h"
+#include "core/topic_read_ahead.h"
 #include "core/topic_stream.h"
 #include "core/topic_walk.h"
 #include "tests/support/golden_conversion.h"
@@ -347,6 +348,72 @@ TEST(TopicWalk, RunningPositions) {
                         r->non_scrolling, r->position);
     EXPECT_TRUE(walk.done() && walk.topic_seen());
     EXPECT_EQ(seen, expected);
+  }
+}
+
+/// What a walk gives, step by step: the block before the step, the warnings so far, the record.
+template <typename Walk>
+std::vector<std::string> WalkLog(Walk& walk, const RecordingDiagnostics& diagnostics,
+                                 size_t steps = SIZE_MAX) {
+  std::vector<std::string> log;
+  while (!walk.done() && log.size() < steps) {
+    std::string line = std::to_string(walk.block());
+    const TopicRecord* r = walk.Next();
+    line += " " + std::to_string(diagnostics.warnings.size());
+    if (r) {
+      line += " " + std::to_string(int(r->kind)) + " " + std::to_string(r->topic_number) + " " +
+              std::to_string(r->topic_offset) + " " + std::to_string(r->position) + " " +
+              std::to_string(r->browse_topic) + (r->non_scrolling ? " n " : " s ");
+      if (r->kind == TopicRecord::Kind::kTopicHeader) line += r->header.text;
+      if (r->kind == TopicRecord::Kind::kParagraph) {
+        for (std::string_view t : r->paragraph.texts) line += std::string(t) + "|";
+        for (const ParagraphCommand& c : r->paragraph.commands)
+          line += std::to_string(c.object.stored_picture.size()) + ",";
+      }
+      if (r->kind == TopicRecord::Kind::kTable) line += std::to_string(r->table.cells.size());
+    }
+    log.push_back(line);
+  }
+  log.push_back(walk.topic_seen() ? "seen" : "none");
+  return log;
+}
+
+TEST(TopicReadAhead, GivesWhatTheWalkGivesWithItsWarningsAtTheSameRecords) {
+  // Enough records to fill the ring several times; unknown records (a warning each) among
+  // them, pictures too large for the ring, and a record at the end that is cut short.
+  TopicRecords t(TopicFileOptions{.compressed = true});
+  for (int i = 0; i < 3000; ++i) {
+    t.Header({"Topic " + std::to_string(i)});
+    t.Paragraph(EndedParagraph(), {std::string(200 + i % 150, char('a' + i % 26)), ""});
+    if (i % 97 == 5) t.Record({.type = 0x55, .text_part = TextStrings({"?"})});
+    if (i % 700 == 3)
+      t.Paragraph(EndedParagraph().PictureStored(0x86, std::vector<uint8_t>(70000 + i, 7)),
+                  {"at " + std::to_string(i), ""});
+  }
+  t.Record({.type = 0x20, .format_part = {1, 2, 3}, .record_size = 1 << 20});
+  const HelpFiles files = {{"|SYSTEM", GoldenSystem(kMinorHc31, kFlagsLz77)},
+                           {"|TOPIC", t.Build()}};
+  Opened plain(files);
+  TopicWalk walk(*plain.hf);
+  const std::vector<std::string> expected = WalkLog(walk, plain.diagnostics);
+  ASSERT_GT(plain.diagnostics.warnings.size(), 30u);
+  for (const bool threaded : {false, true}) {
+    Opened f(files);
+    {
+      TopicReadAhead ahead(*f.hf, threaded);
+      EXPECT_EQ(WalkLog(ahead, f.diagnostics), expected);
+    }
+    EXPECT_EQ(f.Texts(), plain.Texts());
+    // A writer that stops early gets the warnings of the records it took, and no more.
+    Opened early(files);
+    {
+      TopicReadAhead ahead(*early.hf, threaded);
+      WalkLog(ahead, early.diagnostics, 1500);
+    }
+    EXPECT_EQ(std::to_string(early.diagnostics.warnings.size()),
+              expected[1499].substr(expected[1499].find(' ') + 1,
+                                    expected[1499].find(' ', expected[1499].find(' ') + 1) -
+                                        expected[1499].find(' ') - 1));
   }
 }
 

@@ -187,7 +187,7 @@ TEST(BrowseSequences, ChainsMergesPositionsLoopsAndPlusFootnotesAfterThePrePass)
     }
     for (int pass = 0; pass < 2; ++pass)
       for (const BrowseTriple& c : calls) {
-        fresh.browse_groups.positions.clear();
+        fresh.browse_groups.topics.ForgetPositions();
         ASSERT_EQ(BrowseSequenceName(kept, c.back, c.topic, c.forward),
                   BrowseSequenceName(fresh, c.back, c.topic, c.forward))
             << round << " " << c.back << " " << c.topic << " " << c.forward;

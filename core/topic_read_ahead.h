@@ -1,0 +1,83 @@
+// The topic walk on a thread of its own. The reader thread reads, decompresses and expands the
+// records ahead of the writer and puts each record's place, FormatPart and text one after the
+// other into a ring of bytes; the writer takes them in the same order and decodes each record
+// again on its own thread. Decoding again costs less than handing over the decoded structures,
+// whose scattered memory would have to move from one core's cache to the other's; the ring is
+// read and written in order, which the caches fetch ahead.
+//
+// Whatever the walk reports is held with the record it belongs to and reported on the writer's
+// thread when the writer takes that record, so the messages come in the order of a walk on one
+// thread; an exception the walk throws is thrown where that walk would have thrown it.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <exception>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include "core/diagnostics.h"
+#include "core/topic_walk.h"
+
+namespace quorvex {
+
+/// Bytes of the ring between the reader and the writer.
+inline constexpr uint64_t kReadAheadBytes = uint64_t{1} << 19;
+
+/// A TopicWalk with the same calls, read ahead on a second thread (with `threaded`) or on the
+/// caller's thread (without). Only the caller's thread may call it.
+class TopicReadAhead {
+ public:
+  TopicReadAhead(HelpFile& hf, bool threaded);
+  /// Stops the reader where it is and waits for it.
+  ~TopicReadAhead();
+  TopicReadAhead(const TopicReadAhead&) = delete;
+  TopicReadAhead& operator=(const TopicReadAhead&) = delete;
+
+  /// As TopicWalk::Next: the record stays valid until the next call.
+  const TopicRecord* Next();
+  /// As TopicWalk::block, before the next record is read (it may wait for the reader).
+  int32_t block();
+  bool done() const { return done_; }
+  bool topic_seen() const { return topic_seen_; }
+
+ private:
+  struct Entry;
+
+  void Read();
+  /// Puts one entry and its parts into the ring (waiting for room) and hands it to the writer.
+  /// False when the writer has stopped the reader.
+  bool Put(Entry& entry, Bytes format, std::string_view text);
+  /// Waits for the next entry; its parts follow it in the ring unless they are `out_of_line`.
+  Entry Front();
+
+  HelpFile& hf_;
+  TopicWalk walk_;
+  bool threaded_;
+  bool done_;
+  bool topic_seen_ = false;
+  TopicRecord record_;                 // the writer's record, decoded again from its entry
+  std::unique_ptr<std::byte[]> ring_;  // entries start at multiples of 8
+  /// Parts too large for the ring, and the warnings of the entry the writer took last.
+  std::unique_ptr<std::vector<uint8_t>> out_of_line_;
+  std::unique_ptr<std::vector<WarningRecord>> warnings_;
+  std::exception_ptr failure_;  // what the walk threw, set before the last entry is handed over
+  /// Bytes of the ring (counted from the start, never wrapped) the reader has filled, and the
+  /// bytes the writer has handed back (an entry is handed back when the writer asks for the
+  /// next one).
+  alignas(64) std::atomic<uint64_t> filled_{0};
+  alignas(64) std::atomic<uint64_t> freed_{0};
+  /// The count each side waits for, so that the other side wakes it only once it is reached
+  /// (UINT64_MAX: not waiting): a waiting side is woken after a good part of the ring, not
+  /// after every entry.
+  alignas(64) std::atomic<uint64_t> writer_wants_{UINT64_MAX};
+  alignas(64) std::atomic<uint64_t> reader_wants_{UINT64_MAX};
+  std::atomic<bool> stop_{false};
+  alignas(64) uint64_t taken_ = 0;  // where the writer's next entry starts
+  uint64_t put_ = 0;                // where the reader's next entry starts
+  std::thread reader_;
+};
+
+}  // namespace quorvex
