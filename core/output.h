@@ -63,6 +63,23 @@ class OutputSink {
   }
   void Put(char c) { Write(std::string_view(&c, 1)); }
 
+  /// For writers that build their bytes in the sink's buffer itself: room for `n` bytes (at
+  /// most kMaxReserve) as they go to the file, so a text sink's writer writes each LF as CR LF
+  /// itself. Commit takes the end of what was written and the number of bytes it stands for
+  /// (each CR LF counted as the one LF it was), which count into the budget. Not for the null
+  /// sink.
+  static constexpr size_t kMaxReserve = 1 << 12;
+  char* Reserve(size_t n) {
+    if (used_ + n > kBufferSize) Flush();
+    return buffer_.get() + used_;
+  }
+  void Commit(const char* end, size_t counted) {
+    if (budget_) budget_->written += counted;
+    used_ = static_cast<size_t>(end - buffer_.get());
+  }
+  /// LF goes to the file as CR LF.
+  bool crlf() const { return text_; }
+
   /// Writes the buffer out and closes the file. A failed write is fatal:
   /// "Can't write. Disk Full?\n". Closing twice does nothing.
   void Close();

@@ -14,6 +14,11 @@ constexpr uint64_t kNotWaiting = UINT64_MAX;
 constexpr uint64_t kWakeBytes = kReadAheadBytes / 8;
 /// Parts larger than this go beside the ring.
 constexpr uint64_t kMaxPartsInRing = kReadAheadBytes / 8;
+/// Each side tells the other how far it is in steps of this many bytes (or at once when the
+/// other side waits), so that the counters' cache lines seldom move between the cores.
+constexpr uint64_t kPublishBytes = kReadAheadBytes / 32;
+/// The reader looks at how far the writer is after this many entries at the latest.
+constexpr int kEntriesBetweenLooks = 32;
 
 constexpr uint64_t RoundUp8(uint64_t n) {
   return (n + 7) & ~uint64_t{7};
@@ -34,6 +39,11 @@ struct TopicReadAhead::Entry {
   bool has_record = false;
   bool done_after = false;
   bool topic_seen_after = false;
+  /// The text in the ring is the stored text, to be expanded by the writer in `codes`; the
+  /// first `warnings_before_text` warnings came before the expansion, the rest after it.
+  bool stored = false;
+  PhraseCodes codes = PhraseCodes::kOld;
+  uint32_t warnings_before_text = 0;
   std::vector<uint8_t>* out_of_line = nullptr;     // the parts, when too large for the ring
   std::vector<WarningRecord>* warnings = nullptr;  // what the walk reported, if anything
 };
@@ -73,7 +83,13 @@ void TopicReadAhead::Read() {
     e.block_before = walk_.block();
     const TopicRecord* r = nullptr;
     try {
-      r = walk_.Next();
+      if (walk_.ReadNext()) {
+        e.warnings_before_text = static_cast<uint32_t>(warnings.size());
+        // The reader expands the text while it is well ahead; when the writer catches up, it
+        // leaves the expansion to the writer, so that neither waits for the other for long.
+        e.stored = walk_.record().has_text && put_ - freed_seen_ < kReadAheadBytes / 2;
+        r = walk_.FinishNext(!e.stored);
+      }
       e.done_after = walk_.done();
     } catch (...) {
       failure_ = std::current_exception();
@@ -84,20 +100,26 @@ void TopicReadAhead::Read() {
       e.warnings = new std::vector<WarningRecord>(std::move(warnings));
       warnings.clear();
     }
-    Bytes format;
-    std::string_view text;
+    Bytes format, text;
     if (r) {
       e.has_record = true;
       e.place = *r;
       format = walk_.format();
-      text = walk_.text();
+      if (e.stored) {
+        e.codes = walk_.phrase_codes();
+        text = walk_.stored_text();
+      } else {
+        text = Bytes(reinterpret_cast<const uint8_t*>(walk_.text().data()), walk_.text().size());
+      }
+    } else {
+      e.stored = false;
     }
     more = Put(e, format, text) && !e.done_after;
   }
   HelpFile::held_diagnostics = nullptr;
 }
 
-bool TopicReadAhead::Put(Entry& e, Bytes format, std::string_view text) {
+bool TopicReadAhead::Put(Entry& e, Bytes format, Bytes text) {
   const uint64_t parts = format.size() + text.size();
   e.format_size = static_cast<uint32_t>(format.size());
   e.text_size = static_cast<uint32_t>(text.size());
@@ -111,10 +133,18 @@ bool TopicReadAhead::Put(Entry& e, Bytes format, std::string_view text) {
   const uint64_t to_end = kReadAheadBytes - put_ % kReadAheadBytes;
   const uint64_t skip = to_end < e.size ? to_end : 0;
   const uint64_t end = put_ + skip + e.size;
-  if (end > freed_ + kReadAheadBytes) {
+  // What the writer has freed is read again only when the ring looks short of room, or now
+  // and then for the choice above: the counter's cache line then seldom moves between cores.
+  if (end > freed_seen_ + kReadAheadBytes || ++entries_since_look_ >= kEntriesBetweenLooks) {
+    freed_seen_ = freed_;
+    entries_since_look_ = 0;
+  }
+  if (end > freed_seen_ + kReadAheadBytes) {
+    Publish(false);  // a waiting writer gets what there is before the reader waits in turn
     reader_wants_ = std::min(end - kReadAheadBytes + kWakeBytes, put_);
     for (uint64_t f; end > (f = freed_) + kReadAheadBytes && !stop_;) freed_.wait(f);
     reader_wants_ = kNotWaiting;
+    freed_seen_ = freed_;
   }
   if (stop_) {
     delete e.out_of_line;
@@ -135,16 +165,33 @@ bool TopicReadAhead::Put(Entry& e, Bytes format, std::string_view text) {
     if (!text.empty()) std::memcpy(at + format.size(), text.data(), text.size());
   }
   put_ += e.size;
-  filled_ = put_;
-  if (e.done_after || put_ >= writer_wants_) filled_.notify_one();
+  // The filled count is handed over in pieces, or at once to a writer that waits for it.
+  if (e.done_after || put_ - published_ >= kPublishBytes || writer_wants_ != kNotWaiting)
+    Publish(e.done_after);
   return true;
 }
 
+void TopicReadAhead::Publish(bool last) {
+  if (published_ == put_ && !last) return;
+  published_ = put_;
+  filled_ = put_;
+  if (last || put_ >= writer_wants_) filled_.notify_one();
+}
+
+void TopicReadAhead::HandBack() {
+  handed_back_ = taken_;
+  freed_ = taken_;
+  if (taken_ >= reader_wants_) freed_.notify_one();
+}
+
 TopicReadAhead::Entry TopicReadAhead::Front() {
-  if (filled_ <= taken_) {
+  if (filled_seen_ <= taken_) filled_seen_ = filled_;
+  if (filled_seen_ <= taken_) {
+    HandBack();  // the reader gets all the room before the writer waits
     writer_wants_ = taken_ + kWakeBytes;
     for (uint64_t f; (f = filled_) <= taken_;) filled_.wait(f);
     writer_wants_ = kNotWaiting;
+    filled_seen_ = filled_;
   }
   Entry e;
   const uint64_t to_end = kReadAheadBytes - taken_ % kReadAheadBytes;
@@ -171,31 +218,39 @@ const TopicRecord* TopicReadAhead::Next() {
   }
   if (done_) return nullptr;
   // The entry taken last is handed back, with what lay beside it.
-  freed_ = taken_;
-  if (taken_ >= reader_wants_) freed_.notify_one();
+  if (taken_ - handed_back_ >= kPublishBytes || reader_wants_ != kNotWaiting) HandBack();
   out_of_line_.reset();
   warnings_.reset();
 
   const Entry e = Front();
-  const char* parts =
-      reinterpret_cast<const char*>(ring_.get() + taken_ % kReadAheadBytes + sizeof(Entry));
+  const uint8_t* parts =
+      reinterpret_cast<const uint8_t*>(ring_.get() + taken_ % kReadAheadBytes + sizeof(Entry));
   taken_ += e.size;
   if (e.out_of_line) {
     out_of_line_.reset(e.out_of_line);
-    parts = reinterpret_cast<const char*>(out_of_line_->data());
+    parts = out_of_line_->data();
   }
-  if (e.warnings) {
-    warnings_.reset(e.warnings);
+  if (e.warnings) warnings_.reset(e.warnings);
+  size_t forwarded = 0;
+  auto forward = [&](size_t up_to) {
     Diagnostics& diagnostics = hf_.diagnostics();
-    for (const WarningRecord& w : *warnings_) diagnostics.Forward(w.id, w.text);
+    for (; forwarded < up_to; ++forwarded)
+      diagnostics.Forward((*warnings_)[forwarded].id, (*warnings_)[forwarded].text);
+  };
+  const Bytes format(parts, e.format_size);
+  std::string_view text(reinterpret_cast<const char*>(parts) + e.format_size, e.text_size);
+  if (e.stored) {
+    // The warnings of the expansion come where the walk would have given them.
+    if (warnings_) forward(e.warnings_before_text);
+    text = ExpandRecordText(hf_, Bytes(parts + e.format_size, e.text_size), e.codes, text_);
   }
+  if (warnings_) forward(warnings_->size());
   done_ = e.done_after;
   topic_seen_ = e.topic_seen_after;
   if (done_ && failure_) std::rethrow_exception(failure_);
   if (!e.has_record) return nullptr;
   static_cast<TopicRecordPlace&>(record_) = e.place;
-  DecodeRecordAgain(Bytes(reinterpret_cast<const uint8_t*>(parts), e.format_size),
-                    std::string_view(parts + e.format_size, e.text_size), record_);
+  DecodeRecordAgain(format, text, record_);
   return &record_;
 }
 

@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <exception>
 #include <memory>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -49,7 +50,11 @@ class TopicReadAhead {
   void Read();
   /// Puts one entry and its parts into the ring (waiting for room) and hands it to the writer.
   /// False when the writer has stopped the reader.
-  bool Put(Entry& entry, Bytes format, std::string_view text);
+  bool Put(Entry& entry, Bytes format, Bytes text);
+  /// Tells the writer how far the reader has filled the ring (`last`: the last entry).
+  void Publish(bool last);
+  /// Tells the reader how far the writer has taken the ring.
+  void HandBack();
   /// Waits for the next entry; its parts follow it in the ring unless they are `out_of_line`.
   Entry Front();
 
@@ -59,6 +64,7 @@ class TopicReadAhead {
   bool done_;
   bool topic_seen_ = false;
   TopicRecord record_;                 // the writer's record, decoded again from its entry
+  std::string text_;                   // the writer's expansion of a stored text
   std::unique_ptr<std::byte[]> ring_;  // entries start at multiples of 8
   /// Parts too large for the ring, and the warnings of the entry the writer took last.
   std::unique_ptr<std::vector<uint8_t>> out_of_line_;
@@ -75,8 +81,17 @@ class TopicReadAhead {
   alignas(64) std::atomic<uint64_t> writer_wants_{UINT64_MAX};
   alignas(64) std::atomic<uint64_t> reader_wants_{UINT64_MAX};
   std::atomic<bool> stop_{false};
-  alignas(64) uint64_t taken_ = 0;  // where the writer's next entry starts
-  uint64_t put_ = 0;                // where the reader's next entry starts
+  // The writer's own: where its next entry starts, the filled count it saw last, and what it
+  // has handed back.
+  alignas(64) uint64_t taken_ = 0;
+  uint64_t filled_seen_ = 0;
+  uint64_t handed_back_ = 0;
+  // The reader's own: where its next entry starts, what it has handed over, the freed count it
+  // saw last and the entries since it looked.
+  alignas(64) uint64_t put_ = 0;
+  uint64_t published_ = 0;
+  uint64_t freed_seen_ = 0;
+  int entries_since_look_ = 0;
   std::thread reader_;
 };
 

@@ -74,8 +74,20 @@ size_t TopicWalk::MaxPartSize() const {
   return blocks * g.data_size() * (hf_.compressed ? kBlockExpansion : 1);
 }
 
+std::string_view ExpandRecordText(const HelpFile& hf, Bytes stored, PhraseCodes codes,
+                                  std::string& buffer) {
+  // Help compilers never give a record more expanded text than the viewer's record buffer of
+  // kTopicTextCapacity bytes holds; a record that announces more is cut there (warning), so
+  // that phrases repeated without end cannot multiply the output.
+  return ExpandTopicTextInBuffer(hf, stored, codes, kTopicTextCapacity, buffer);
+}
+
 const TopicRecord* TopicWalk::Next() {
-  if (last_) return nullptr;
+  return ReadNext() ? FinishNext(true) : nullptr;
+}
+
+bool TopicWalk::ReadNext() {
+  if (last_) return false;
   TopicRecord& r = record_;
   Diagnostics& diagnostics = hf_.diagnostics();
   // Where the previous record's link pointed (the first record lies just after the header).
@@ -84,7 +96,7 @@ const TopicRecord* TopicWalk::Next() {
     // An empty |TOPIC has no first record; that is reported as a file without topics.
     if (records_read_ > 0) diagnostics.Warning(kWarnTopicRecordLost, topic_number_);
     last_ = true;
-    return nullptr;
+    return false;
   }
   ++records_read_;
   r.link = DecodeTopicLinkHeader(head_);
@@ -119,25 +131,33 @@ const TopicRecord* TopicWalk::Next() {
       static_cast<uint64_t>(stored_size) > max_part) {
     diagnostics.Warning(kWarnTopicRecordDamaged, topic_number_);
     last_ = true;
-    return nullptr;
+    return false;
   }
   if (!ReadPart(format_, static_cast<size_t>(format_size)) ||
       !ReadPart(stored_, static_cast<size_t>(stored_size))) {
     diagnostics.Warning(kWarnTopicStreamEnds, topic_number_);
     last_ = true;
-    return nullptr;
+    return false;
   }
   r.has_text = stored_size > 0;
+  return true;
+}
+
+Bytes TopicWalk::stored_text() const {
+  if (!record_.has_text) return {};
+  return Bytes(stored_.data(), std::min<size_t>(stored_.size(), record_.text_length));
+}
+
+PhraseCodes TopicWalk::phrase_codes() const {
+  return PhraseCodesFor(hf_, stored_.size(), record_.text_length);
+}
+
+const TopicRecord* TopicWalk::FinishNext(bool expand) {
+  TopicRecord& r = record_;
+  Diagnostics& diagnostics = hf_.diagnostics();
   text_ = {};
-  if (r.has_text) {
-    // Help compilers never give a record more expanded text than the viewer's record buffer
-    // of kTopicTextCapacity bytes holds; a record that announces more is cut there (warning),
-    // so that phrases repeated without end cannot multiply the output.
-    const size_t n = std::min<size_t>(stored_.size(), r.text_length);
-    text_ = ExpandTopicTextInBuffer(hf_, Bytes(stored_.data(), n),
-                                    PhraseCodesFor(hf_, stored_.size(), r.text_length),
-                                    kTopicTextCapacity, text_buffer_);
-  }
+  if (r.has_text && expand)
+    text_ = ExpandRecordText(hf_, stored_text(), phrase_codes(), text_buffer_);
 
   TextCursor cursor(text_);
   const Bytes format(format_.data(), format_.size());

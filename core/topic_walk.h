@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "core/byte_reader.h"
+#include "core/text_expansion.h"
 #include "core/topic_model.h"
 
 namespace quorvex {
@@ -52,6 +53,11 @@ struct TopicRecord : TopicRecordPlace {
   TableRow table;            // kTable
 };
 
+/// Expands the stored text of a record (cut at kTopicTextCapacity, with a warning) into
+/// `buffer`: the text is the view returned.
+std::string_view ExpandRecordText(const HelpFile& hf, Bytes stored, PhraseCodes codes,
+                                  std::string& buffer);
+
 /// Decodes the contents of a record whose place is `to`'s again, from its FormatPart and
 /// expanded text as the walk read them, into `to`. Nothing is reported: the walk's own
 /// decoding reported the problems already.
@@ -76,6 +82,19 @@ class TopicWalk {
   /// The FormatPart and the expanded text of the record Next gave last (valid as long as it).
   Bytes format() const { return Bytes(format_.data(), format_.size()); }
   std::string_view text() const { return text_; }
+
+  /// Next in two halves, for a reader that may leave the text's expansion to another thread.
+  /// ReadNext reads the next record's header and parts (false when the walk is over; Next
+  /// would give nullptr). FinishNext expands the text (without `expand`, the record is
+  /// decoded without its text: its place and its reports do not depend on it) and decodes it.
+  bool ReadNext();
+  const TopicRecord* FinishNext(bool expand);
+  /// The record read last: its place once ReadNext read it, its contents once FinishNext
+  /// decoded them.
+  const TopicRecord& record() const { return record_; }
+  /// The stored text of the record read last, and the phrase codes it is written in.
+  Bytes stored_text() const;
+  PhraseCodes phrase_codes() const;
   /// Number of the topic block being read (0 before the first), for progress reports.
   int32_t block() const;
   /// True when Next has nothing more to give.

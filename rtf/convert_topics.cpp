@@ -279,8 +279,12 @@ void ConvertTopics(HelpFile& hf, std::string_view base_name, OutputSink& project
     const bool threaded =
         hf.session && hf.session->read_ahead && std::thread::hardware_concurrency() > 1;
     TopicReadAhead walk(hf, threaded);
+    int32_t reported_block = -1;  // progress is reported as a new block starts
     while (!walk.done() && !(main_pass && hf.OutputBudgetSpent())) {
-      hf.diagnostics().Progress(writer.ProgressPercent(walk.block()), 0);
+      if (const int32_t block = walk.block(); block != reported_block) {
+        hf.diagnostics().Progress(writer.ProgressPercent(block), 0);
+        reported_block = block;
+      }
       if (const TopicRecord* record = walk.Next()) writer.Write(*record);
     }
     topic_seen = walk.topic_seen();

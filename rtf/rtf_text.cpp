@@ -18,7 +18,7 @@ namespace {
 constexpr uint64_t kCharsPerLine = 64;
 /// Longest escape of one character plus the line feed that may follow it.
 constexpr size_t kMaxCharOutput = kMaxRtfEscape + 1;
-/// Escaped text is gathered on the stack and handed to the sink in pieces of about this size.
+/// Escaped text is built in the sink's buffer and committed in pieces of about this size.
 constexpr size_t kChunkSize = 512;
 
 /// The characters written as they are: printable ASCII but the three RTF specials. None is a
@@ -37,7 +37,7 @@ bool EightPlain(const char* p) {
   std::memcpy(&w, p, sizeof w);
   const auto has_zero = [](uint64_t v) { return (v - kOnes) & ~v & kHighs; };
   const uint64_t below = (w - kOnes * 0x20) & ~w & kHighs;  // a byte below 0x20
-  const uint64_t above = ((w + kOnes) | w) & kHighs;          // a byte of 0x7F or more
+  const uint64_t above = ((w + kOnes) | w) & kHighs;        // a byte of 0x7F or more
   return (below | above | has_zero(w ^ (kOnes * '\\')) | has_zero(w ^ (kOnes * '{')) |
           has_zero(w ^ (kOnes * '}'))) == 0;
 }
@@ -61,8 +61,21 @@ void WriteRtfText(HelpFile& hf, OutputSink& out, std::string_view text) {
   // A two-byte character is written whole before a line feed may follow it; a lead byte at the
   // end of the text stands alone.
   const bool double_byte = IsDoubleByteCodePage(hf.code_page);
-  char buffer[kChunkSize + kCharsPerLine + 2 * kMaxCharOutput];
-  size_t length = 0;
+  // The escaped text goes straight into the sink's buffer, a chunk at a time; a chunk grows by
+  // at most a line or two escapes with their line feed beyond kChunkSize.
+  constexpr size_t kChunkRoom = kChunkSize + kCharsPerLine + 2 * kMaxCharOutput + 2;
+  static_assert(kChunkRoom <= OutputSink::kMaxReserve);
+  const bool crlf = out.crlf();
+  char* start = out.Reserve(kChunkRoom);
+  char* to = start;
+  size_t crs = 0;  // CRs written before line feeds: not counted as written bytes
+  auto line_feed = [&] {
+    if (crlf) {
+      *to++ = '\r';
+      ++crs;
+    }
+    *to++ = '\n';
+  };
   for (size_t i = 0; i < text.size();) {
     const auto c = static_cast<uint8_t>(text[i]);
     if (kPlain[c]) {
@@ -72,27 +85,28 @@ void WriteRtfText(HelpFile& hf, OutputSink& out, std::string_view text) {
       size_t run = 1;
       while (run + 8 <= limit && EightPlain(text.data() + i + run)) run += 8;
       while (run < limit && kPlain[static_cast<uint8_t>(text[i + run])]) ++run;
-      std::memcpy(buffer + length, text.data() + i, run);
-      length += run;
+      std::memcpy(to, text.data() + i, run);
+      to += run;
       count += run;
       i += run;
-      if (run == to_line_feed) buffer[length++] = '\n';
+      if (run == to_line_feed) line_feed();
     } else {
-      length += EscapeRtfChar(c, buffer + length, hf.code_page);
-      bool line_feed = count++ % kCharsPerLine == 0;
+      to += EscapeRtfChar(c, to, hf.code_page);
+      bool feed = count++ % kCharsPerLine == 0;
       if (double_byte && IsLeadByte(hf.code_page, c) && i + 1 < text.size()) {
-        length += EscapeRtfChar(static_cast<uint8_t>(text[++i]), buffer + length, hf.code_page);
-        line_feed = count++ % kCharsPerLine == 0 || line_feed;
+        to += EscapeRtfChar(static_cast<uint8_t>(text[++i]), to, hf.code_page);
+        feed = count++ % kCharsPerLine == 0 || feed;
       }
-      if (line_feed) buffer[length++] = '\n';
+      if (feed) line_feed();
       ++i;
     }
-    if (length >= kChunkSize) {
-      out.Write(std::string_view(buffer, length));
-      length = 0;
+    if (static_cast<size_t>(to - start) >= kChunkSize) {
+      out.Commit(to, static_cast<size_t>(to - start) - crs);
+      start = to = out.Reserve(kChunkRoom);
+      crs = 0;
     }
   }
-  if (length > 0) out.Write(std::string_view(buffer, length));
+  out.Commit(to, static_cast<size_t>(to - start) - crs);
 }
 
 size_t WriteTextString(HelpFile& hf, OutputSink& out, std::string_view text,
@@ -102,8 +116,7 @@ size_t WriteTextString(HelpFile& hf, OutputSink& out, std::string_view text,
 }
 
 size_t WriteTextPiece(HelpFile& hf, OutputSink& out, std::string_view text, TextCategory category) {
-  if (!WriteLocalizationReference(hf, out, text, category))
-    WriteRtfText(hf, out, text);
+  if (!WriteLocalizationReference(hf, out, text, category)) WriteRtfText(hf, out, text);
   return text.size();
 }
 
