@@ -158,8 +158,12 @@ struct HelpFile {
   std::array<SlotEntry, static_cast<size_t>(Slot::kCount)> slots{};
   std::vector<InternalFile> internal_files;
 
-  // The tables the preparatory phases build.
-  KnownContextNames known_context_names;
+  PhraseTables phrases;
+
+  // The tables the preparatory phases build; the topic writer changes some of them (look-up
+  // fingers, browse sequences), so they start a cache line of their own, away from what a walk
+  // read ahead on another thread reads above.
+  alignas(64) KnownContextNames known_context_names;
   std::optional<ContextMap> context_map;               // only when the context map was loaded
   std::optional<KeywordTable> k_keywords, a_keywords;  // only when loaded and present
   WindowNames window_names;
@@ -167,7 +171,6 @@ struct HelpFile {
   ExtractedPictureList extracted_pictures;
   FontModel fonts;
   FontStyleTable font_styles;
-  PhraseTables phrases;
 
   // The names this conversion writes (the driver sets them), so that no file taken from the
   // help file overwrites them.
@@ -180,14 +183,18 @@ struct HelpFile {
   uint32_t localization_counter = 0;
   bool localization_paragraph_line = false;
 
-  bool main_pass = false;  // true during the main topic pass, false during the pre-pass
+  // (in a cache line of its own, away from the localization fields the writer changes)
+  alignas(64) bool main_pass = false;  // true during the main topic pass, false during the pre-pass
   /// Set while a walk only looks ahead (the main pass reports what it meets).
   bool quiet = false;
-  TopicStream topic_stream;
 
   ConversionSession* session = nullptr;
   /// What the topic writers need from outside the reading core (set by the driver).
   TopicServices* services = nullptr;
+
+  /// The walk's place in |TOPIC, last and in cache lines of its own: a walk read ahead on
+  /// another thread writes it all the time, and the writer's thread reads the fields above.
+  alignas(64) TopicStream topic_stream;
 
   bool option(ConversionOptions bit) const { return (options & bit) != 0; }
   Diagnostics& diagnostics() const {

@@ -49,11 +49,11 @@ struct TopicReadAhead::Entry {
 };
 
 TopicReadAhead::TopicReadAhead(HelpFile& hf, bool threaded)
-    : hf_(hf), walk_(hf), threaded_(threaded), done_(walk_.done()) {
+    : hf_(hf), threaded_(threaded), walk_(hf), done_(walk_.done()) {
   static_assert(std::is_trivially_copyable_v<Entry>, "entries are copied into the ring");
   static_assert(sizeof(Entry) % 8 == 0, "entries start at multiples of 8");
   if (!threaded_ || done_) return;
-  ring_ = std::make_unique_for_overwrite<std::byte[]>(kReadAheadBytes);
+  ring_ = std::make_unique_for_overwrite<std::byte[]>(kReadAheadBytes);  // before the reader runs
   reader_ = std::thread([this] { Read(); });
 }
 

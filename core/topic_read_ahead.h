@@ -58,18 +58,35 @@ class TopicReadAhead {
   /// Waits for the next entry; its parts follow it in the ring unless they are `out_of_line`.
   Entry Front();
 
+  // Each side's fields lie in cache lines of their own, so that neither slows the other down
+  // by writing next to what the other reads. These do not change once the reader runs:
   HelpFile& hf_;
-  TopicWalk walk_;
   bool threaded_;
-  bool done_;
-  bool topic_seen_ = false;
-  TopicRecord record_;                 // the writer's record, decoded again from its entry
-  std::string text_;                   // the writer's expansion of a stored text
   std::unique_ptr<std::byte[]> ring_;  // entries start at multiples of 8
-  /// Parts too large for the ring, and the warnings of the entry the writer took last.
+
+  // The reader's: the walk, where its next entry starts, what it has handed over, the freed
+  // count it saw last and the entries since it looked; what the walk threw (set before the
+  // last entry is handed over).
+  alignas(64) TopicWalk walk_;
+  uint64_t put_ = 0;
+  uint64_t published_ = 0;
+  uint64_t freed_seen_ = 0;
+  int entries_since_look_ = 0;
+  std::exception_ptr failure_;
+
+  // The writer's: where its next entry starts, the filled count it saw last and what it has
+  // handed back; its record decoded again from the entry, with its own expansion of a stored
+  // text; what lay beside the ring for the entry it took last, and that entry's warnings.
+  alignas(64) bool done_;
+  bool topic_seen_ = false;
+  uint64_t taken_ = 0;
+  uint64_t filled_seen_ = 0;
+  uint64_t handed_back_ = 0;
+  TopicRecord record_;
+  std::string text_;
   std::unique_ptr<std::vector<uint8_t>> out_of_line_;
   std::unique_ptr<std::vector<WarningRecord>> warnings_;
-  std::exception_ptr failure_;  // what the walk threw, set before the last entry is handed over
+
   /// Bytes of the ring (counted from the start, never wrapped) the reader has filled, and the
   /// bytes the writer has handed back (an entry is handed back when the writer asks for the
   /// next one).
@@ -81,18 +98,7 @@ class TopicReadAhead {
   alignas(64) std::atomic<uint64_t> writer_wants_{UINT64_MAX};
   alignas(64) std::atomic<uint64_t> reader_wants_{UINT64_MAX};
   std::atomic<bool> stop_{false};
-  // The writer's own: where its next entry starts, the filled count it saw last, and what it
-  // has handed back.
-  alignas(64) uint64_t taken_ = 0;
-  uint64_t filled_seen_ = 0;
-  uint64_t handed_back_ = 0;
-  // The reader's own: where its next entry starts, what it has handed over, the freed count it
-  // saw last and the entries since it looked.
-  alignas(64) uint64_t put_ = 0;
-  uint64_t published_ = 0;
-  uint64_t freed_seen_ = 0;
-  int entries_since_look_ = 0;
-  std::thread reader_;
+  alignas(64) std::thread reader_;
 };
 
 }  // namespace quorvex
