@@ -1,5 +1,7 @@
 #include "core/topic_read_ahead.h"
 
+#include <algorithm>
+#include <bit>
 #include <cstring>
 #include <type_traits>
 
@@ -10,13 +12,11 @@ namespace quorvex {
 namespace {
 
 constexpr uint64_t kNotWaiting = UINT64_MAX;
-/// A waiting side is woken once the other side has filled or freed this many bytes.
-constexpr uint64_t kWakeBytes = kReadAheadBytes / 8;
-/// Parts larger than this go beside the ring.
-constexpr uint64_t kMaxPartsInRing = kReadAheadBytes / 8;
-/// Each side tells the other how far it is in steps of this many bytes (or at once when the
-/// other side waits), so that the counters' cache lines seldom move between the cores.
-constexpr uint64_t kPublishBytes = kReadAheadBytes / 32;
+/// A waiting side is woken once the other side has filled or freed an eighth of the ring.
+/// Parts larger than an eighth of the ring go beside it. Each side tells the other how far it
+/// is in steps of a 32nd of the ring (or at once when the other side waits), so that the
+/// counters' cache lines seldom move between the cores.
+constexpr uint64_t kWakePart = 8, kMaxPartsPart = 8, kPublishPart = 32;
 /// The reader looks at how far the writer is after this many entries at the latest.
 constexpr int kEntriesBetweenLooks = 32;
 
@@ -48,12 +48,20 @@ struct TopicReadAhead::Entry {
   std::vector<WarningRecord>* warnings = nullptr;  // what the walk reported, if anything
 };
 
-TopicReadAhead::TopicReadAhead(HelpFile& hf, bool threaded)
-    : hf_(hf), threaded_(threaded), walk_(hf), done_(walk_.done()) {
+bool ReadAheadWanted(const HelpFile& hf) {
+  return hf.session && hf.session->read_ahead && std::thread::hardware_concurrency() > 1;
+}
+
+TopicReadAhead::TopicReadAhead(HelpFile& hf, bool threaded, uint64_t ring_bytes)
+    : hf_(hf),
+      threaded_(threaded),
+      ring_bytes_(std::bit_ceil(std::max(ring_bytes, kMinReadAheadBytes))),
+      walk_(hf),
+      done_(walk_.done()) {
   static_assert(std::is_trivially_copyable_v<Entry>, "entries are copied into the ring");
   static_assert(sizeof(Entry) % 8 == 0, "entries start at multiples of 8");
   if (!threaded_ || done_) return;
-  ring_ = std::make_unique_for_overwrite<std::byte[]>(kReadAheadBytes);  // before the reader runs
+  ring_ = std::make_unique_for_overwrite<std::byte[]>(ring_bytes_);  // before the reader runs
   reader_ = std::thread([this] { Read(); });
 }
 
@@ -87,7 +95,7 @@ void TopicReadAhead::Read() {
         e.warnings_before_text = static_cast<uint32_t>(warnings.size());
         // The reader expands the text while it is well ahead; when the writer catches up, it
         // leaves the expansion to the writer, so that neither waits for the other for long.
-        e.stored = walk_.record().has_text && put_ - freed_seen_ < kReadAheadBytes / 2;
+        e.stored = walk_.record().has_text && put_ - freed_seen_ < ring_bytes_ / 2;
         r = walk_.FinishNext(!e.stored);
       }
       e.done_after = walk_.done();
@@ -124,25 +132,25 @@ bool TopicReadAhead::Put(Entry& e, Bytes format, Bytes text) {
   e.format_size = static_cast<uint32_t>(format.size());
   e.text_size = static_cast<uint32_t>(text.size());
   e.size = sizeof(Entry) + RoundUp8(parts);
-  if (parts > kMaxPartsInRing) {
+  if (parts > ring_bytes_ / kMaxPartsPart) {
     e.out_of_line = new std::vector<uint8_t>(format.begin(), format.end());
     e.out_of_line->insert(e.out_of_line->end(), text.begin(), text.end());
     e.size = sizeof(Entry);
   }
   // An entry never wraps round the end of the ring: it starts again at the ring's start.
-  const uint64_t to_end = kReadAheadBytes - put_ % kReadAheadBytes;
+  const uint64_t to_end = ring_bytes_ - (put_ & (ring_bytes_ - 1));
   const uint64_t skip = to_end < e.size ? to_end : 0;
   const uint64_t end = put_ + skip + e.size;
   // What the writer has freed is read again only when the ring looks short of room, or now
   // and then for the choice above: the counter's cache line then seldom moves between cores.
-  if (end > freed_seen_ + kReadAheadBytes || ++entries_since_look_ >= kEntriesBetweenLooks) {
+  if (end > freed_seen_ + ring_bytes_ || ++entries_since_look_ >= kEntriesBetweenLooks) {
     freed_seen_ = freed_;
     entries_since_look_ = 0;
   }
-  if (end > freed_seen_ + kReadAheadBytes) {
+  if (end > freed_seen_ + ring_bytes_) {
     Publish(false);  // a waiting writer gets what there is before the reader waits in turn
-    reader_wants_ = std::min(end - kReadAheadBytes + kWakeBytes, put_);
-    for (uint64_t f; end > (f = freed_) + kReadAheadBytes && !stop_;) freed_.wait(f);
+    reader_wants_ = std::min(end - ring_bytes_ + ring_bytes_ / kWakePart, put_);
+    for (uint64_t f; end > (f = freed_) + ring_bytes_ && !stop_;) freed_.wait(f);
     reader_wants_ = kNotWaiting;
     freed_seen_ = freed_;
   }
@@ -154,10 +162,10 @@ bool TopicReadAhead::Put(Entry& e, Bytes format, Bytes text) {
   std::byte* const ring = ring_.get();
   if (skip >= sizeof(Entry)) {
     const Entry wrap;  // size 0
-    std::memcpy(ring + put_ % kReadAheadBytes, &wrap, sizeof wrap);
+    std::memcpy(ring + (put_ & (ring_bytes_ - 1)), &wrap, sizeof wrap);
   }
   put_ += skip;
-  std::byte* at = ring + put_ % kReadAheadBytes;
+  std::byte* at = ring + (put_ & (ring_bytes_ - 1));
   std::memcpy(at, &e, sizeof e);
   if (!e.out_of_line) {
     at += sizeof e;
@@ -166,7 +174,8 @@ bool TopicReadAhead::Put(Entry& e, Bytes format, Bytes text) {
   }
   put_ += e.size;
   // The filled count is handed over in pieces, or at once to a writer that waits for it.
-  if (e.done_after || put_ - published_ >= kPublishBytes || writer_wants_ != kNotWaiting)
+  if (e.done_after || put_ - published_ >= ring_bytes_ / kPublishPart ||
+      writer_wants_ != kNotWaiting)
     Publish(e.done_after);
   return true;
 }
@@ -188,14 +197,15 @@ TopicReadAhead::Entry TopicReadAhead::Front() {
   if (filled_seen_ <= taken_) filled_seen_ = filled_;
   if (filled_seen_ <= taken_) {
     HandBack();  // the reader gets all the room before the writer waits
-    writer_wants_ = taken_ + kWakeBytes;
+    writer_wants_ = taken_ + ring_bytes_ / kWakePart;
     for (uint64_t f; (f = filled_) <= taken_;) filled_.wait(f);
     writer_wants_ = kNotWaiting;
     filled_seen_ = filled_;
   }
   Entry e;
-  const uint64_t to_end = kReadAheadBytes - taken_ % kReadAheadBytes;
-  if (to_end >= sizeof(Entry)) std::memcpy(&e, ring_.get() + taken_ % kReadAheadBytes, sizeof e);
+  const uint64_t to_end = ring_bytes_ - (taken_ & (ring_bytes_ - 1));
+  if (to_end >= sizeof(Entry))
+    std::memcpy(&e, ring_.get() + (taken_ & (ring_bytes_ - 1)), sizeof e);
   if (to_end < sizeof(Entry) || e.size == 0) {
     taken_ += to_end;
     std::memcpy(&e, ring_.get(), sizeof e);
@@ -218,13 +228,14 @@ const TopicRecord* TopicReadAhead::Next() {
   }
   if (done_) return nullptr;
   // The entry taken last is handed back, with what lay beside it.
-  if (taken_ - handed_back_ >= kPublishBytes || reader_wants_ != kNotWaiting) HandBack();
+  if (taken_ - handed_back_ >= ring_bytes_ / kPublishPart || reader_wants_ != kNotWaiting)
+    HandBack();
   out_of_line_.reset();
   warnings_.reset();
 
   const Entry e = Front();
   const uint8_t* parts =
-      reinterpret_cast<const uint8_t*>(ring_.get() + taken_ % kReadAheadBytes + sizeof(Entry));
+      reinterpret_cast<const uint8_t*>(ring_.get() + (taken_ & (ring_bytes_ - 1)) + sizeof(Entry));
   taken_ += e.size;
   if (e.out_of_line) {
     out_of_line_.reset(e.out_of_line);

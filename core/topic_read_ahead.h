@@ -24,14 +24,21 @@
 
 namespace quorvex {
 
-/// Bytes of the ring between the reader and the writer.
+/// Bytes of the ring between the reader and the writer (a power of two). A larger ring is not
+/// faster: what the writer takes from it would have left the caches.
 inline constexpr uint64_t kReadAheadBytes = uint64_t{1} << 19;
+inline constexpr uint64_t kMinReadAheadBytes = uint64_t{1} << 12;
+
+/// True when a walk of `hf` is worth reading ahead on a second thread: the session allows it
+/// and the machine has a second core.
+bool ReadAheadWanted(const HelpFile& hf);
 
 /// A TopicWalk with the same calls, read ahead on a second thread (with `threaded`) or on the
 /// caller's thread (without). Only the caller's thread may call it.
 class TopicReadAhead {
  public:
-  TopicReadAhead(HelpFile& hf, bool threaded);
+  /// `ring_bytes` is rounded up to a power of two of at least kMinReadAheadBytes.
+  TopicReadAhead(HelpFile& hf, bool threaded, uint64_t ring_bytes = kReadAheadBytes);
   /// Stops the reader where it is and waits for it.
   ~TopicReadAhead();
   TopicReadAhead(const TopicReadAhead&) = delete;
@@ -62,6 +69,7 @@ class TopicReadAhead {
   // by writing next to what the other reads. These do not change once the reader runs:
   HelpFile& hf_;
   bool threaded_;
+  uint64_t ring_bytes_;
   std::unique_ptr<std::byte[]> ring_;  // entries start at multiples of 8
 
   // The reader's: the walk, where its next entry starts, what it has handed over, the freed

@@ -6,7 +6,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <thread>
 
 #include "core/driver.h"
 #include "core/rtf_escape.h"
@@ -276,9 +275,7 @@ void ConvertTopics(HelpFile& hf, std::string_view base_name, OutputSink& project
   bool topic_seen = false;
   {
     // A second thread reads ahead where there is a second core for it.
-    const bool threaded =
-        hf.session && hf.session->read_ahead && std::thread::hardware_concurrency() > 1;
-    TopicReadAhead walk(hf, threaded);
+    TopicReadAhead walk(hf, ReadAheadWanted(hf));
     int32_t reported_block = -1;  // progress is reported as a new block starts
     while (!walk.done() && !(main_pass && hf.OutputBudgetSpent())) {
       if (const int32_t block = walk.block(); block != reported_block) {

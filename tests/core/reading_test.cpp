@@ -400,14 +400,14 @@ TEST(TopicReadAhead, GivesWhatTheWalkGivesWithItsWarningsAtTheSameRecords) {
   for (const bool threaded : {false, true}) {
     Opened f(files);
     {
-      TopicReadAhead ahead(*f.hf, threaded);
+      TopicReadAhead ahead(*f.hf, threaded, 1 << 16);  // a small ring, filled many times
       EXPECT_EQ(WalkLog(ahead, f.diagnostics), expected);
     }
     EXPECT_EQ(f.Texts(), plain.Texts());
     // A writer that stops early gets the warnings of the records it took, and no more.
     Opened early(files);
     {
-      TopicReadAhead ahead(*early.hf, threaded);
+      TopicReadAhead ahead(*early.hf, threaded, 1 << 16);
       WalkLog(ahead, early.diagnostics, 1500);
     }
     EXPECT_EQ(std::to_string(early.diagnostics.warnings.size()),
