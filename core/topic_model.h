@@ -118,6 +118,9 @@ struct ObjectData {
 
 /// One command of a paragraph's command list, with its operands.
 struct ParagraphCommand {
+  // Every member has its initializer: a constructor of its own spares the command, made for
+  // each command of each paragraph, the zero-filling of all its bytes before they are set.
+  ParagraphCommand() noexcept {}
   uint8_t code = 0;
   uint16_t font = 0;         // 0x80
   bool before_end = false;   // 0x82: the next formatting byte is 0xFF
