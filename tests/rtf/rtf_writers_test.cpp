@@ -24,7 +24,10 @@ using namespace testsupport;
 using namespace std::string_literals;
 
 ParagraphCommand Command(uint8_t code, bool before_end = false) {
-  return {.code = code, .before_end = before_end, .macro = {}, .hotspot = {}, .object = {}};
+  ParagraphCommand c;
+  c.code = code;
+  c.before_end = before_end;
+  return c;
 }
 /// An 11-byte font descriptor.
 std::vector<uint8_t> Old(uint8_t attributes, uint8_t half_points, uint8_t family, uint16_t face,
