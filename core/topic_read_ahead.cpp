@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <system_error>
 #include <type_traits>
 
 #include "core/help_file.h"
@@ -62,7 +63,11 @@ TopicReadAhead::TopicReadAhead(HelpFile& hf, bool threaded, uint64_t ring_bytes)
   static_assert(sizeof(Entry) % 8 == 0, "entries start at multiples of 8");
   if (!threaded_ || done_) return;
   ring_ = std::make_unique_for_overwrite<std::byte[]>(ring_bytes_);  // before the reader runs
-  reader_ = std::thread([this] { Read(); });
+  try {
+    reader_ = std::thread([this] { Read(); });
+  } catch (const std::system_error&) {
+    threaded_ = false;  // no thread to be had: the walk runs on the caller's thread
+  }
 }
 
 TopicReadAhead::~TopicReadAhead() {
@@ -86,43 +91,57 @@ void TopicReadAhead::Read() {
   std::vector<WarningRecord> warnings;
   held.into = &warnings;
   HelpFile::held_diagnostics = &held;
-  for (bool more = true; more;) {
-    Entry e;
-    e.block_before = walk_.block();
-    const TopicRecord* r = nullptr;
-    try {
-      if (walk_.ReadNext()) {
-        e.warnings_before_text = static_cast<uint32_t>(warnings.size());
-        // The reader expands the text while it is well ahead; when the writer catches up, it
-        // leaves the expansion to the writer, so that neither waits for the other for long.
-        e.stored = walk_.record().has_text && put_ - freed_seen_ < ring_bytes_ / 2;
-        r = walk_.FinishNext(!e.stored);
+  try {
+    for (bool more = true; more;) {
+      Entry e;
+      e.block_before = walk_.block();
+      const TopicRecord* r = nullptr;
+      try {
+        if (walk_.ReadNext()) {
+          e.warnings_before_text = static_cast<uint32_t>(warnings.size());
+          // The reader expands the text while it is well ahead; when the writer catches up,
+          // it leaves the expansion to the writer, so that neither waits for the other long.
+          e.stored = walk_.record().has_text && put_ - freed_seen_ < ring_bytes_ / 2;
+          r = walk_.FinishNext(!e.stored);
+        }
+        e.done_after = walk_.done();
+      } catch (...) {
+        failure_ = std::current_exception();
+        e.done_after = true;
       }
-      e.done_after = walk_.done();
-    } catch (...) {
-      failure_ = std::current_exception();
-      e.done_after = true;
-    }
-    e.topic_seen_after = walk_.topic_seen();
-    if (!warnings.empty()) {
-      e.warnings = new std::vector<WarningRecord>(std::move(warnings));
-      warnings.clear();
-    }
-    Bytes format, text;
-    if (r) {
-      e.has_record = true;
-      e.place = *r;
-      format = walk_.format();
-      if (e.stored) {
-        e.codes = walk_.phrase_codes();
-        text = walk_.stored_text();
+      e.topic_seen_after = walk_.topic_seen();
+      std::unique_ptr<std::vector<WarningRecord>> reported;
+      if (!warnings.empty()) {
+        reported = std::make_unique<std::vector<WarningRecord>>(std::move(warnings));
+        warnings.clear();
+        e.warnings = reported.get();
+      }
+      Bytes format, text;
+      if (r) {
+        e.has_record = true;
+        e.place = *r;
+        format = walk_.format();
+        if (e.stored) {
+          e.codes = walk_.phrase_codes();
+          text = walk_.stored_text();
+        } else {
+          text = Bytes(reinterpret_cast<const uint8_t*>(walk_.text().data()), walk_.text().size());
+        }
       } else {
-        text = Bytes(reinterpret_cast<const uint8_t*>(walk_.text().data()), walk_.text().size());
+        e.stored = false;
       }
-    } else {
-      e.stored = false;
+      more = Put(e, format, text);
+      if (more) reported.release();  // the entry in the ring owns the list now
+      more = more && !e.done_after;
     }
-    more = Put(e, format, text) && !e.done_after;
+  } catch (...) {
+    // No memory for an entry's lists: the walk ends there, with the exception, in an entry
+    // that needs none.
+    failure_ = std::current_exception();
+    Entry last;
+    last.done_after = true;
+    last.topic_seen_after = walk_.topic_seen();
+    Put(last, {}, {});
   }
   HelpFile::held_diagnostics = nullptr;
 }
@@ -132,9 +151,11 @@ bool TopicReadAhead::Put(Entry& e, Bytes format, Bytes text) {
   e.format_size = static_cast<uint32_t>(format.size());
   e.text_size = static_cast<uint32_t>(text.size());
   e.size = sizeof(Entry) + RoundUp8(parts);
+  std::unique_ptr<std::vector<uint8_t>> beside;
   if (parts > ring_bytes_ / kMaxPartsPart) {
-    e.out_of_line = new std::vector<uint8_t>(format.begin(), format.end());
-    e.out_of_line->insert(e.out_of_line->end(), text.begin(), text.end());
+    beside = std::make_unique<std::vector<uint8_t>>(format.begin(), format.end());
+    beside->insert(beside->end(), text.begin(), text.end());
+    e.out_of_line = beside.get();
     e.size = sizeof(Entry);
   }
   // An entry never wraps round the end of the ring: it starts again at the ring's start.
@@ -154,11 +175,7 @@ bool TopicReadAhead::Put(Entry& e, Bytes format, Bytes text) {
     reader_wants_ = kNotWaiting;
     freed_seen_ = freed_;
   }
-  if (stop_) {
-    delete e.out_of_line;
-    delete e.warnings;
-    return false;
-  }
+  if (stop_) return false;
   std::byte* const ring = ring_.get();
   if (skip >= sizeof(Entry)) {
     const Entry wrap;  // size 0
@@ -167,6 +184,7 @@ bool TopicReadAhead::Put(Entry& e, Bytes format, Bytes text) {
   put_ += skip;
   std::byte* at = ring + (put_ & (ring_bytes_ - 1));
   std::memcpy(at, &e, sizeof e);
+  beside.release();  // the entry in the ring owns it now
   if (!e.out_of_line) {
     at += sizeof e;
     if (!format.empty()) std::memcpy(at, format.data(), format.size());
