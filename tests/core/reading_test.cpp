@@ -351,37 +351,43 @@ TEST(TopicWalk, RunningPositions) {
   }
 }
 
-/// What a walk gives, step by step: the block before the step, the warnings so far, the record.
+/// What a walk gives, step by step (the block before the step, the record), and the number of
+/// warnings after each step.
 template <typename Walk>
-std::vector<std::string> WalkLog(Walk& walk, const RecordingDiagnostics& diagnostics,
-                                 size_t steps = SIZE_MAX) {
+std::pair<std::vector<std::string>, std::vector<size_t>> WalkLog(
+    Walk& walk, const RecordingDiagnostics& diagnostics, size_t steps = SIZE_MAX) {
   std::vector<std::string> log;
+  std::vector<size_t> warnings;
   while (!walk.done() && log.size() < steps) {
     std::string line = std::to_string(walk.block());
-    const TopicRecord* r = walk.Next();
-    line += " " + std::to_string(diagnostics.warnings.size());
-    if (r) {
-      line += " " + std::to_string(int(r->kind)) + " " + std::to_string(r->topic_number) + " " +
-              std::to_string(r->topic_offset) + " " + std::to_string(r->position) + " " +
-              std::to_string(r->browse_topic) + (r->non_scrolling ? " n " : " s ");
-      if (r->kind == TopicRecord::Kind::kTopicHeader) line += r->header.text;
+    if (const TopicRecord* r = walk.Next()) {
+      for (uint32_t v : {uint32_t(r->kind), uint32_t(r->topic_number), r->topic_offset, r->position,
+                         uint32_t(r->browse_topic), uint32_t(r->non_scrolling)})
+        line += " " + std::to_string(v);
+      if (r->kind == TopicRecord::Kind::kTopicHeader) line += " " + r->header.text;
       if (r->kind == TopicRecord::Kind::kParagraph) {
-        for (std::string_view t : r->paragraph.texts) line += std::string(t) + "|";
+        for (std::string_view t : r->paragraph.texts) line += " " + std::string(t);
         for (const ParagraphCommand& c : r->paragraph.commands)
-          line += std::to_string(c.object.stored_picture.size()) + ",";
+          line += " " + std::to_string(c.object.stored_picture.size());
       }
-      if (r->kind == TopicRecord::Kind::kTable) line += std::to_string(r->table.cells.size());
     }
     log.push_back(line);
+    warnings.push_back(diagnostics.warnings.size());
   }
   log.push_back(walk.topic_seen() ? "seen" : "none");
-  return log;
+  return {log, warnings};
 }
 
 TEST(TopicReadAhead, GivesWhatTheWalkGivesWithItsWarningsAtTheSameRecords) {
-  // Enough records to fill the ring several times; unknown records (a warning each) among
-  // them, pictures too large for the ring, and a record at the end that is cut short.
+  // First a record with a warning before its text is expanded (text beyond the record), one
+  // from the expansion (cut at the capacity) and one after it (no end): the reader leaves the
+  // first records' expansion to the writer. Then enough records to fill a small ring many
+  // times; unknown records (a warning each) among them, pictures too large for the ring, and a
+  // record at the end that is cut short.
   TopicRecords t(TopicFileOptions{.compressed = true});
+  t.Record({.format_part = ParagraphFormatPart(ParagraphBuilder().Build(false)),
+            .text_part = std::vector<uint8_t>(70000, 'x'),
+            .expanded_length = 80000});
   for (int i = 0; i < 3000; ++i) {
     t.Header({"Topic " + std::to_string(i)});
     t.Paragraph(EndedParagraph(), {std::string(200 + i % 150, char('a' + i % 26)), ""});
@@ -395,25 +401,23 @@ TEST(TopicReadAhead, GivesWhatTheWalkGivesWithItsWarningsAtTheSameRecords) {
                            {"|TOPIC", t.Build()}};
   Opened plain(files);
   TopicWalk walk(*plain.hf);
-  const std::vector<std::string> expected = WalkLog(walk, plain.diagnostics);
+  const auto expected = WalkLog(walk, plain.diagnostics);
   ASSERT_GT(plain.diagnostics.warnings.size(), 30u);
+  ASSERT_EQ(IdsOf({plain.diagnostics.warnings.begin(), plain.diagnostics.warnings.begin() + 3}, -1),
+            (std::vector<int>{kWarnTopicTextOutside, kWarnTopicTextCut, kWarnParagraphNoEnd}));
   for (const bool threaded : {false, true}) {
-    Opened f(files);
+    Opened f(files), early(files);
     {
-      TopicReadAhead ahead(*f.hf, threaded, 1 << 16);  // a small ring, filled many times
+      TopicReadAhead ahead(*f.hf, threaded, 1 << 16);
       EXPECT_EQ(WalkLog(ahead, f.diagnostics), expected);
     }
     EXPECT_EQ(f.Texts(), plain.Texts());
     // A writer that stops early gets the warnings of the records it took, and no more.
-    Opened early(files);
     {
       TopicReadAhead ahead(*early.hf, threaded, 1 << 16);
       WalkLog(ahead, early.diagnostics, 1500);
     }
-    EXPECT_EQ(std::to_string(early.diagnostics.warnings.size()),
-              expected[1499].substr(expected[1499].find(' ') + 1,
-                                    expected[1499].find(' ', expected[1499].find(' ') + 1) -
-                                        expected[1499].find(' ') - 1));
+    EXPECT_EQ(early.diagnostics.warnings.size(), expected.second[1499]);
   }
 }
 
