@@ -279,7 +279,7 @@ const TopicRecord* TopicReadAhead::Next() {
   if (done_ && failure_) std::rethrow_exception(failure_);
   if (!e.has_record) return nullptr;
   static_cast<TopicRecordPlace&>(record_) = e.place;
-  DecodeRecordAgain(format, text, record_);
+  DecodeRecordContents(format, text, record_);
   return &record_;
 }
 

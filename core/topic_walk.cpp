@@ -23,9 +23,23 @@ bool IsTextRecord(uint8_t type) {
   return type == kRecordParagraphHc30 || type == kRecordParagraph || type == kRecordTable;
 }
 
+TopicRecord::Kind RecordKind(uint8_t type) {
+  switch (type) {
+    case kRecordParagraphHc30:
+    case kRecordParagraph:
+      return TopicRecord::Kind::kParagraph;
+    case kRecordTable:
+      return TopicRecord::Kind::kTable;
+    case kRecordTopicHeader:
+      return TopicRecord::Kind::kTopicHeader;
+    default:
+      return TopicRecord::Kind::kOther;
+  }
+}
+
 }  // namespace
 
-void DecodeRecordAgain(Bytes format, std::string_view text, TopicRecord& to) {
+int32_t DecodeRecordContents(Bytes format, std::string_view text, TopicRecord& to) {
   TextCursor cursor(text);
   int32_t position_adjustment = 0;
   switch (to.kind) {
@@ -41,6 +55,7 @@ void DecodeRecordAgain(Bytes format, std::string_view text, TopicRecord& to) {
     case TopicRecord::Kind::kOther:
       break;
   }
+  return position_adjustment;
 }
 
 TopicWalk::TopicWalk(HelpFile& hf, bool headers_only)
@@ -83,7 +98,8 @@ std::string_view ExpandRecordText(const HelpFile& hf, Bytes stored, PhraseCodes 
 }
 
 const TopicRecord* TopicWalk::Next() {
-  return ReadNext() ? FinishNext(true) : nullptr;
+  if (!ReadNext()) return nullptr;
+  return FinishNext(!headers_only_ || record_.link.type == kRecordTopicHeader);
 }
 
 bool TopicWalk::ReadNext() {
@@ -159,30 +175,22 @@ const TopicRecord* TopicWalk::FinishNext(bool expand) {
   if (r.has_text && expand)
     text_ = ExpandRecordText(hf_, stored_text(), phrase_codes(), text_buffer_);
 
-  TextCursor cursor(text_);
-  const Bytes format(format_.data(), format_.size());
-  switch (r.link.type) {
-    case kRecordParagraphHc30:
-    case kRecordParagraph:
-      r.kind = TopicRecord::Kind::kParagraph;
-      DecodeParagraphRecordInto(r.link.type, format, cursor, position_adjustment_, r.paragraph);
+  r.kind = RecordKind(r.link.type);
+  position_adjustment_ += DecodeRecordContents(format(), text_, r);
+  switch (r.kind) {
+    case TopicRecord::Kind::kParagraph:
       WarnParagraphProblems(diagnostics, r.paragraph);
       break;
-    case kRecordTable:
-      r.kind = TopicRecord::Kind::kTable;
-      r.table = DecodeTableRecord(format, cursor, position_adjustment_);
+    case TopicRecord::Kind::kTable:
       WarnTableProblems(diagnostics, r.table);
       break;
-    case kRecordTopicHeader:
-      r.kind = TopicRecord::Kind::kTopicHeader;
-      r.header = DecodeTopicHeader(format, text_);
+    case TopicRecord::Kind::kTopicHeader:
       topic_seen_ = true;
       topic_number_ = hf_.is_hc30 ? topic_number_ + 1 : r.header.topic_number;
       scroll_start_ = r.header.scroll_start;
       if (hf_.is_hc30 && r.header.first_field <= kHc30LastTopicMark) last_ = true;
       break;
-    default:
-      r.kind = TopicRecord::Kind::kOther;
+    case TopicRecord::Kind::kOther:
       diagnostics.Warning(kWarnUnknownRecord, r.link.type);
       break;
   }

@@ -58,10 +58,10 @@ struct TopicRecord : TopicRecordPlace {
 std::string_view ExpandRecordText(const HelpFile& hf, Bytes stored, PhraseCodes codes,
                                   std::string& buffer);
 
-/// Decodes the contents of a record whose place is `to`'s again, from its FormatPart and
-/// expanded text as the walk read them, into `to`. Nothing is reported: the walk's own
-/// decoding reported the problems already.
-void DecodeRecordAgain(Bytes format, std::string_view text, TopicRecord& to);
+/// Decodes the contents of the record whose place `to` holds (its kind set) from its
+/// FormatPart and expanded text, into `to`, reporting nothing. Returns what its pictures add
+/// to the PositionAdjustment. (A reader on another thread decodes a record a second time so.)
+int32_t DecodeRecordContents(Bytes format, std::string_view text, TopicRecord& to);
 
 /// Walks the records of one help file once. Warnings go to the help file's diagnostics: a
 /// record of unknown type (warning 20), decoding problems of paragraphs and tables, and the
