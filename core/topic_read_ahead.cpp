@@ -67,6 +67,7 @@ TopicReadAhead::TopicReadAhead(HelpFile& hf, bool threaded, uint64_t ring_bytes)
     reader_ = std::thread([this] { Read(); });
   } catch (const std::system_error&) {
     threaded_ = false;  // no thread to be had: the walk runs on the caller's thread
+    ring_.reset();
   }
 }
 
@@ -76,9 +77,10 @@ TopicReadAhead::~TopicReadAhead() {
   freed_ = kNotWaiting / 2;  // room for everything: a reader waiting for room wakes and stops
   freed_.notify_one();
   reader_.join();
-  // The entries the writer has not taken still own what lies beside the ring.
-  while (filled_ > taken_) {
-    const Entry e = Front();
+  // The entries the writer has not taken (handed over or not) still own what lies beside the
+  // ring; the reader's own count is safe to read once it has stopped.
+  while (put_ > taken_) {
+    const Entry e = EntryAt(taken_);
     taken_ += e.size;
     delete e.out_of_line;
     delete e.warnings;
@@ -220,12 +222,15 @@ TopicReadAhead::Entry TopicReadAhead::Front() {
     writer_wants_ = kNotWaiting;
     filled_seen_ = filled_;
   }
+  return EntryAt(taken_);
+}
+
+TopicReadAhead::Entry TopicReadAhead::EntryAt(uint64_t& at) const {
   Entry e;
-  const uint64_t to_end = ring_bytes_ - (taken_ & (ring_bytes_ - 1));
-  if (to_end >= sizeof(Entry))
-    std::memcpy(&e, ring_.get() + (taken_ & (ring_bytes_ - 1)), sizeof e);
+  const uint64_t to_end = ring_bytes_ - (at & (ring_bytes_ - 1));
+  if (to_end >= sizeof(Entry)) std::memcpy(&e, ring_.get() + (at & (ring_bytes_ - 1)), sizeof e);
   if (to_end < sizeof(Entry) || e.size == 0) {
-    taken_ += to_end;
+    at += to_end;
     std::memcpy(&e, ring_.get(), sizeof e);
   }
   return e;
