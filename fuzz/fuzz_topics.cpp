@@ -1,9 +1,11 @@
 // Fuzz target: the topic walk (topic block stream, text expansion, record decoders) on arbitrary
 // bytes.
 //
-// The input is opened as a help file and walked twice. Properties checked besides memory
-// safety: a decoded paragraph has one text string more than commands, and the second walk
-// decodes the same text as the first.
+// The input is opened as a help file and walked twice: by the walk itself, and read ahead on a
+// second thread through a ring of the smallest size (which wraps and sends large records beside
+// it). Properties checked besides memory safety: a decoded paragraph has one text string more
+// than commands, and the second walk decodes the same text, with the same warnings in the same
+// order, as the first.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -11,6 +13,7 @@
 
 #include "core/container.h"
 #include "core/topic_decoder.h"
+#include "core/topic_read_ahead.h"
 #include "core/topic_walk.h"
 
 namespace {
@@ -32,9 +35,9 @@ uint64_t Check(uint64_t sum, const Paragraph& p) {
 }
 
 /// One walk; returns a checksum of the text decoded.
-uint64_t Walk(HelpFile& hf) {
+template <typename W>
+uint64_t Walk(W& walk) {
   uint64_t sum = 0;
-  TopicWalk walk(hf);
   for (size_t n = 0; n < kMaxRecords; ++n) {
     const TopicRecord* r = walk.Next();
     if (!r) break;
@@ -64,7 +67,7 @@ void DecodeDirectly(const uint8_t* data, size_t size) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static NullDiagnostics diagnostics;
+  RecordingDiagnostics diagnostics;
   std::unique_ptr<OutputDir> output = OutputDir::InMemory();
   ConversionSession session(diagnostics, *output);
   DecodeDirectly(data, size);
@@ -72,8 +75,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     auto hf =
         OpenHelpFileFromBytes(std::vector<uint8_t>(data, data + size), "FUZZ.HLP", 0, session);
     if (!hf) return 0;
-    const uint64_t first = Walk(*hf);
-    if (Walk(*hf) != first) std::abort();
+    diagnostics.warnings.clear();
+    uint64_t first = 0, second = 0;
+    {
+      TopicWalk walk(*hf);
+      first = Walk(walk);
+    }
+    const std::vector<WarningRecord> warnings = std::move(diagnostics.warnings);
+    diagnostics.warnings.clear();
+    {
+      TopicReadAhead ahead(*hf, true, kMinReadAheadBytes);
+      second = Walk(ahead);
+    }
+    if (second != first || diagnostics.warnings.size() != warnings.size()) std::abort();
+    for (size_t i = 0; i < warnings.size(); ++i)
+      if (diagnostics.warnings[i].id != warnings[i].id ||
+          diagnostics.warnings[i].text != warnings[i].text)
+        std::abort();
     CloseHelpFile(std::move(hf));
   } catch (const FatalException&) {
   }
