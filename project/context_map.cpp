@@ -162,20 +162,22 @@ void LoadKeywordTables(HelpFile& hf) {
 std::optional<std::string> KeywordsForTopic(const HelpFile& hf, const KeywordTable* table,
                                             int64_t low, int64_t high, KeywordEntryMarks* written) {
   if (!table) return std::nullopt;
-  std::optional<std::string> joined;
+  const std::vector<size_t> entries =
+      written ? table->TakeEntriesInRange(low, high, *written) : table->EntriesInRange(low, high);
+  if (entries.empty()) return std::nullopt;
   const std::string_view file(reinterpret_cast<const char*>(hf.bytes.data()), hf.bytes.size());
-  for (size_t i : written ? table->TakeEntriesInRange(low, high, *written)
-                          : table->EntriesInRange(low, high)) {
-    // The text is re-read from its leaf page; one that reaches the end of the file ends there.
+  // The text is re-read from its leaf page; one that reaches the end of the file ends there.
+  auto text_of = [&](size_t i) {
     const KeywordPair& pair = table->pairs()[i];
-    const std::string_view text =
-        file.substr(std::min<size_t>(pair.keyword_position, file.size()), pair.keyword_length);
-    if (joined) {
-      *joined += ';';
-    } else {
-      joined.emplace();
-    }
-    *joined += text;
+    return file.substr(std::min<size_t>(pair.keyword_position, file.size()), pair.keyword_length);
+  };
+  size_t length = entries.size() - 1;  // the separators
+  for (size_t i : entries) length += text_of(i).size();
+  std::string joined;
+  joined.reserve(length);
+  for (size_t k = 0; k < entries.size(); ++k) {
+    if (k > 0) joined += ';';
+    joined += text_of(entries[k]);
   }
   return joined;
 }
