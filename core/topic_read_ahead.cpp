@@ -208,15 +208,15 @@ void TopicReadAhead::Publish(bool last) {
 }
 
 void TopicReadAhead::HandBack() {
-  handed_back_ = taken_;
-  freed_ = taken_;
-  if (taken_ >= reader_wants_) freed_.notify_one();
+  handed_back_ = held_;
+  freed_ = held_;
+  if (held_ >= reader_wants_) freed_.notify_one();
 }
 
 TopicReadAhead::Entry TopicReadAhead::Front() {
   if (filled_seen_ <= taken_) filled_seen_ = filled_;
   if (filled_seen_ <= taken_) {
-    HandBack();  // the reader gets all the room before the writer waits
+    HandBack();  // the reader gets all the room but the held entry before the writer waits
     writer_wants_ = taken_ + ring_bytes_ / kWakePart;
     for (uint64_t f; (f = filled_) <= taken_;) filled_.wait(f);
     writer_wants_ = kNotWaiting;
@@ -250,13 +250,15 @@ const TopicRecord* TopicReadAhead::Next() {
     return r;
   }
   if (done_) return nullptr;
-  // The entry taken last is handed back, with what lay beside it.
-  if (taken_ - handed_back_ >= ring_bytes_ / kPublishPart || reader_wants_ != kNotWaiting)
+  // The entry taken last is no longer held: it is handed back, with what lay beside it.
+  held_ = taken_;
+  if (held_ - handed_back_ >= ring_bytes_ / kPublishPart || reader_wants_ != kNotWaiting)
     HandBack();
   out_of_line_.reset();
   warnings_.reset();
 
   const Entry e = Front();
+  held_ = taken_;  // where the entry starts (Front may have moved on to the ring's start)
   const uint8_t* parts =
       reinterpret_cast<const uint8_t*>(ring_.get() + (taken_ & (ring_bytes_ - 1)) + sizeof(Entry));
   taken_ += e.size;

@@ -60,7 +60,7 @@ class TopicReadAhead {
   bool Put(Entry& entry, Bytes format, Bytes text);
   /// Tells the writer how far the reader has filled the ring (`last`: the last entry).
   void Publish(bool last);
-  /// Tells the reader how far the writer has taken the ring.
+  /// Tells the reader how far the ring is free again: up to the entry still held.
   void HandBack();
   /// Waits for the next entry; its parts follow it in the ring unless they are `out_of_line`.
   Entry Front();
@@ -93,6 +93,8 @@ class TopicReadAhead {
   uint64_t taken_ = 0;
   uint64_t filled_seen_ = 0;
   uint64_t handed_back_ = 0;
+  /// Where the entry starts whose record the caller may still hold (block() keeps it).
+  uint64_t held_ = 0;
   TopicRecord record_;
   std::string text_;
   std::unique_ptr<std::vector<uint8_t>> out_of_line_;
