@@ -36,6 +36,7 @@ class Expansion {
     out_ = buffer.data();
   }
 
+  void Append(const uint8_t* s, size_t n) { Append(reinterpret_cast<const char*>(s), n); }
   void Append(const char* s, size_t n) {
     n = Fit(n);
     std::memcpy(out_ + size_, s, n);
@@ -55,19 +56,12 @@ class Expansion {
     if (size_ == capacity_) return Cut();
     out_[size_++] = c;
   }
-  [[gnu::always_inline]] void AppendPhrase(size_t number) {
-    if (number < quick_count_) {
-      // Most phrases are short: one copy of kQuickCopy bytes, of which the first n count. A
-      // phrase that is not quick has a length beyond any room.
-      const PhraseTables::QuickPhrase q = quick_[number];
-      if (q.length <= capacity_ - size_) {
-        std::memcpy(out_ + size_, phrase_text_.data() + q.start, kQuickCopy);
-        size_ += q.length;
-        return;
-      }
-    }
-    AppendPhraseCarefully(number);
+  /// The length of phrase `number` when it can be copied as kQuickCopy bytes from QuickText,
+  /// else a length beyond any room.
+  size_t QuickLength(size_t number) const {
+    return number < quick_count_ ? quick_[number].length : SIZE_MAX;
   }
+  const char* QuickText(size_t number) const { return phrase_text_.data() + quick_[number].start; }
   void AppendPhraseCarefully(size_t number) {
     if (number < phrase_count_) {
       const size_t start = offsets_[number], end = offsets_[number + 1];
@@ -81,6 +75,10 @@ class Expansion {
   void CodeCut() { Warn(kWarnTopicTextCode); }
   /// Once the output is full, nothing more can be appended.
   bool full() const { return cut_; }
+  char* out() const { return out_; }
+  size_t size() const { return size_; }
+  void set_size(size_t size) { size_ = size; }
+  size_t capacity() const { return capacity_; }
   std::string_view text() const { return std::string_view(out_, size_); }
 
  private:
@@ -113,43 +111,89 @@ class Expansion {
   bool bad_phrase_ = false;
 };
 
+// The usual codes are expanded on local copies of the output's state, which the compiler keeps in
+// registers; a code that may not fit, or a phrase that is not quick, goes through the Expansion.
+// After a cut nothing more is appended.
+
 void ExpandHcrtf(Bytes in, Expansion& e) {
   const uint8_t* p = in.data();
   const uint8_t* const end = p + in.size();
-  while (p != end && !e.full()) {
+  char* const out = e.out();
+  const size_t capacity = e.capacity();
+  size_t size = e.size();
+  while (p != end) {
     const uint8_t b = *p++;
+    size_t number;
     if ((b & 1) == 0) {
-      e.AppendPhrase(b / 2u);
+      number = b / 2u;
     } else if ((b & 3) == 1) {
-      if (p == end) return e.CodeCut();
-      e.AppendPhrase(kHcrtfTwoByteBase + (b >> 2) * 256u + *p++);
+      if (p == end) return e.set_size(size), e.CodeCut();
+      number = kHcrtfTwoByteBase + (b >> 2) * 256u + *p++;
     } else if ((b & 7) == 3) {
       const size_t k = (b >> 3) + 1u;
-      if (static_cast<size_t>(end - p) < k) return e.CodeCut();
-      e.Append(reinterpret_cast<const char*>(p), k);
+      const size_t left = static_cast<size_t>(end - p);
+      if (left < k) return e.set_size(size), e.CodeCut();
+      if (k > capacity - size) return e.set_size(size), e.Append(p, k);  // cut
+      if (k <= kQuickCopy && left >= kQuickCopy) {
+        std::memcpy(out + size, p, kQuickCopy);  // the buffer has kQuickCopy bytes to spare
+      } else {
+        std::memcpy(out + size, p, k);
+      }
+      size += k;
       p += k;
-    } else if ((b & 15) == 7) {
-      e.AppendRepeated((b >> 4) + 1u, ' ');
+      continue;
     } else {
-      e.AppendRepeated((b >> 4) + 1u, '\0');
+      const size_t n = (b >> 4) + 1u;  // at most 16
+      const char c = (b & 15) == 7 ? ' ' : '\0';
+      if (n > capacity - size) return e.set_size(size), e.AppendRepeated(n, c);  // cut
+      std::memset(out + size, c, kQuickCopy);
+      size += n;
+      continue;
     }
+    if (const size_t length = e.QuickLength(number); length <= capacity - size) {
+      std::memcpy(out + size, e.QuickText(number), kQuickCopy);
+      size += length;
+      continue;
+    }
+    e.set_size(size);
+    e.AppendPhraseCarefully(number);
+    if (e.full()) return;
+    size = e.size();
   }
+  e.set_size(size);
 }
 
 void ExpandOld(Bytes in, Expansion& e) {
   const uint8_t* p = in.data();
   const uint8_t* const end = p + in.size();
-  while (p != end && !e.full()) {
+  char* const out = e.out();
+  const size_t capacity = e.capacity();
+  size_t size = e.size();
+  while (p != end) {
     const uint8_t b = *p++;
     if (b == 0 || b > kOldLastCode) {
-      e.Put(static_cast<char>(b));
+      if (size == capacity) return e.set_size(size), e.Put(static_cast<char>(b));  // cut
+      out[size++] = static_cast<char>(b);
       continue;
     }
-    if (p == end) return e.CodeCut();
+    if (p == end) return e.set_size(size), e.CodeCut();
     const unsigned code = (b - 1u) * 256u + *p++;
-    e.AppendPhrase(code >> 1);
-    if (code & 1) e.Put(' ');
+    const size_t number = code >> 1;
+    if (const size_t length = e.QuickLength(number); length <= capacity - size) {
+      std::memcpy(out + size, e.QuickText(number), kQuickCopy);
+      size += length;
+    } else {
+      e.set_size(size);
+      e.AppendPhraseCarefully(number);
+      if (e.full()) return;
+      size = e.size();
+    }
+    if (code & 1) {
+      if (size == capacity) return e.set_size(size), e.Put(' ');  // cut
+      out[size++] = ' ';
+    }
   }
+  e.set_size(size);
 }
 
 }  // namespace
