@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <charconv>
 #include <cstring>
 
@@ -29,17 +30,35 @@ constexpr std::array<bool, 256> kPlain = [] {
   return plain;
 }();
 
-/// True when all eight bytes at `p` are written as they are (see kPlain), tested at once: no
-/// byte below 0x20 or above 0x7E, none a backslash or brace.
-bool EightPlain(const char* p) {
-  constexpr uint64_t kOnes = 0x0101010101010101u, kHighs = 0x8080808080808080u;
-  uint64_t w;
-  std::memcpy(&w, p, sizeof w);
-  const auto has_zero = [](uint64_t v) { return (v - kOnes) & ~v & kHighs; };
-  const uint64_t below = (w - kOnes * 0x20) & ~w & kHighs;  // a byte below 0x20
-  const uint64_t above = ((w + kOnes) | w) & kHighs;        // a byte of 0x7F or more
-  return (below | above | has_zero(w ^ (kOnes * '\\')) | has_zero(w ^ (kOnes * '{')) |
-          has_zero(w ^ (kOnes * '}'))) == 0;
+/// How many of the 16 bytes at `p` are written as they are (see kPlain) before the first that
+/// is not: 16 when all are. Tests the 16 at once: none below 0x20 or above 0x7E (as signed
+/// bytes, those above 0x7F are below 0x20), none a backslash or brace.
+size_t PlainPrefix16(const char* p) {
+  using Bytes16 = signed char __attribute__((vector_size(16)));
+  Bytes16 v;
+  std::memcpy(&v, p, sizeof v);
+  const Bytes16 escaped = (v < 0x20) | (v == 0x7F) | (v == '\\') | (v == '{') | (v == '}');
+  uint64_t halves[2];
+  std::memcpy(halves, &escaped, sizeof halves);
+  for (size_t h = 0; h < 2; ++h) {
+    if (halves[h] == 0) continue;
+    const int bit = std::endian::native == std::endian::little ? std::countr_zero(halves[h])
+                                                               : std::countl_zero(halves[h]);
+    return h * 8 + static_cast<size_t>(bit) / 8;
+  }
+  return 16;
+}
+
+/// Copies the `n` bytes at `from`, of which `readable` may be read, to `to`, where 32 bytes may
+/// be written: short runs as one copy of fixed size.
+void CopyRun(char* to, const char* from, size_t n, size_t readable) {
+  if (n <= 16 && readable >= 16) {
+    std::memcpy(to, from, 16);
+  } else if (n <= 32 && readable >= 32) {
+    std::memcpy(to, from, 32);
+  } else {
+    std::memcpy(to, from, n);
+  }
 }
 
 }  // namespace
@@ -81,11 +100,23 @@ void WriteRtfText(HelpFile& hf, OutputSink& out, std::string_view text) {
     if (kPlain[c]) {
       // Most text needs no escape: a run of it up to the next line feed is copied at once.
       const size_t to_line_feed = (kCharsPerLine - count % kCharsPerLine) % kCharsPerLine + 1;
-      const size_t limit = std::min(text.size() - i, static_cast<size_t>(to_line_feed));
+      const char* const from = text.data() + i;
+      const size_t readable = text.size() - i;
+      const size_t limit = std::min(readable, static_cast<size_t>(to_line_feed));
       size_t run = 1;
-      while (run + 8 <= limit && EightPlain(text.data() + i + run)) run += 8;
-      while (run < limit && kPlain[static_cast<uint8_t>(text[i + run])]) ++run;
-      std::memcpy(to, text.data() + i, run);
+      while (run < limit) {
+        if (readable - run < 16) {
+          while (run < limit && kPlain[static_cast<uint8_t>(from[run])]) ++run;
+          break;
+        }
+        const size_t plain = PlainPrefix16(from + run);
+        if (plain < 16 || run + 16 >= limit) {
+          run = std::min(run + plain, limit);
+          break;
+        }
+        run += 16;
+      }
+      CopyRun(to, from, run, readable);
       to += run;
       count += run;
       i += run;
