@@ -1,6 +1,8 @@
 #include "project/context_names.h"
 
 #include <array>
+#include <iterator>
+#include <optional>
 
 #include "core/format.h"
 
@@ -26,22 +28,11 @@ char DigitChar(uint32_t r) {
   return r < kFirstLetterDigit ? kDigitChars[r] : static_cast<char>(r + kLetterDigitOffset);
 }
 
-/// The made-up name with `prefix`, if ExtendToHash completes it and it hashes back to `hash`.
-std::optional<std::string> MadeUpName(std::string_view prefix, uint32_t hash) {
-  std::optional<std::string> name = ExtendToHash(prefix, hash);
-  if (name && ContextHash(*name) == hash) return name;
-  return std::nullopt;
-}
-
-std::string MadeUpNameForHash(uint32_t hash);
-
-}  // namespace
-
-std::optional<std::string> ExtendToHash(std::string_view prefix, uint32_t target) {
-  const uint32_t base = ContextHash(prefix);
+/// The least number n (at most kMaxAppended) of characters whose base-43 digits, appended to a
+/// name of hash `base`, give the hash `target`, written to `appended`; none when no n works.
+std::optional<int> AppendedToHash(uint32_t base, uint32_t target, char* appended) {
   uint64_t limit = 1;  // 43^n: n appended characters spell a value below it
   uint32_t power = 1;  // 43^n modulo 2^32
-  char appended[kMaxAppended];
   for (int n = 0; n <= kMaxAppended; ++n, power *= kHashBase, limit *= kHashBase) {
     uint32_t d = target - base * power;
     if (d >= limit) continue;  // would need a leading digit 0
@@ -50,9 +41,30 @@ std::optional<std::string> ExtendToHash(std::string_view prefix, uint32_t target
       appended[k] = DigitChar(d % kHashBase);
       complete = appended[k] != 0;
     }
-    if (complete) return std::string(prefix) + std::string(appended, static_cast<size_t>(n));
+    if (complete) return n;
   }
   return std::nullopt;
+}
+
+/// The prefixes a made-up name is tried with, in order: the named ones, then "A" to "Z".
+constexpr size_t kLetterPrefixes = 26;
+constexpr size_t kPrefixCount = std::size(kNamedPrefixes) + kLetterPrefixes;
+constexpr char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+std::string_view PrefixAt(size_t i) {
+  return i < std::size(kNamedPrefixes)
+             ? kNamedPrefixes[i]
+             : std::string_view(kLetters + i - std::size(kNamedPrefixes), 1);
+}
+
+std::string MadeUpNameForHash(uint32_t hash);
+
+}  // namespace
+
+std::optional<std::string> ExtendToHash(std::string_view prefix, uint32_t target) {
+  char appended[kMaxAppended];
+  const std::optional<int> n = AppendedToHash(ContextHash(prefix), target, appended);
+  if (!n) return std::nullopt;
+  return std::string(prefix) + std::string(appended, static_cast<size_t>(*n));
 }
 
 std::string ContextNameForHash(const HelpFile& hf, uint32_t hash) {
@@ -64,12 +76,24 @@ std::string ContextNameForHash(const HelpFile& hf, uint32_t hash) {
 
 namespace {
 
+/// The first prefix whose completion by ExtendToHash hashes back to `hash`, built in a buffer
+/// of its own: nothing is allocated for the attempts that fail.
 std::string MadeUpNameForHash(uint32_t hash) {
-  for (std::string_view prefix : kNamedPrefixes)
-    if (std::optional<std::string> name = MadeUpName(prefix, hash)) return *name;
-  for (char letter = 'A'; letter <= 'Z'; ++letter)
-    if (std::optional<std::string> name = MadeUpName(std::string_view(&letter, 1), hash))
-      return *name;
+  static const std::array<uint32_t, kPrefixCount> kPrefixHashes = [] {
+    std::array<uint32_t, kPrefixCount> hashes{};
+    for (size_t i = 0; i < kPrefixCount; ++i) hashes[i] = ContextHash(PrefixAt(i));
+    return hashes;
+  }();
+  constexpr size_t kLongestPrefix = 3;
+  char name[kLongestPrefix + kMaxAppended];
+  for (size_t i = 0; i < kPrefixCount; ++i) {
+    const std::string_view prefix = PrefixAt(i);
+    const std::optional<int> n = AppendedToHash(kPrefixHashes[i], hash, name + prefix.size());
+    if (!n) continue;
+    prefix.copy(name, prefix.size());
+    const std::string_view made(name, prefix.size() + static_cast<size_t>(*n));
+    if (ContextHash(made) == hash) return std::string(made);
+  }
   return FormatText("0x%08lX", {hash});
 }
 
