@@ -165,6 +165,14 @@ TEST(TextExpansion, CodesCapacityAndDamage) {
           {"capacity one short of 3 x 16 spaces", rtf, 500, "\xF7\xF7\xF7", 47,
            std::string(47, ' '), cut},
           {"capacity reached inside a phrase", rtf, 500, "\x06\x06", 3, "p3p", cut},
+          {"capacity reached inside literal bytes", rtf, 500, "\xFB" + letters, 10,
+           letters.substr(0, 10), cut},
+          // 3 literal bytes copied as 16 (16 stored bytes follow the code), then more codes.
+          {"short literal, space, phrases", rtf, 500, "\x13Use\x07" + std::string(12, '\x06'), all,
+           "Use p3p3p3p3p3p3p3p3p3p3p3p3", 0},
+          {"older codes: a byte at the capacity", old, 500, "abc", 2, "ab", cut},
+          {"older codes: the blank after a phrase that fills it", old, 500, "\x02\x05", 4, "p130",
+           cut},
           {"no phrase files: the bytes stay", rtf, 0, "\x06qr", 2, "\x06q", cut},
           // Phrase 400, phrase 20, then a literal: two unknown phrases, one warning.
           {"phrases beyond the table", rtf, 10, "\x05\x10\x28\x03z", all, "z", phrase},

@@ -110,17 +110,29 @@ TEST_F(RtfWriters, TextTitlesCellsMediaFieldsAndTableGeometry) {
   for (const auto& [text, rtf] : media)
     EXPECT_EQ(Rtf([&](OutputSink& o) { WriteMciObject(*hf, o, text); }), rtf) << text;
   // The chunked text path writes what the character path writes, line feeds included: any
-  // byte among runs of printable ASCII (the specials \ { } and DEL among them).
+  // byte among runs of printable ASCII (the specials \ { } and DEL among them), in runs short
+  // and long, as one text and as pieces of 1 to 70 bytes (whose ends cut the 16-byte scans).
   std::mt19937 random(7);
-  std::string text(5000, '\0');
-  for (char& c : text) c = static_cast<char>(random() % 4 ? 0x20 + random() % 0x60 : random());
-  session.rtf_char_count = 17;
-  const std::string chunked = Rtf([&](OutputSink& o) { WriteRtfText(*hf, o, text); });
-  EXPECT_EQ(session.rtf_char_count, 17 + text.size());
-  session.rtf_char_count = 17;
-  EXPECT_EQ(chunked, Rtf([&](OutputSink& o) {
-              for (char c : text) WriteRtfChar(*hf, o, static_cast<uint8_t>(c));
-            }));
+  for (const unsigned one_in : {4u, 60u}) {
+    std::string text(5000, '\0');
+    for (char& c : text)
+      c = static_cast<char>(random() % one_in ? 0x20 + random() % 0x5F : random());
+    std::vector<std::string_view> pieces;
+    for (size_t at = 0; at < text.size(); at += pieces.back().size())
+      pieces.push_back(std::string_view(text).substr(at, 1 + random() % 70));
+    for (const auto& parts : {std::vector<std::string_view>{text}, pieces}) {
+      session.rtf_char_count = 17;
+      const std::string chunked = Rtf([&](OutputSink& o) {
+        for (std::string_view part : parts) WriteRtfText(*hf, o, part);
+      });
+      EXPECT_EQ(session.rtf_char_count, 17 + text.size());
+      session.rtf_char_count = 17;
+      EXPECT_EQ(chunked, Rtf([&](OutputSink& o) {
+                  for (char c : text) WriteRtfChar(*hf, o, static_cast<uint8_t>(c));
+                }))
+          << one_in << " " << parts.size();
+    }
+  }
   SetFont({});  // the character count back at 1
   auto row = [](uint8_t type, std::vector<TableColumn> columns, uint16_t factor = 32767,
                 std::vector<uint8_t> cell_columns = {}) {
