@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <type_traits>
 #include <utility>
+#include <vector>
 
 namespace quorvex {
 
@@ -22,6 +24,31 @@ constexpr std::array<uint8_t, 256> MakeHashValues() {
   return v;
 }
 constexpr std::array<uint8_t, 256> kHashValues = MakeHashValues();
+
+/// Lists shorter than this are sorted by comparison; longer ones by their bytes.
+constexpr size_t kRadixSortFrom = 1024;
+
+/// Sorts pairs whose second members rise in list order, as std::sort sorts pairs: a stable sort
+/// by the first member alone then gives the same order. Long lists (the keywords of a large
+/// help file run into hundreds of thousands) are sorted by the first member's four bytes, one
+/// counting pass each, in time linear in their length.
+template <typename Key>
+void SortPairsInListOrder(std::vector<std::pair<Key, uint32_t>>& v) {
+  static_assert(sizeof(Key) == 4);
+  if (v.size() < kRadixSortFrom) return std::sort(v.begin(), v.end());
+  // Signed keys order as unsigned ones with their sign bit flipped.
+  constexpr uint32_t kFlip = std::is_signed_v<Key> ? 0x80000000u : 0;
+  auto byte = [](Key k, int shift) { return ((static_cast<uint32_t>(k) ^ kFlip) >> shift) & 0xFF; };
+  std::vector<std::pair<Key, uint32_t>> sorted(v.size());
+  for (int shift = 0; shift < 32; shift += 8) {
+    std::array<size_t, 257> start{};
+    for (const auto& p : v) ++start[byte(p.first, shift) + 1];
+    if (*std::max_element(start.begin(), start.end()) == v.size()) continue;  // one value
+    for (size_t b = 1; b < start.size(); ++b) start[b] += start[b - 1];
+    for (const auto& p : v) sorted[start[byte(p.first, shift)]++] = p;
+    v.swap(sorted);
+  }
+}
 
 /// std::lower_bound over the sorted `v`, searched outwards from `finger` in doubling steps, so
 /// that a key near the last one costs a few comparisons in memory the cache already holds.
@@ -80,7 +107,7 @@ const std::string* KnownContextNames::Find(uint32_t hash) const {
 ContextMap::ContextMap(std::vector<ContextPair> pairs) : pairs_(std::move(pairs)) {
   for (size_t i = 0; i < pairs_.size(); ++i)
     if (pairs_[i].hash != 0) by_offset_.emplace_back(pairs_[i].topic_offset, uint32_t(i));
-  std::sort(by_offset_.begin(), by_offset_.end());
+  SortPairsInListOrder(by_offset_);
   const size_t n = by_offset_.size();
   min_tree_.assign(2 * n, UINT32_MAX);
   for (size_t k = 0; k < n; ++k) min_tree_[n + k] = by_offset_[k].second;
@@ -128,7 +155,7 @@ KeywordTable::KeywordTable(std::vector<KeywordPair> pairs) : pairs_(std::move(pa
   by_offset_.reserve(pairs_.size());
   for (size_t i = 0; i < pairs_.size(); ++i)
     by_offset_.emplace_back(int32_t(pairs_[i].topic_offset), uint32_t(i));
-  std::sort(by_offset_.begin(), by_offset_.end());
+  SortPairsInListOrder(by_offset_);
 }
 
 std::vector<size_t> KeywordTable::EntriesInRange(int64_t low, int64_t high) const {

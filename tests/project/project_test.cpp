@@ -83,6 +83,34 @@ TEST(Loaders, ContextMapsWholeAndDamagedAndKeywordTables) {
   EXPECT_TRUE(!bare.k_keywords && s.diagnostics.warnings.empty());
 }
 
+TEST(Loaders, LargeTablesFindWhatAScanFinds) {
+  // Thousands of pairs (sorted by their bytes, not by comparison), offsets on both sides of
+  // 2^31 with many repeated, hashes 0 among them.
+  std::mt19937 random(11);
+  auto offset = [&] { return uint32_t(random() % 4 ? random() % 5000 : random()); };
+  std::vector<KeywordPair> keywords(6000);
+  std::vector<ContextPair> contexts(6000);
+  for (KeywordPair& k : keywords) k.topic_offset = offset();
+  for (ContextPair& c : contexts) c = {uint32_t(random() % 8), offset()};
+  const KeywordTable table(keywords);
+  const ContextMap map(contexts);
+  for (int i = 0; i < 300; ++i) {
+    const int32_t low = int32_t(offset()), high = int32_t(offset());
+    std::vector<size_t> entries;
+    for (size_t k = 0; k < keywords.size(); ++k) {
+      const int32_t o = int32_t(keywords[k].topic_offset);
+      if (o >= low && o <= high) entries.push_back(k);
+    }
+    EXPECT_EQ(table.EntriesInRange(low, high), entries) << low << ".." << high;
+    std::optional<size_t> first;
+    for (size_t k = 0; k < contexts.size() && !first; ++k) {
+      const uint32_t o = contexts[k].topic_offset;
+      if (contexts[k].hash != 0 && int32_t(o) >= low && o <= uint32_t(high)) first = k;
+    }
+    EXPECT_EQ(map.FirstInRange(low, uint32_t(high)), first) << low << ".." << high;
+  }
+}
+
 /// A window definition: flags, 10 bytes of type, name (9), caption (51), left, top, width,
 /// height, maximize state, two colours with a byte between.
 SystemRecordSpec Window(uint16_t flags, std::string_view name, std::string_view caption,
