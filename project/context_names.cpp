@@ -53,7 +53,7 @@ constexpr char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZ";
 std::string_view PrefixAt(size_t i) {
   return i < std::size(kNamedPrefixes)
              ? kNamedPrefixes[i]
-             : std::string_view(kLetters + i - std::size(kNamedPrefixes), 1);
+             : std::string_view(kLetters + (i - std::size(kNamedPrefixes)), 1);
 }
 
 std::string MadeUpNameForHash(uint32_t hash);
