@@ -43,18 +43,14 @@ class Expansion {
     size_ += n;
   }
   void AppendRepeated(size_t n, char c) {
-    if (n <= capacity_ - size_) {  // at most 16, and the buffer has kQuickCopy bytes to spare
-      std::memset(out_ + size_, c, kQuickCopy);
-      size_ += n;
-      return;
-    }
     n = Fit(n);
     std::memset(out_ + size_, c, n);
     size_ += n;
   }
-  void Put(char c) {
-    if (size_ == capacity_) return Cut();
-    out_[size_++] = c;
+  /// Reports that the output is full (once); nothing more is appended.
+  void Cut() {
+    if (!cut_) Warn(kWarnTopicTextCut, static_cast<int64_t>(capacity_));
+    cut_ = true;
   }
   /// The length of phrase `number` when it can be copied as kQuickCopy bytes from QuickText,
   /// else a length beyond any room.
@@ -88,10 +84,6 @@ class Expansion {
     if (n <= room) return n;
     Cut();
     return room;
-  }
-  void Cut() {
-    if (!cut_) Warn(kWarnTopicTextCut, static_cast<int64_t>(capacity_));
-    cut_ = true;
   }
   template <typename... A>
   void Warn(int id, const A&... args) {
@@ -172,7 +164,7 @@ void ExpandOld(Bytes in, Expansion& e) {
   while (p != end) {
     const uint8_t b = *p++;
     if (b == 0 || b > kOldLastCode) {
-      if (size == capacity) return e.set_size(size), e.Put(static_cast<char>(b));  // cut
+      if (size == capacity) return e.set_size(size), e.Cut();
       out[size++] = static_cast<char>(b);
       continue;
     }
@@ -189,7 +181,7 @@ void ExpandOld(Bytes in, Expansion& e) {
       size = e.size();
     }
     if (code & 1) {
-      if (size == capacity) return e.set_size(size), e.Put(' ');  // cut
+      if (size == capacity) return e.set_size(size), e.Cut();
       out[size++] = ' ';
     }
   }
