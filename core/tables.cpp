@@ -172,6 +172,19 @@ std::vector<size_t> KeywordTable::EntriesInRange(int64_t low, int64_t high) cons
   return found;
 }
 
+void KeywordTable::Prefetch(int64_t low, int64_t high, const uint8_t* file, size_t file_size,
+                            size_t& finger) const {
+  low = std::max<int64_t>(low, INT32_MIN);
+  high = std::min<int64_t>(high, INT32_MAX);
+  if (low > high) return;
+  finger = LowerBoundNear(by_offset_, std::make_pair(int32_t(low), uint32_t(0)), finger);
+  for (size_t p = finger; p < by_offset_.size() && by_offset_[p].first <= high; ++p) {
+    const KeywordPair& pair = pairs_[by_offset_[p].second];
+    __builtin_prefetch(&pair);
+    if (pair.keyword_position < file_size) __builtin_prefetch(file + pair.keyword_position);
+  }
+}
+
 std::vector<size_t> KeywordTable::TakeEntriesInRange(int64_t low, int64_t high,
                                                      KeywordEntryMarks& marks) const {
   std::vector<size_t> found;
@@ -212,10 +225,22 @@ const ExtractedPicture* ExtractedPictureList::Find(size_t number) const {
   return &pictures_[number];
 }
 
-size_t BrowseTopicTable::SlotOf(int32_t topic) const {
+namespace {
+
+size_t HomeSlot(int32_t topic, size_t mask) {
   // Fibonacci hashing: TopicOffsets that differ only in their low bits still spread out.
   const uint64_t h = uint64_t{static_cast<uint32_t>(topic)} * 0x9E3779B97F4A7C15u;
-  size_t slot = static_cast<size_t>(h >> 32) & (slots_.size() - 1);
+  return static_cast<size_t>(h >> 32) & mask;
+}
+
+}  // namespace
+
+const BrowseTopic* BrowseTopicTable::Slots::First(int32_t topic) const {
+  return slots ? slots + HomeSlot(topic, mask) : nullptr;
+}
+
+size_t BrowseTopicTable::SlotOf(int32_t topic) const {
+  size_t slot = HomeSlot(topic, slots_.size() - 1);
   while (slots_[slot].used && slots_[slot].topic != topic) slot = (slot + 1) & (slots_.size() - 1);
   return slot;
 }

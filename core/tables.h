@@ -116,6 +116,11 @@ class KeywordTable {
   std::vector<size_t> EntriesInRange(int64_t low, int64_t high) const;
   /// As EntriesInRange, leaving out the pairs `marks` holds and adding the ones returned.
   std::vector<size_t> TakeEntriesInRange(int64_t low, int64_t high, KeywordEntryMarks& marks) const;
+  /// Brings the pairs of low..high and their keyword texts in `file` towards the caches, for a
+  /// look-up soon after on another thread; `finger` is the caller's own place in the table.
+  /// Reads only what no look-up changes.
+  void Prefetch(int64_t low, int64_t high, const uint8_t* file, size_t file_size,
+                size_t& finger) const;
 
  private:
   std::vector<KeywordPair> pairs_;
@@ -167,6 +172,15 @@ class BrowseTopicTable {
   /// The topic, added (not recorded, no position) when it is new.
   BrowseTopic& Add(int32_t topic);
   void ForgetPositions() { ++epoch_; }
+  /// Where a look-up of a topic starts, as the table stands now: for a thread that brings the
+  /// slots towards the caches ahead of the look-ups (a table that grows later moves them, and
+  /// the places are then only a wrong guess).
+  struct Slots {
+    const BrowseTopic* slots = nullptr;
+    size_t mask = 0;
+    const BrowseTopic* First(int32_t topic) const;
+  };
+  Slots slots() const { return {slots_.data(), slots_.empty() ? 0 : slots_.size() - 1}; }
   uint32_t epoch() const { return epoch_; }
 
  private:

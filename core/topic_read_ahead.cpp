@@ -53,10 +53,12 @@ bool ReadAheadWanted(const HelpFile& hf) {
   return hf.session && hf.session->read_ahead && std::thread::hardware_concurrency() > 1;
 }
 
-TopicReadAhead::TopicReadAhead(HelpFile& hf, bool threaded, uint64_t ring_bytes)
+TopicReadAhead::TopicReadAhead(HelpFile& hf, bool threaded, uint64_t ring_bytes,
+                               TopicLookAhead* look_ahead)
     : hf_(hf),
       threaded_(threaded),
       ring_bytes_(std::bit_ceil(std::max(ring_bytes, kMinReadAheadBytes))),
+      look_ahead_(look_ahead),
       walk_(hf),
       done_(walk_.done()) {
   static_assert(std::is_trivially_copyable_v<Entry>, "entries are copied into the ring");
@@ -120,6 +122,7 @@ void TopicReadAhead::Read() {
       }
       Bytes format, text;
       if (r) {
+        if (look_ahead_) look_ahead_->Warm(*r);
         e.has_record = true;
         e.place = *r;
         format = walk_.format();

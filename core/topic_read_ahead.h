@@ -33,12 +33,23 @@ inline constexpr uint64_t kMinReadAheadBytes = uint64_t{1} << 12;
 /// and the machine has a second core.
 bool ReadAheadWanted(const HelpFile& hf);
 
+/// What the writer of a walk read ahead will look up for each record, brought towards the
+/// caches by the reader thread as it reads the record: the look-ups then find their memory in
+/// the cache the cores share. Called on the reader thread, so it may only read what the writer
+/// does not change while the walk runs.
+class TopicLookAhead {
+ public:
+  virtual ~TopicLookAhead() = default;
+  virtual void Warm(const TopicRecord& record) = 0;
+};
+
 /// A TopicWalk with the same calls, read ahead on a second thread (with `threaded`) or on the
 /// caller's thread (without). Only the caller's thread may call it.
 class TopicReadAhead {
  public:
   /// `ring_bytes` is rounded up to a power of two of at least kMinReadAheadBytes.
-  TopicReadAhead(HelpFile& hf, bool threaded, uint64_t ring_bytes = kReadAheadBytes);
+  TopicReadAhead(HelpFile& hf, bool threaded, uint64_t ring_bytes = kReadAheadBytes,
+                 TopicLookAhead* look_ahead = nullptr);
   /// Stops the reader where it is and waits for it.
   ~TopicReadAhead();
   TopicReadAhead(const TopicReadAhead&) = delete;
@@ -73,6 +84,7 @@ class TopicReadAhead {
   HelpFile& hf_;
   bool threaded_;
   uint64_t ring_bytes_;
+  TopicLookAhead* look_ahead_;
   std::unique_ptr<std::byte[]> ring_;  // entries start at multiples of 8
 
   // The reader's: the walk, where its next entry starts, what it has handed over, the freed

@@ -29,6 +29,36 @@ constexpr uint32_t kHc30TopicHashBase = 15;
 /// Keywords are looked up from 2 before a record's TopicOffset to 2 after it at least.
 constexpr int64_t kKeywordSlack = 2;
 
+/// Brings what TopicWriter looks up for a record towards the caches, on the reader's thread:
+/// the browse-sequence slot of a topic (the main pass adds no topics, so the slots stay where
+/// they are) and the keywords of a text record with their texts, which lie scattered over the
+/// file. Only tables the writer does not change are read.
+class LookupWarmer : public TopicLookAhead {
+ public:
+  LookupWarmer(const HelpFile& hf, bool main_pass)
+      : hf_(hf),
+        browse_(main_pass && hf.option(kBrowseSeq) ? hf.browse_groups.topics.slots()
+                                                   : BrowseTopicTable::Slots{}) {}
+  void Warm(const TopicRecord& record) override {
+    if (record.kind == TopicRecord::Kind::kTopicHeader) {
+      if (const BrowseTopic* slot = browse_.First(record.browse_topic)) __builtin_prefetch(slot);
+      return;
+    }
+    if (hf_.is_hc30 || record.kind == TopicRecord::Kind::kOther) return;
+    const int64_t t = record.topic_offset;
+    const int64_t end = t + std::max<int64_t>(kKeywordSlack, int64_t{record.text_length} - 1);
+    if (hf_.k_keywords)
+      hf_.k_keywords->Prefetch(t - kKeywordSlack, end, hf_.bytes.data(), hf_.bytes.size(), k_);
+    if (hf_.a_keywords)
+      hf_.a_keywords->Prefetch(t - kKeywordSlack, end, hf_.bytes.data(), hf_.bytes.size(), a_);
+  }
+
+ private:
+  const HelpFile& hf_;
+  BrowseTopicTable::Slots browse_;
+  size_t k_ = 0, a_ = 0;  // the places in the keyword tables
+};
+
 /// Writes the records of one pass as they come from the topic walk.
 class TopicWriter {
  public:
@@ -275,7 +305,8 @@ void ConvertTopics(HelpFile& hf, std::string_view base_name, OutputSink& project
   bool topic_seen = false;
   {
     // A second thread reads ahead where there is a second core for it.
-    TopicReadAhead walk(hf, ReadAheadWanted(hf));
+    LookupWarmer warmer(hf, main_pass);
+    TopicReadAhead walk(hf, ReadAheadWanted(hf), kReadAheadBytes, &warmer);
     int32_t reported_block = -1;  // progress is reported as a new block starts
     while (!walk.done() && !(main_pass && hf.OutputBudgetSpent())) {
       if (const int32_t block = walk.block(); block != reported_block) {
