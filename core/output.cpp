@@ -4,11 +4,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
 #include <iterator>
 #include <system_error>
+#include <thread>
 
 #include "core/diagnostics.h"
 
@@ -46,7 +48,68 @@ OutputSink::OutputSink(Kind kind, bool text, std::string name)
   if (kind != Kind::kNull) buffer_ = std::make_unique_for_overwrite<char[]>(kBufferSize);
 }
 
+/// The thread of WriteBehind and the piece it is writing; the sink's buffer and this one change
+/// places at every flush.
+struct OutputSink::Behind {
+  static constexpr size_t kStop = SIZE_MAX;
+  std::unique_ptr<char[]> buffer;  // kBehindBufferSize bytes
+  /// Bytes of `buffer` to be written, 0 while the thread is idle, kStop to end it.
+  std::atomic<size_t> handed{0};
+  bool failed = false;  // a write failed (read while `handed` is 0)
+  std::thread thread;
+};
+
+void OutputSink::WriteBehind() {
+  if (!file_ || behind_ || failed_) return;
+  auto behind = std::make_unique<Behind>();
+  behind->buffer = std::make_unique_for_overwrite<char[]>(kBehindBufferSize);
+  auto buffer = std::make_unique_for_overwrite<char[]>(kBehindBufferSize);
+  Behind& b = *behind;
+  std::FILE* const file = file_;
+  try {
+    b.thread = std::thread([&b, file] {
+      for (;;) {
+        b.handed.wait(0, std::memory_order_acquire);
+        const size_t n = b.handed.load(std::memory_order_acquire);
+        if (n == Behind::kStop) return;
+        if (std::fwrite(b.buffer.get(), 1, n, file) != n) b.failed = true;
+        b.handed.store(0, std::memory_order_release);
+        b.handed.notify_all();
+      }
+    });
+  } catch (const std::system_error&) {
+    return;  // the writes stay on the writer's thread
+  }
+  std::memcpy(buffer.get(), buffer_.get(), used_);
+  buffer_ = std::move(buffer);
+  capacity_ = kBehindBufferSize;
+  behind_ = std::move(behind);
+}
+
+void OutputSink::WaitBehind() {
+  for (size_t n; (n = behind_->handed.load(std::memory_order_acquire)) != 0;)
+    behind_->handed.wait(n, std::memory_order_acquire);
+  if (behind_->failed && !failed_) {
+    failed_ = true;
+    FatalError("Can't write. Disk Full?\n");
+  }
+}
+
+void OutputSink::StopBehind() {
+  if (!behind_) return;
+  Behind& b = *behind_;
+  // The piece it was handed is written first.
+  for (size_t n; (n = b.handed.load(std::memory_order_acquire)) != 0;)
+    b.handed.wait(n, std::memory_order_acquire);
+  b.handed.store(Behind::kStop, std::memory_order_release);
+  b.handed.notify_all();
+  b.thread.join();
+  failed_ = failed_ || b.failed;
+  behind_.reset();
+}
+
 OutputSink::~OutputSink() {
+  StopBehind();
   // Close() reports write failures; a sink dropped during unwinding only releases the file.
   if (file_) {
     if (!failed_ && used_ > 0) std::fwrite(buffer_.get(), 1, used_, file_);
@@ -67,8 +130,8 @@ std::unique_ptr<OutputSink> OutputSink::Memory(bool text) {
 void OutputSink::WriteLong(std::string_view bytes) {
   while (!bytes.empty()) {
     // A piece that fits the buffer's free half even if all of it is LF.
-    if (used_ > kBufferSize / 2) Flush();
-    const std::string_view piece = bytes.substr(0, (kBufferSize - used_) / 2);
+    if (used_ > capacity_ / 2) Flush();
+    const std::string_view piece = bytes.substr(0, (capacity_ - used_) / 2);
     bytes.remove_prefix(piece.size());
     char* to = buffer_.get() + used_;
     for (size_t from = 0; from < piece.size();) {
@@ -92,6 +155,11 @@ void OutputSink::Flush() {
   if (n == 0) return;
   if (target_) {
     target_->append(buffer_.get(), n);
+  } else if (file_ && behind_) {
+    WaitBehind();
+    std::swap(buffer_, behind_->buffer);
+    behind_->handed.store(n, std::memory_order_release);
+    behind_->handed.notify_all();
   } else if (file_) {
     if (std::fwrite(buffer_.get(), 1, n, file_) != n) {
       failed_ = true;
@@ -110,6 +178,10 @@ void OutputSink::Close() {
   }
   if (!file_) return;
   Flush();
+  if (behind_) {
+    WaitBehind();
+    StopBehind();
+  }
   std::FILE* f = file_;
   file_ = nullptr;
   if (std::fclose(f) != 0) {

@@ -52,7 +52,7 @@ class OutputSink {
     if (budget_) budget_->written += bytes.size();
     // Most pieces are a few bytes: copied here, LF by LF. Each byte takes at most two bytes of
     // the buffer (LF becomes CR LF in a text sink).
-    if (bytes.size() > kShortPiece || used_ + 2 * kShortPiece > kBufferSize)
+    if (bytes.size() > kShortPiece || used_ + 2 * kShortPiece > capacity_)
       return WriteLong(bytes);
     char* to = buffer_.get() + used_;
     for (const char c : bytes) {
@@ -70,7 +70,7 @@ class OutputSink {
   /// sink.
   static constexpr size_t kMaxReserve = 1 << 12;
   char* Reserve(size_t n) {
-    if (used_ + n > kBufferSize) Flush();
+    if (used_ + n > capacity_) Flush();
     return buffer_.get() + used_;
   }
   void Commit(const char* end, size_t counted) {
@@ -83,6 +83,11 @@ class OutputSink {
   /// Writes the buffer out and closes the file. A failed write is fatal:
   /// "Can't write. Disk Full?\n". Closing twice does nothing.
   void Close();
+  /// Hands the writes of a file sink to a thread of its own, in larger pieces, so that the
+  /// writer goes on filling the next piece meanwhile (for other sinks, or where no thread can
+  /// be started, nothing changes). A failed write is then reported by the flush after it, at
+  /// the latest by Close.
+  void WriteBehind();
 
   bool is_null() const { return kind_ == Kind::kNull; }
   Kind kind() const { return kind_; }
@@ -97,9 +102,16 @@ class OutputSink {
 
  private:
   static constexpr size_t kBufferSize = 1 << 16;
+  /// The pieces a thread that writes behind is handed.
+  static constexpr size_t kBehindBufferSize = 1 << 20;
   static constexpr size_t kShortPiece = 32;
   OutputSink(Kind kind, bool text, std::string name);
   void WriteLong(std::string_view bytes);
+  struct Behind;
+  /// Waits until the piece handed to the thread is written; fatal when a write failed.
+  void WaitBehind();
+  /// Stops the thread once it has written what it was handed.
+  void StopBehind();
   /// Hands the buffer on: to the file, the in-memory folder's file or the sink's own memory.
   void Flush();
 
@@ -109,10 +121,12 @@ class OutputSink {
   std::FILE* file_ = nullptr;
   std::string* target_ = nullptr;  // the file of an in-memory folder
   OutputBudget* budget_ = nullptr;
-  std::unique_ptr<char[]> buffer_;  // kBufferSize bytes (none for the null sink)
+  std::unique_ptr<char[]> buffer_;  // capacity_ bytes (none for the null sink)
+  size_t capacity_ = kBufferSize;
   size_t used_ = 0;
   std::string memory_;  // what a memory sink of its own holds
   bool failed_ = false;
+  std::unique_ptr<Behind> behind_;  // the thread that writes the file, after WriteBehind
 
   friend class OutputDir;
 };

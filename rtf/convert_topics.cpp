@@ -122,6 +122,8 @@ void TopicWriter::StartFile() {
   if (main_pass_) {
     rtf_ = hf_.session->output.CreateText(name);
     if (!rtf_) FatalError(LoadText(kTextCantCreate), name);
+    // Where a second core reads ahead, it also has time to write the file behind the writer.
+    if (ReadAheadWanted(hf_)) rtf_->WriteBehind();
     BeginRtfFile(hf_, project_, *rtf_, rtf_->name());
     if (hf_.option(kToc) && first_file) {
       rtf_->Write("{\\b\\f0\\fs40 " + LoadText(kTextContents) +

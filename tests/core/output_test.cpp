@@ -1,0 +1,76 @@
+// Output files written behind the writer, on a thread of their own.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include "core/diagnostics.h"
+#include "core/output.h"
+#include "tests/support/temp_folder.h"
+
+namespace quorvex {
+namespace {
+
+/// Several MB in every way a writer fills a text sink: short pieces, long ones with line
+/// feeds, pieces built in the buffer itself.
+void FillSink(OutputSink& out) {
+  std::string line;
+  for (int i = 0; i < 40000; ++i) {
+    out.Write("{\\b ");
+    line.assign(static_cast<size_t>(i % 300), static_cast<char>('a' + i % 26));
+    line += i % 7 == 0 ? "\n" : "";
+    out.Write(line);
+    char* at = out.Reserve(64);
+    const int n = std::snprintf(at, 64, "%d", i);
+    std::memcpy(at + n, "\r\n", 2);  // a text sink's own writer writes each LF as CR LF
+    out.Commit(at + n + 2, static_cast<size_t>(n) + 1);
+  }
+}
+
+using testsupport::ReadFile;
+using testsupport::TempFolder;
+
+TEST(OutputBehind, WritesTheSameBytesAndCountsAndReportsAFailedWrite) {
+  TempFolder folder;
+  OutputDir dir(folder / "out");
+  OutputBudget budget;
+  dir.CountInto(&budget);
+  auto plain = dir.CreateText("plain.rtf");
+  FillSink(*plain);
+  plain->Close();
+  const uint64_t counted = std::exchange(budget.written, 0);
+  auto behind = dir.CreateText("behind.rtf");
+  behind->Write("before ");
+  behind->WriteBehind();
+  behind->WriteBehind();  // a second call changes nothing
+  FillSink(*behind);
+  behind->Close();
+  EXPECT_EQ(ReadFile(folder / "out/behind.rtf"), "before " + ReadFile(folder / "out/plain.rtf"));
+  EXPECT_EQ(budget.written, counted + 7);
+  EXPECT_GT(counted, 6'000'000u);  // several pieces of the thread
+
+  // A sink dropped before Close ends its thread and keeps what it was given.
+  {
+    auto dropped = dir.CreateBinary("dropped");
+    dropped->WriteBehind();
+    dropped->Write(std::string(3 << 20, 'x'));
+  }
+  EXPECT_EQ(ReadFile(folder / "out/dropped"), std::string(3 << 20, 'x'));
+
+  // /dev/full accepts the open and fails every write: the failure is fatal at the next flush
+  // or at Close, once.
+  if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
+  auto full = OutputDir("/dev").CreateBinary("full");
+  ASSERT_TRUE(full);
+  full->WriteBehind();
+  EXPECT_THROW(
+      {
+        full->Write(std::string(5 << 20, 'x'));
+        full->Close();
+      },
+      FatalException);
+}
+
+}  // namespace
+}  // namespace quorvex
