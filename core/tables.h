@@ -172,9 +172,8 @@ class BrowseTopicTable {
   /// The topic, added (not recorded, no position) when it is new.
   BrowseTopic& Add(int32_t topic);
   void ForgetPositions() { ++epoch_; }
-  /// Where a look-up of a topic starts, as the table stands now: for a thread that brings the
-  /// slots towards the caches ahead of the look-ups (a table that grows later moves them, and
-  /// the places are then only a wrong guess).
+  /// Where a look-up of a topic starts, for a thread that brings the slots towards the caches
+  /// ahead of the look-ups. Valid while the table does not grow (while no topic is added).
   struct Slots {
     const BrowseTopic* slots = nullptr;
     size_t mask = 0;
