@@ -198,10 +198,17 @@ void DecodeParagraphRecordInto(uint8_t type, Bytes format_part, TextCursor& text
 }
 
 TableRow DecodeTableRecord(Bytes format_part, TextCursor& text, int32_t& position_adjustment) {
+  TableRow row;
+  DecodeTableRecordInto(format_part, text, position_adjustment, row);
+  return row;
+}
+
+void DecodeTableRecordInto(Bytes format_part, TextCursor& text, int32_t& position_adjustment,
+                           TableRow& out) {
   ByteReader f(format_part);
   ReadCompressedSignedLong(f);
   ReadCompressedUnsignedShort(f);
-  return DecodeTableRow(f, text, position_adjustment);
+  DecodeTableRowInto(f, text, position_adjustment, out);
 }
 
 void WarnParagraphProblems(Diagnostics& diagnostics, const Paragraph& paragraph) {
@@ -323,15 +330,29 @@ void DecodeParagraphInto(ByteReader& f, TextCursor& text, int32_t& position_adju
 
 TableRow DecodeTableRow(ByteReader& f, TextCursor& text, int32_t& position_adjustment) {
   TableRow row;
+  DecodeTableRowInto(f, text, position_adjustment, row);
+  return row;
+}
+
+namespace {
+
+/// DecodeTableRowInto but for the cells beyond the ones read, which are left in `row`: returns
+/// how many cells were read.
+size_t ReadTableRowInto(ByteReader& f, TextCursor& text, int32_t& position_adjustment,
+                        TableRow& row) {
+  size_t cells = 0;
+  row.columns.clear();
+  row.width_factor = TableRow().width_factor;
+  row.truncated = false;
   row.column_count = f.u8();
   row.table_type = f.u8();
   if (!f.ok()) {
     row.truncated = true;
-    return row;
+    return cells;
   }
   if (row.table_type != kTableTypeScaled && row.table_type != kTableTypeTwips10 &&
       row.table_type != kTableTypeTwips) {
-    return row;  // not supported: the writer reports it; the cells are not read
+    return cells;  // not supported: the writer reports it; the cells are not read
   }
   if (row.table_type == kTableTypeScaled) row.width_factor = f.u16();
   for (unsigned i = 0; i < row.column_count && f.ok(); ++i) {
@@ -342,7 +363,7 @@ TableRow DecodeTableRow(ByteReader& f, TextCursor& text, int32_t& position_adjus
   }
   if (!f.ok()) {
     row.truncated = true;
-    return row;
+    return cells;
   }
   while (f.remaining() > kTableMinimumCellBytes) {
     ByteReader look = f;
@@ -350,14 +371,22 @@ TableRow DecodeTableRow(ByteReader& f, TextCursor& text, int32_t& position_adjus
     look.skip(kCellHeaderSize - 1);
     if (column >= row.column_count || look.peek() == kCmdEnd) break;
     f.skip(kCellHeaderSize);
-    CellParagraph cell;
+    if (cells == row.cells.size()) row.cells.emplace_back();
+    CellParagraph& cell = row.cells[cells++];
     cell.column = column;
-    cell.paragraph = DecodeParagraph(f, text, position_adjustment);
-    bool cut = cell.paragraph.truncated;
-    row.cells.push_back(std::move(cell));
-    if (cut) break;
+    DecodeParagraphInto(f, text, position_adjustment, cell.paragraph);
+    if (cell.paragraph.truncated) break;
   }
-  return row;
+  return cells;
+}
+
+}  // namespace
+
+void DecodeTableRowInto(ByteReader& f, TextCursor& text, int32_t& position_adjustment,
+                        TableRow& row) {
+  // The cells read reuse the memory of the last row's: the rows of a table mostly have as many.
+  const size_t cells = ReadTableRowInto(f, text, position_adjustment, row);
+  row.cells.erase(row.cells.begin() + static_cast<std::ptrdiff_t>(cells), row.cells.end());
 }
 
 }  // namespace quorvex

@@ -24,6 +24,9 @@ void DecodeParagraphInto(ByteReader& format, TextCursor& text, int32_t& position
 
 /// A table row at `format` (after the two numbers in front of it).
 TableRow DecodeTableRow(ByteReader& format, TextCursor& text, int32_t& position_adjustment);
+/// The same into `out`, whose lists (and its cells' paragraphs) keep their memory.
+void DecodeTableRowInto(ByteReader& format, TextCursor& text, int32_t& position_adjustment,
+                        TableRow& out);
 
 /// The FormatPart of a paragraph record (type 1 or 32): skips the compressed signed long and,
 /// for type 32, the compressed unsigned short in front of the paragraph, then decodes it.
@@ -35,6 +38,8 @@ void DecodeParagraphRecordInto(uint8_t type, Bytes format_part, TextCursor& text
 /// The FormatPart of a table record (type 35): skips the compressed signed long and the
 /// compressed unsigned short in front of the row, then decodes it.
 TableRow DecodeTableRecord(Bytes format_part, TextCursor& text, int32_t& position_adjustment);
+void DecodeTableRecordInto(Bytes format_part, TextCursor& text, int32_t& position_adjustment,
+                           TableRow& out);
 
 /// Reports what went wrong while decoding a paragraph (the data ending without 0xFF, operands
 /// running past it, objects of unknown type): one warning per kind and paragraph.

@@ -47,7 +47,7 @@ int32_t DecodeRecordContents(Bytes format, std::string_view text, TopicRecord& t
       DecodeParagraphRecordInto(to.link.type, format, cursor, position_adjustment, to.paragraph);
       break;
     case TopicRecord::Kind::kTable:
-      to.table = DecodeTableRecord(format, cursor, position_adjustment);
+      DecodeTableRecordInto(format, cursor, position_adjustment, to.table);
       break;
     case TopicRecord::Kind::kTopicHeader:
       to.header = DecodeTopicHeader(format, text);
