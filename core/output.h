@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -50,18 +51,33 @@ class OutputSink {
   void Write(std::string_view bytes) {
     if (kind_ == Kind::kNull) return;
     if (budget_) budget_->written += bytes.size();
-    // Most pieces are a few bytes: copied here, LF by LF. Each byte takes at most two bytes of
-    // the buffer (LF becomes CR LF in a text sink).
+    // Most pieces are a few bytes: copied here. Each byte takes at most two bytes of the buffer
+    // (LF becomes CR LF in a text sink).
     if (bytes.size() > kShortPiece || used_ + 2 * kShortPiece > capacity_)
       return WriteLong(bytes);
     char* to = buffer_.get() + used_;
+    // A piece without LF is one copy; for a literal, the compiler finds the LF itself.
+    if (!text_ || !std::memchr(bytes.data(), '\n', bytes.size())) {
+      std::memcpy(to, bytes.data(), bytes.size());
+      used_ += bytes.size();
+      return;
+    }
     for (const char c : bytes) {
-      if (text_ && c == '\n') *to++ = '\r';
+      if (c == '\n') *to++ = '\r';
       *to++ = c;
     }
     used_ = static_cast<size_t>(to - buffer_.get());
   }
   void Put(char c) { Write(std::string_view(&c, 1)); }
+  /// Write for a piece that holds no LF (a control word, a number): it is not searched for one.
+  void WritePlain(std::string_view bytes) {
+    if (kind_ == Kind::kNull) return;
+    if (budget_) budget_->written += bytes.size();
+    if (bytes.size() > kShortPiece || used_ + 2 * kShortPiece > capacity_)
+      return WriteLong(bytes);
+    std::memcpy(buffer_.get() + used_, bytes.data(), bytes.size());
+    used_ += bytes.size();
+  }
 
   /// For writers that build their bytes in the sink's buffer itself: room for `n` bytes (at
   /// most kMaxReserve) as they go to the file, so a text sink's writer writes each LF as CR LF

@@ -158,8 +158,8 @@ size_t WriteTextString(HelpFile& hf, OutputSink& out, TextCursor& cursor, TextCa
 void WriteControlWord(OutputSink& out, std::string_view word, long long value) {
   char digits[24];  // a 64-bit number with its sign
   auto result = std::to_chars(digits, digits + sizeof(digits), value);
-  out.Write(word);
-  out.Write(std::string_view(digits, static_cast<size_t>(result.ptr - digits)));
+  out.WritePlain(word);
+  out.WritePlain(std::string_view(digits, static_cast<size_t>(result.ptr - digits)));
 }
 
 }  // namespace quorvex

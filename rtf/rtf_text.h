@@ -47,7 +47,8 @@ size_t WriteTextPiece(HelpFile& hf, OutputSink& out, std::string_view text, Text
 /// taken.
 size_t WriteTextString(HelpFile& hf, OutputSink& out, TextCursor& cursor, TextCategory category);
 
-/// Writes `word` followed by the decimal `value` ("\sb" 600 -> "\sb600").
+/// Writes `word` (a control word: it holds no LF) followed by the decimal `value` ("\sb" 600
+/// -> "\sb600").
 void WriteControlWord(OutputSink& out, std::string_view word, long long value);
 
 }  // namespace quorvex

@@ -1,4 +1,5 @@
-// Output files written behind the writer, on a thread of their own.
+// Output sinks: line feeds of text files, and files written behind the writer on a thread of
+// their own.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -30,6 +31,25 @@ void FillSink(OutputSink& out) {
 
 using testsupport::ReadFile;
 using testsupport::TempFolder;
+
+TEST(OutputSink, TextSinksWriteEachLfAsCrLfInPiecesShortAndLong) {
+  const std::string pieces[] = {"", "x", "\n", "a\nb\n", "\n\\par\n", std::string(31, 'y') + "\n",
+                                std::string(32, 'z'), "\n" + std::string(40, 'w') + "\n"};
+  for (const std::string& piece : pieces) {
+    std::string crlf;
+    for (const char c : piece) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    for (const bool text : {true, false}) {
+      auto out = OutputSink::Memory(text);
+      out->Write(piece);
+      out->Write(piece);
+      EXPECT_EQ(out->contents(), text ? crlf + crlf : piece + piece) << piece;
+    }
+  }
+  auto plain = OutputSink::Memory(true);
+  plain->WritePlain("\\sb");
+  plain->WritePlain("600");
+  EXPECT_EQ(plain->contents(), "\\sb600");
+}
 
 TEST(OutputBehind, WritesTheSameBytesAndCountsAndReportsAFailedWrite) {
   TempFolder folder;
