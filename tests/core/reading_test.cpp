@@ -282,11 +282,15 @@ TEST(Paragraph, PicturesUnknownObjectsTextsThatRunOutDataEndingEarlyAndWhereTabl
   const std::vector<uint8_t> layout = TableLayout(1, {{100, 10}}),
                              empty = ParagraphBuilder().Build();
   const std::tuple<std::vector<std::vector<uint8_t>>, size_t, bool> rows[] = {
+      {{TableLayout(1, {{100, 10}, {90, 5}}), TableCell(0, empty), TableCell(1, empty), {0}},
+       2,
+       false},
       {{layout, TableCell(0, empty)}, 0, false},
       {{layout, TableCell(0, empty), {0}}, 1, false},
       {{layout, {0, 0, 0, 0, 0, 0xFF}, std::vector<uint8_t>(9)}, 0, false},
       {{{3, 1, 100, 0, 10}}, 0, true},  // the layout cut short
   };
+  TableRow reused;
   for (const auto& [parts, cells, truncated] : rows) {
     std::vector<uint8_t> format;
     for (const auto& part : parts) format.insert(format.end(), part.begin(), part.end());
@@ -294,6 +298,13 @@ TEST(Paragraph, PicturesUnknownObjectsTextsThatRunOutDataEndingEarlyAndWhereTabl
     TextCursor text;
     const TableRow row = DecodeTableRow(f, text, adjustment);
     EXPECT_EQ(row.cells.size(), cells);
+    // Decoded again into the row before it, nothing of that row is left.
+    ByteReader again(format);
+    DecodeTableRowInto(again, text, adjustment, reused);
+    EXPECT_EQ(std::make_tuple(reused.column_count, reused.table_type, reused.width_factor,
+                       reused.truncated, reused.cells.size(), reused.columns.size()),
+              std::make_tuple(row.column_count, row.table_type, row.width_factor, row.truncated,
+                       row.cells.size(), row.columns.size()));
     RecordingDiagnostics d;
     WarnTableProblems(d, row);
     EXPECT_EQ(d.Count(kWarnTableLayoutCut), truncated ? 1u : 0u);
