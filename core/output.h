@@ -57,6 +57,7 @@ class OutputSink {
       return WriteLong(bytes);
     char* to = buffer_.get() + used_;
     // A piece without LF is one copy; for a literal, the compiler finds the LF itself.
+    if (bytes.empty()) return;  // (its data may be null, which memcpy and memchr must not get)
     if (!text_ || !std::memchr(bytes.data(), '\n', bytes.size())) {
       std::memcpy(to, bytes.data(), bytes.size());
       used_ += bytes.size();
@@ -75,6 +76,7 @@ class OutputSink {
     if (budget_) budget_->written += bytes.size();
     if (bytes.size() > kShortPiece || used_ + 2 * kShortPiece > capacity_)
       return WriteLong(bytes);
+    if (bytes.empty()) return;
     std::memcpy(buffer_.get() + used_, bytes.data(), bytes.size());
     used_ += bytes.size();
   }
