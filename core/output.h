@@ -49,20 +49,17 @@ class OutputSink {
   static std::unique_ptr<OutputSink> Memory(bool text);
 
   void Write(std::string_view bytes) {
-    if (kind_ == Kind::kNull) return;
+    // Most pieces are a few bytes. One without LF is one copy (for a literal, the compiler
+    // finds no LF itself); a long one goes to WriteLong either way. (An empty piece's data may
+    // be null, which memchr must not get.)
+    if (!text_ || bytes.size() > kShortPiece || bytes.empty() ||
+        !std::memchr(bytes.data(), '\n', bytes.size()))
+      return WritePlain(bytes);
+    // A short piece of a text sink (never the null sink) with LF, copied LF by LF: each byte
+    // takes at most two bytes of the buffer (LF becomes CR LF).
     if (budget_) budget_->written += bytes.size();
-    // Most pieces are a few bytes: copied here. Each byte takes at most two bytes of the buffer
-    // (LF becomes CR LF in a text sink).
-    if (bytes.size() > kShortPiece || used_ + 2 * kShortPiece > capacity_)
-      return WriteLong(bytes);
+    if (used_ + 2 * kShortPiece > capacity_) return WriteLong(bytes);
     char* to = buffer_.get() + used_;
-    // A piece without LF is one copy; for a literal, the compiler finds the LF itself.
-    if (bytes.empty()) return;  // (its data may be null, which memcpy and memchr must not get)
-    if (!text_ || !std::memchr(bytes.data(), '\n', bytes.size())) {
-      std::memcpy(to, bytes.data(), bytes.size());
-      used_ += bytes.size();
-      return;
-    }
     for (const char c : bytes) {
       if (c == '\n') *to++ = '\r';
       *to++ = c;
@@ -76,7 +73,7 @@ class OutputSink {
     if (budget_) budget_->written += bytes.size();
     if (bytes.size() > kShortPiece || used_ + 2 * kShortPiece > capacity_)
       return WriteLong(bytes);
-    if (bytes.empty()) return;
+    if (bytes.empty()) return;  // (its data may be null, which memcpy must not get)
     std::memcpy(buffer_.get() + used_, bytes.data(), bytes.size());
     used_ += bytes.size();
   }
