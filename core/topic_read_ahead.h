@@ -35,8 +35,8 @@ bool ReadAheadWanted(const HelpFile& hf);
 
 /// What the writer of a walk read ahead will look up for each record, brought towards the
 /// caches by the reader thread as it reads the record: the look-ups then find their memory in
-/// the cache the cores share. Called on the reader thread, so it may only read what the writer
-/// does not change while the walk runs.
+/// the cache the cores share. Called on the reader thread (and not at all without one), so it
+/// may only read what the writer does not change while the walk runs.
 class TopicLookAhead {
  public:
   virtual ~TopicLookAhead() = default;
@@ -47,7 +47,8 @@ class TopicLookAhead {
 /// caller's thread (without). Only the caller's thread may call it.
 class TopicReadAhead {
  public:
-  /// `ring_bytes` is rounded up to a power of two of at least kMinReadAheadBytes.
+  /// `ring_bytes` is rounded up to a power of two of at least kMinReadAheadBytes; the reader
+  /// thread hands each record to `look_ahead`, if given.
   TopicReadAhead(HelpFile& hf, bool threaded, uint64_t ring_bytes = kReadAheadBytes,
                  TopicLookAhead* look_ahead = nullptr);
   /// Stops the reader where it is and waits for it.
