@@ -158,15 +158,20 @@ KeywordTable::KeywordTable(std::vector<KeywordPair> pairs) : pairs_(std::move(pa
   SortPairsInListOrder(by_offset_);
 }
 
-std::vector<size_t> KeywordTable::EntriesInRange(int64_t low, int64_t high) const {
-  std::vector<size_t> found;
+std::optional<size_t> KeywordTable::StartOfRange(int64_t low, int64_t& high, size_t& finger) const {
   low = std::max<int64_t>(low, INT32_MIN);
   high = std::min<int64_t>(high, INT32_MAX);
-  if (low > high) return found;
-  finger_ = LowerBoundNear(by_offset_, std::make_pair(int32_t(low), uint32_t(0)), finger_);
-  for (auto it = by_offset_.begin() + std::ptrdiff_t(finger_);
-       it != by_offset_.end() && it->first <= high; ++it)
-    found.push_back(it->second);
+  if (low > high) return std::nullopt;
+  finger = LowerBoundNear(by_offset_, std::make_pair(int32_t(low), uint32_t(0)), finger);
+  return finger;
+}
+
+std::vector<size_t> KeywordTable::EntriesInRange(int64_t low, int64_t high) const {
+  std::vector<size_t> found;
+  const std::optional<size_t> start = StartOfRange(low, high, finger_);
+  if (!start) return found;
+  for (size_t p = *start; p < by_offset_.size() && by_offset_[p].first <= high; ++p)
+    found.push_back(by_offset_[p].second);
   // Entries of one offset come in table order already: most ranges need no sort.
   if (!std::is_sorted(found.begin(), found.end())) std::sort(found.begin(), found.end());
   return found;
@@ -174,11 +179,9 @@ std::vector<size_t> KeywordTable::EntriesInRange(int64_t low, int64_t high) cons
 
 void KeywordTable::Prefetch(int64_t low, int64_t high, const uint8_t* file, size_t file_size,
                             size_t& finger) const {
-  low = std::max<int64_t>(low, INT32_MIN);
-  high = std::min<int64_t>(high, INT32_MAX);
-  if (low > high) return;
-  finger = LowerBoundNear(by_offset_, std::make_pair(int32_t(low), uint32_t(0)), finger);
-  for (size_t p = finger; p < by_offset_.size() && by_offset_[p].first <= high; ++p) {
+  const std::optional<size_t> start = StartOfRange(low, high, finger);
+  if (!start) return;
+  for (size_t p = *start; p < by_offset_.size() && by_offset_[p].first <= high; ++p) {
     const KeywordPair& pair = pairs_[by_offset_[p].second];
     __builtin_prefetch(&pair);
     if (pair.keyword_position < file_size) __builtin_prefetch(file + pair.keyword_position);
@@ -188,9 +191,8 @@ void KeywordTable::Prefetch(int64_t low, int64_t high, const uint8_t* file, size
 std::vector<size_t> KeywordTable::TakeEntriesInRange(int64_t low, int64_t high,
                                                      KeywordEntryMarks& marks) const {
   std::vector<size_t> found;
-  low = std::max<int64_t>(low, INT32_MIN);
-  high = std::min<int64_t>(high, INT32_MAX);
-  if (low > high) return found;
+  const std::optional<size_t> start = StartOfRange(low, high, finger_);
+  if (!start) return found;
   std::vector<uint32_t>& next = marks.next;
   if (next.size() != by_offset_.size() + 1) {
     next.resize(by_offset_.size() + 1);
@@ -203,8 +205,7 @@ std::vector<size_t> KeywordTable::TakeEntriesInRange(int64_t low, int64_t high,
     while (next[p] != root) p = std::exchange(next[p], root);
     return root;
   };
-  finger_ = LowerBoundNear(by_offset_, std::make_pair(int32_t(low), uint32_t(0)), finger_);
-  for (uint32_t p = first_free(uint32_t(finger_));
+  for (uint32_t p = first_free(uint32_t(*start));
        p < by_offset_.size() && by_offset_[p].first <= high; p = first_free(p + 1)) {
     found.push_back(by_offset_[p].second);
     next[p] = p + 1;

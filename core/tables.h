@@ -123,6 +123,10 @@ class KeywordTable {
                 size_t& finger) const;
 
  private:
+  /// Where the pairs of low..high start in by_offset_, found from `finger` (which is moved
+  /// there), with `high` cut to the signed 32-bit offsets; none for an empty range.
+  std::optional<size_t> StartOfRange(int64_t low, int64_t& high, size_t& finger) const;
+
   std::vector<KeywordPair> pairs_;
   /// (signed topic offset, pair number), sorted.
   std::vector<std::pair<int32_t, uint32_t>> by_offset_;

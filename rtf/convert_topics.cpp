@@ -29,6 +29,13 @@ constexpr uint32_t kHc30TopicHashBase = 15;
 /// Keywords are looked up from 2 before a record's TopicOffset to 2 after it at least.
 constexpr int64_t kKeywordSlack = 2;
 
+/// Where the keywords of a text record are looked up (not HC30): they may point anywhere into
+/// the record, not only near its start.
+std::pair<int64_t, int64_t> KeywordRange(const TopicRecord& record) {
+  const int64_t t = record.topic_offset;
+  return {t - kKeywordSlack, t + std::max<int64_t>(kKeywordSlack, int64_t{record.text_length} - 1)};
+}
+
 /// Brings what TopicWriter looks up for a record towards the caches, on the reader's thread:
 /// the browse-sequence slot of a topic (the main pass adds no topics, so the slots stay where
 /// they are) and the keywords of a text record with their texts, which lie scattered over the
@@ -45,12 +52,9 @@ class LookupWarmer : public TopicLookAhead {
       return;
     }
     if (hf_.is_hc30 || record.kind == TopicRecord::Kind::kOther) return;
-    const int64_t t = record.topic_offset;
-    const int64_t end = t + std::max<int64_t>(kKeywordSlack, int64_t{record.text_length} - 1);
-    if (hf_.k_keywords)
-      hf_.k_keywords->Prefetch(t - kKeywordSlack, end, hf_.bytes.data(), hf_.bytes.size(), k_);
-    if (hf_.a_keywords)
-      hf_.a_keywords->Prefetch(t - kKeywordSlack, end, hf_.bytes.data(), hf_.bytes.size(), a_);
+    const auto [low, high] = KeywordRange(record);
+    if (hf_.k_keywords) hf_.k_keywords->Prefetch(low, high, hf_.bytes.data(), hf_.bytes.size(), k_);
+    if (hf_.a_keywords) hf_.a_keywords->Prefetch(low, high, hf_.bytes.data(), hf_.bytes.size(), a_);
   }
 
  private:
@@ -198,11 +202,9 @@ void TopicWriter::TextRecordMarks(const TopicRecord& record) {
       hc30_keyword_position_.reset();
     return;
   }
-  // Keywords may point anywhere into a record, not only near its start; the marks keep the
-  // overlap with the neighbouring records from writing one twice.
-  const int64_t end =
-      int64_t{t} + std::max<int64_t>(kKeywordSlack, int64_t{record.text_length} - 1);
-  WriteTopicKeywords(hf_, *rtf_, int64_t{t} - kKeywordSlack, end, keyword_marks_);
+  // The marks keep the overlap with the neighbouring records from writing one twice.
+  const auto [low, high] = KeywordRange(record);
+  WriteTopicKeywords(hf_, *rtf_, low, high, keyword_marks_);
 }
 
 void TopicWriter::Write(const TopicRecord& record) {
