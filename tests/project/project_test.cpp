@@ -24,8 +24,9 @@ TEST(ContextNames, HashesAndTheNamesMadeUpForThem) {
   // For a hash without a known name: the shortest name of the first prefix that hashes back,
   // the prefixes none, "Ind", "con", "ID_", "IDH", "KEY", "ID", "cn", then a capital letter.
   HelpFile hf;
-  for (const char* name : {"", "abc", "11", "Indc3._e5", "conu6c1c", "ID_9jwic2", "IDHeqpb9g",
-                           "KEYlsrcam", "IDjl_czn", "cn36oy5c", "Aim9421"})
+  for (const char* name :
+       {"", "z", "zz", "zzz", "zzzz", "zzzzz", "abc", "11", "Indc3._e5", "conu6c1c", "ID_9jwic2",
+        "IDHeqpb9g", "KEYlsrcam", "IDjl_czn", "cn36oy5c", "Aim9421"})
     EXPECT_EQ(ContextNameForHash(hf, ContextHash(name)), name);
   // A name the file knows wins, the first one added for a hash, also with PageLinks.
   hf.known_context_names.Add("IDH_100");
