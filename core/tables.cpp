@@ -177,13 +177,18 @@ std::vector<size_t> KeywordTable::EntriesInRange(int64_t low, int64_t high) cons
   return found;
 }
 
-void KeywordTable::Prefetch(int64_t low, int64_t high, const uint8_t* file, size_t file_size,
-                            size_t& finger) const {
+KeywordTable::Places KeywordTable::PrefetchPairs(int64_t low, int64_t high, size_t& finger) const {
   const std::optional<size_t> start = StartOfRange(low, high, finger);
-  if (!start) return;
-  for (size_t p = *start; p < by_offset_.size() && by_offset_[p].first <= high; ++p) {
+  if (!start) return {0, 0};
+  size_t p = *start;
+  for (; p < by_offset_.size() && by_offset_[p].first <= high; ++p)
+    __builtin_prefetch(&pairs_[by_offset_[p].second]);
+  return {*start, p};
+}
+
+void KeywordTable::PrefetchTexts(Places places, const uint8_t* file, size_t file_size) const {
+  for (size_t p = places.first; p < places.second && p < by_offset_.size(); ++p) {
     const KeywordPair& pair = pairs_[by_offset_[p].second];
-    __builtin_prefetch(&pair);
     if (pair.keyword_position < file_size) __builtin_prefetch(file + pair.keyword_position);
   }
 }
@@ -236,8 +241,11 @@ size_t HomeSlot(int32_t topic, size_t mask) {
 
 }  // namespace
 
-const BrowseTopic* BrowseTopicTable::Slots::First(int32_t topic) const {
-  return slots ? slots + HomeSlot(topic, mask) : nullptr;
+const void* BrowseTopicTable::Slots::First(int32_t topic) const {
+  // (worked out as a number: the slots may no longer be there)
+  const uintptr_t at =
+      reinterpret_cast<uintptr_t>(slots) + HomeSlot(topic, mask) * sizeof(BrowseTopic);
+  return slots ? reinterpret_cast<const void*>(at) : nullptr;
 }
 
 size_t BrowseTopicTable::SlotOf(int32_t topic) const {

@@ -116,11 +116,15 @@ class KeywordTable {
   std::vector<size_t> EntriesInRange(int64_t low, int64_t high) const;
   /// As EntriesInRange, leaving out the pairs `marks` holds and adding the ones returned.
   std::vector<size_t> TakeEntriesInRange(int64_t low, int64_t high, KeywordEntryMarks& marks) const;
-  /// Brings the pairs of low..high and their keyword texts in `file` towards the caches, for a
-  /// look-up soon after on another thread; `finger` is the caller's own place in the table.
-  /// Reads only what no look-up changes.
-  void Prefetch(int64_t low, int64_t high, const uint8_t* file, size_t file_size,
-                size_t& finger) const;
+  /// Where the pairs of low..high are in the order by offset, [first, last).
+  using Places = std::pair<size_t, size_t>;
+  /// For a look-up soon after on another thread: brings the pairs of low..high towards the
+  /// caches without waiting for them, and gives their places; `finger` is the caller's own
+  /// place in the table. Reads only what no look-up changes.
+  Places PrefetchPairs(int64_t low, int64_t high, size_t& finger) const;
+  /// Then, once their pairs have had time to arrive (a record later), brings the keyword texts
+  /// of the pairs at `places` in `file` towards the caches.
+  void PrefetchTexts(Places places, const uint8_t* file, size_t file_size) const;
 
  private:
   /// Where the pairs of low..high start in by_offset_, found from `finger` (which is moved
@@ -177,11 +181,13 @@ class BrowseTopicTable {
   BrowseTopic& Add(int32_t topic);
   void ForgetPositions() { ++epoch_; }
   /// Where a look-up of a topic starts, for a thread that brings the slots towards the caches
-  /// ahead of the look-ups. Valid while the table does not grow (while no topic is added).
+  /// ahead of the look-ups. Points at the slots until the table grows (a topic is added).
   struct Slots {
     const BrowseTopic* slots = nullptr;
     size_t mask = 0;
-    const BrowseTopic* First(int32_t topic) const;
+    /// The address of the slot a look-up starts at, for a prefetch only: the slots may have
+    /// moved since (a prefetch of memory no longer there is harmless).
+    const void* First(int32_t topic) const;
   };
   Slots slots() const { return {slots_.data(), slots_.empty() ? 0 : slots_.size() - 1}; }
   uint32_t epoch() const { return epoch_; }

@@ -1,11 +1,13 @@
 #include "rtf/convert_topics.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <map>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "core/driver.h"
 #include "core/rtf_escape.h"
@@ -37,30 +39,59 @@ std::pair<int64_t, int64_t> KeywordRange(const TopicRecord& record) {
 }
 
 /// Brings what TopicWriter looks up for a record towards the caches, on the reader's thread:
-/// the browse-sequence slot of a topic (the main pass adds no topics, so the slots stay where
-/// they are) and the keywords of a text record with their texts, which lie scattered over the
-/// file. Only tables the writer does not change are read.
+/// the browse-sequence slots of a topic and of the topic it leads to, and the keywords of a text
+/// record with their texts, which lie scattered over the file. Only what the writer does not
+/// change is read: the keyword tables, and where the browse slots are, which the writer hands
+/// over (Follow) each time the table has grown.
 class LookupWarmer : public TopicLookAhead {
  public:
-  LookupWarmer(const HelpFile& hf, bool main_pass)
-      : hf_(hf),
-        browse_(main_pass && hf.option(kBrowseSeq) ? hf.browse_groups.topics.slots()
-                                                   : BrowseTopicTable::Slots{}) {}
+  explicit LookupWarmer(const HelpFile& hf) : hf_(hf) { Follow(); }
+  /// On the writer's thread, after each record.
+  void Follow() {
+    if (!hf_.option(kBrowseSeq)) return;
+    const BrowseTopicTable::Slots now = hf_.browse_groups.topics.slots();
+    if (now.slots == followed_) return;
+    followed_ = now.slots;
+    // Each place handed over stays as it was until the pass ends: the reader may still read it.
+    handed_over_.push_back(std::make_unique<const BrowseTopicTable::Slots>(now));
+    browse_.store(handed_over_.back().get(), std::memory_order_release);
+  }
   void Warm(const TopicRecord& record) override {
     if (record.kind == TopicRecord::Kind::kTopicHeader) {
-      if (const BrowseTopic* slot = browse_.First(record.browse_topic)) __builtin_prefetch(slot);
+      if (const BrowseTopicTable::Slots* slots = browse_.load(std::memory_order_acquire)) {
+        __builtin_prefetch(slots->First(record.browse_topic));
+        __builtin_prefetch(slots->First(record.header.browse_forward));
+      }
       return;
     }
     if (hf_.is_hc30 || record.kind == TopicRecord::Kind::kOther) return;
     const auto [low, high] = KeywordRange(record);
-    if (hf_.k_keywords) hf_.k_keywords->Prefetch(low, high, hf_.bytes.data(), hf_.bytes.size(), k_);
-    if (hf_.a_keywords) hf_.a_keywords->Prefetch(low, high, hf_.bytes.data(), hf_.bytes.size(), a_);
+    WarmKeywords(hf_.k_keywords, low, high, k_);
+    WarmKeywords(hf_.a_keywords, low, high, a_);
   }
 
  private:
+  /// The reader's place in a keyword table, and the pairs it brought towards the caches for
+  /// the record before, whose texts it brings now: the pairs have arrived by then, so that
+  /// the reader does not wait for them.
+  struct KeywordWarming {
+    size_t finger = 0;
+    KeywordTable::Places last{0, 0};
+  };
+  void WarmKeywords(const std::optional<KeywordTable>& table, int64_t low, int64_t high,
+                    KeywordWarming& w) {
+    if (!table) return;
+    table->PrefetchTexts(w.last, hf_.bytes.data(), hf_.bytes.size());
+    w.last = table->PrefetchPairs(low, high, w.finger);
+  }
+
   const HelpFile& hf_;
-  BrowseTopicTable::Slots browse_;
-  size_t k_ = 0, a_ = 0;  // the places in the keyword tables
+  // The writer's:
+  const BrowseTopic* followed_ = nullptr;
+  std::vector<std::unique_ptr<const BrowseTopicTable::Slots>> handed_over_;
+  // Shared, then the reader's:
+  std::atomic<const BrowseTopicTable::Slots*> browse_{nullptr};
+  alignas(64) KeywordWarming k_, a_;
 };
 
 /// Writes the records of one pass as they come from the topic walk.
@@ -309,7 +340,7 @@ void ConvertTopics(HelpFile& hf, std::string_view base_name, OutputSink& project
   bool topic_seen = false;
   {
     // A second thread reads ahead where there is a second core for it.
-    LookupWarmer warmer(hf, main_pass);
+    LookupWarmer warmer(hf);
     TopicReadAhead walk(hf, ReadAheadWanted(hf), kReadAheadBytes, &warmer);
     int32_t reported_block = -1;  // progress is reported as a new block starts
     while (!walk.done() && !(main_pass && hf.OutputBudgetSpent())) {
@@ -318,6 +349,7 @@ void ConvertTopics(HelpFile& hf, std::string_view base_name, OutputSink& project
         reported_block = block;
       }
       if (const TopicRecord* record = walk.Next()) writer.Write(*record);
+      warmer.Follow();
     }
     topic_seen = walk.topic_seen();
   }
