@@ -5,6 +5,7 @@
 
 #include "core/code_page.h"
 #include "core/container.h"
+#include "core/topic_read_ahead.h"
 
 namespace quorvex {
 
@@ -69,6 +70,10 @@ OutputNames ConvertHelpFile(const ConversionJob& job, ConversionSession& session
   session.diagnostics.SetCodePage(hf->code_page);
   hf->output_project_name = names.project_name;
   hf->output_base_name = names.base_name;
+  // Where a second core reads ahead, it starts the pre-pass's walk while this one loads the
+  // tables the writer needs: the walk reads only the topics and the phrases.
+  if ((options & kBrowseSeq) && ReadAheadWanted(*hf))
+    hf->early_walk.reset(new TopicReadAhead(*hf, true, kReadAheadBytes, nullptr, kHeadStartBytes));
 
   if (!for_print || (options & kPageLinks)) phases.LoadContextMap(*hf);
   phases.WriteSystemSections(*hf, *project);

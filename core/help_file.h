@@ -140,6 +140,11 @@ struct SlotEntry {
 /// The RTF character-format string of each font descriptor ("\f0\cf0\fs20\b0\i0\ul0").
 using FontStyleTable = std::vector<std::string>;
 
+class TopicReadAhead;
+struct TopicReadAheadDeleter {
+  void operator()(TopicReadAhead* walk) const;
+};
+
 struct HelpFile {
   ConversionOptions options = 0;
   bool compressed = false;  // topic blocks are LZ77-compressed
@@ -192,9 +197,12 @@ struct HelpFile {
   /// What the topic writers need from outside the reading core (set by the driver).
   TopicServices* services = nullptr;
 
-  /// The walk's place in |TOPIC, last and in cache lines of its own: a walk read ahead on
-  /// another thread writes it all the time, and the writer's thread reads the fields above.
+  /// The walk's place in |TOPIC, in cache lines of its own: a walk read ahead on another
+  /// thread writes it all the time, and the writer's thread reads the fields above.
   alignas(64) TopicStream topic_stream;
+  /// The pre-pass's walk, when the driver starts it before the tables load (ConvertTopics
+  /// takes it over). Last, so that its reader thread stops before what it reads goes.
+  std::unique_ptr<TopicReadAhead, TopicReadAheadDeleter> early_walk;
 
   bool option(ConversionOptions bit) const { return (options & bit) != 0; }
   Diagnostics& diagnostics() const {

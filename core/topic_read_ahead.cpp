@@ -49,18 +49,24 @@ struct TopicReadAhead::Entry {
   std::vector<WarningRecord>* warnings = nullptr;  // what the walk reported, if anything
 };
 
+void TopicReadAheadDeleter::operator()(TopicReadAhead* walk) const {
+  delete walk;
+}
+
 bool ReadAheadWanted(const HelpFile& hf) {
   return hf.session && hf.session->read_ahead && std::thread::hardware_concurrency() > 1;
 }
 
 TopicReadAhead::TopicReadAhead(HelpFile& hf, bool threaded, uint64_t ring_bytes,
-                               TopicLookAhead* look_ahead)
+                               TopicLookAhead* look_ahead, uint64_t head_start_bytes)
     : hf_(hf),
       threaded_(threaded),
-      ring_bytes_(std::bit_ceil(std::max(ring_bytes, kMinReadAheadBytes))),
-      look_ahead_(look_ahead),
+      ring_bytes_(std::bit_ceil(std::max({ring_bytes, head_start_bytes, kMinReadAheadBytes}))),
+      ahead_bytes_(std::bit_ceil(std::max(ring_bytes, kMinReadAheadBytes))),
       walk_(hf),
-      done_(walk_.done()) {
+      done_(walk_.done()),
+      limit_(ring_bytes_),
+      look_ahead_(look_ahead) {
   static_assert(std::is_trivially_copyable_v<Entry>, "entries are copied into the ring");
   static_assert(sizeof(Entry) % 8 == 0, "entries start at multiples of 8");
   if (!threaded_ || done_) return;
@@ -103,9 +109,12 @@ void TopicReadAhead::Read() {
       try {
         if (walk_.ReadNext()) {
           e.warnings_before_text = static_cast<uint32_t>(warnings.size());
-          // The reader expands the text while it is well ahead; when the writer catches up,
-          // it leaves the expansion to the writer, so that neither waits for the other long.
-          e.stored = walk_.record().has_text && put_ - freed_seen_ < ring_bytes_ / 2;
+          // The reader expands the text while it is well ahead, and during a head start;
+          // when the writer catches up, it leaves the expansion to the writer, so that
+          // neither waits for the other long.
+          const uint64_t limit = limit_.load(std::memory_order_relaxed);
+          e.stored =
+              walk_.record().has_text && limit == ahead_bytes_ && put_ - freed_seen_ < limit / 2;
           r = walk_.FinishNext(!e.stored);
         }
         e.done_after = walk_.done();
@@ -122,7 +131,8 @@ void TopicReadAhead::Read() {
       }
       Bytes format, text;
       if (r) {
-        if (look_ahead_) look_ahead_->Warm(*r);
+        if (TopicLookAhead* look_ahead = look_ahead_.load(std::memory_order_acquire))
+          look_ahead->Warm(*r);
         e.has_record = true;
         e.place = *r;
         format = walk_.format();
@@ -157,7 +167,7 @@ bool TopicReadAhead::Put(Entry& e, Bytes format, Bytes text) {
   e.text_size = static_cast<uint32_t>(text.size());
   e.size = sizeof(Entry) + RoundUp8(parts);
   std::unique_ptr<std::vector<uint8_t>> beside;
-  if (parts > ring_bytes_ / kMaxPartsPart) {
+  if (parts > ahead_bytes_ / kMaxPartsPart) {
     beside = std::make_unique<std::vector<uint8_t>>(format.begin(), format.end());
     beside->insert(beside->end(), text.begin(), text.end());
     e.out_of_line = beside.get();
@@ -169,14 +179,16 @@ bool TopicReadAhead::Put(Entry& e, Bytes format, Bytes text) {
   const uint64_t end = put_ + skip + e.size;
   // What the writer has freed is read again only when the ring looks short of room, or now
   // and then for the choice above: the counter's cache line then seldom moves between cores.
-  if (end > freed_seen_ + ring_bytes_ || ++entries_since_look_ >= kEntriesBetweenLooks) {
+  // (The reader may fill the ring only as far as the limit, at most its size.)
+  const uint64_t limit = limit_.load(std::memory_order_relaxed);
+  if (end > freed_seen_ + limit || ++entries_since_look_ >= kEntriesBetweenLooks) {
     freed_seen_ = freed_;
     entries_since_look_ = 0;
   }
-  if (end > freed_seen_ + ring_bytes_) {
+  if (end > freed_seen_ + limit) {
     Publish(false);  // a waiting writer gets what there is before the reader waits in turn
-    reader_wants_ = std::min(end - ring_bytes_ + ring_bytes_ / kWakePart, put_);
-    for (uint64_t f; end > (f = freed_) + ring_bytes_ && !stop_;) freed_.wait(f);
+    reader_wants_ = std::min(end - limit + limit / kWakePart, put_);
+    for (uint64_t f; end > (f = freed_) + limit && !stop_;) freed_.wait(f);
     reader_wants_ = kNotWaiting;
     freed_seen_ = freed_;
   }
@@ -197,7 +209,7 @@ bool TopicReadAhead::Put(Entry& e, Bytes format, Bytes text) {
   }
   put_ += e.size;
   // The filled count is handed over in pieces, or at once to a writer that waits for it.
-  if (e.done_after || put_ - published_ >= ring_bytes_ / kPublishPart ||
+  if (e.done_after || put_ - published_ >= ahead_bytes_ / kPublishPart ||
       writer_wants_ != kNotWaiting)
     Publish(e.done_after);
   return true;
@@ -220,7 +232,7 @@ TopicReadAhead::Entry TopicReadAhead::Front() {
   if (filled_seen_ <= taken_) filled_seen_ = filled_;
   if (filled_seen_ <= taken_) {
     HandBack();  // the reader gets all the room but the held entry before the writer waits
-    writer_wants_ = taken_ + ring_bytes_ / kWakePart;
+    writer_wants_ = taken_ + ahead_bytes_ / kWakePart;
     for (uint64_t f; (f = filled_) <= taken_;) filled_.wait(f);
     writer_wants_ = kNotWaiting;
     filled_seen_ = filled_;
@@ -253,9 +265,13 @@ const TopicRecord* TopicReadAhead::Next() {
     return r;
   }
   if (done_) return nullptr;
+  if (!limited_) {
+    limited_ = true;  // the writer takes records now: the head start, if any, is over
+    limit_.store(ahead_bytes_, std::memory_order_relaxed);
+  }
   // The entry taken last is no longer held: it is handed back, with what lay beside it.
   held_ = taken_;
-  if (held_ - handed_back_ >= ring_bytes_ / kPublishPart || reader_wants_ != kNotWaiting)
+  if (held_ - handed_back_ >= ahead_bytes_ / kPublishPart || reader_wants_ != kNotWaiting)
     HandBack();
   out_of_line_.reset();
   warnings_.reset();

@@ -28,6 +28,9 @@ namespace quorvex {
 /// faster: what the writer takes from it would have left the caches.
 inline constexpr uint64_t kReadAheadBytes = uint64_t{1} << 19;
 inline constexpr uint64_t kMinReadAheadBytes = uint64_t{1} << 12;
+/// Bytes a walk started before its writer may read ahead until the writer takes its first
+/// record: about what the reader thread reads while the tables of a large help file load.
+inline constexpr uint64_t kHeadStartBytes = uint64_t{1} << 23;
 
 /// True when a walk of `hf` is worth reading ahead on a second thread: the session allows it
 /// and the machine has a second core.
@@ -48,14 +51,19 @@ class TopicLookAhead {
 class TopicReadAhead {
  public:
   /// `ring_bytes` is rounded up to a power of two of at least kMinReadAheadBytes; the reader
-  /// thread hands each record to `look_ahead`, if given.
+  /// thread hands each record to `look_ahead`, if given. With `head_start_bytes` (a walk
+  /// started before its writer is ready), the reader may read that far ahead until the first
+  /// Next, and `ring_bytes` ahead from then on.
   TopicReadAhead(HelpFile& hf, bool threaded, uint64_t ring_bytes = kReadAheadBytes,
-                 TopicLookAhead* look_ahead = nullptr);
+                 TopicLookAhead* look_ahead = nullptr, uint64_t head_start_bytes = 0);
   /// Stops the reader where it is and waits for it.
   ~TopicReadAhead();
   TopicReadAhead(const TopicReadAhead&) = delete;
   TopicReadAhead& operator=(const TopicReadAhead&) = delete;
 
+  /// Hands the records the reader thread reads from now on to `look_ahead` (for a walk
+  /// started before its writer; before the first Next). It must outlive the walk.
+  void LookAhead(TopicLookAhead* look_ahead) { look_ahead_.store(look_ahead); }
   /// As TopicWalk::Next: the record stays valid until the next call.
   const TopicRecord* Next();
   /// As TopicWalk::block, before the next record is read (it may wait for the reader).
@@ -84,8 +92,8 @@ class TopicReadAhead {
   // by writing next to what the other reads. These do not change once the reader runs:
   HelpFile& hf_;
   bool threaded_;
-  uint64_t ring_bytes_;
-  TopicLookAhead* look_ahead_;
+  uint64_t ring_bytes_;   // the ring's size
+  uint64_t ahead_bytes_;  // how far the reader may read ahead once the writer takes records
   std::unique_ptr<std::byte[]> ring_;  // entries start at multiples of 8
 
   // The reader's: the walk, where its next entry starts, what it has handed over, the freed
@@ -103,6 +111,7 @@ class TopicReadAhead {
   // text; what lay beside the ring for the entry it took last, and that entry's warnings.
   alignas(64) bool done_;
   bool topic_seen_ = false;
+  bool limited_ = false;  // the head start is over
   uint64_t taken_ = 0;
   uint64_t filled_seen_ = 0;
   uint64_t handed_back_ = 0;
@@ -124,6 +133,10 @@ class TopicReadAhead {
   alignas(64) std::atomic<uint64_t> writer_wants_{UINT64_MAX};
   alignas(64) std::atomic<uint64_t> reader_wants_{UINT64_MAX};
   std::atomic<bool> stop_{false};
+  /// How far the reader may read ahead (the head start until the writer's first Next), and
+  /// who warms the look-ups (set once, before the writer's first Next).
+  alignas(64) std::atomic<uint64_t> limit_;
+  std::atomic<TopicLookAhead*> look_ahead_;
   alignas(64) std::thread reader_;
 };
 

@@ -341,7 +341,14 @@ void ConvertTopics(HelpFile& hf, std::string_view base_name, OutputSink& project
   {
     // A second thread reads ahead where there is a second core for it.
     LookupWarmer warmer(hf);
-    TopicReadAhead walk(hf, ReadAheadWanted(hf), kReadAheadBytes, &warmer);
+    // The pre-pass's walk may have started early, while the tables loaded (taken over after
+    // the warmer, so that its reader stops first); the main pass reads from the start anew.
+    std::unique_ptr<TopicReadAhead, TopicReadAheadDeleter> early = std::move(hf.early_walk);
+    if (main_pass) early.reset();
+    std::optional<TopicReadAhead> own;
+    TopicReadAhead& walk =
+        early ? *early : own.emplace(hf, ReadAheadWanted(hf), kReadAheadBytes, &warmer);
+    if (early) early->LookAhead(&warmer);
     int32_t reported_block = -1;  // progress is reported as a new block starts
     while (!walk.done() && !(main_pass && hf.OutputBudgetSpent())) {
       if (const int32_t block = walk.block(); block != reported_block) {

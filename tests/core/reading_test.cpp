@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <thread>
 
@@ -302,9 +303,9 @@ TEST(Paragraph, PicturesUnknownObjectsTextsThatRunOutDataEndingEarlyAndWhereTabl
     ByteReader again(format);
     DecodeTableRowInto(again, text, adjustment, reused);
     EXPECT_EQ(std::make_tuple(reused.column_count, reused.table_type, reused.width_factor,
-                       reused.truncated, reused.cells.size(), reused.columns.size()),
+                              reused.truncated, reused.cells.size(), reused.columns.size()),
               std::make_tuple(row.column_count, row.table_type, row.width_factor, row.truncated,
-                       row.cells.size(), row.columns.size()));
+                              row.cells.size(), row.columns.size()));
     RecordingDiagnostics d;
     WarnTableProblems(d, row);
     EXPECT_EQ(d.Count(kWarnTableLayoutCut), truncated ? 1u : 0u);
@@ -445,6 +446,23 @@ TEST(TopicReadAhead, GivesWhatTheWalkGivesWithItsWarningsAtTheSameRecords) {
     }
     EXPECT_EQ(early.diagnostics.warnings.size(), expected.second[1499]);
   }
+  // A walk started before its writer reads a megabyte ahead first (more than the ring it keeps
+  // to once the writer takes records), then gives the same; the records read after its look-
+  // ahead is handed over are warmed. One dropped before its first record stops cleanly.
+  struct Counting : TopicLookAhead {
+    std::atomic<int> records{0};
+    void Warm(const TopicRecord&) override { ++records; }
+  } counting;
+  Opened head(files), dropped(files);
+  {
+    TopicReadAhead ahead(*head.hf, true, 1 << 16, nullptr, 1 << 20);
+    TopicReadAhead unused(*dropped.hf, true, 1 << 16, nullptr, 1 << 20);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ahead.LookAhead(&counting);
+    EXPECT_EQ(WalkLog(ahead, head.diagnostics), expected);
+  }
+  EXPECT_GT(counting.records, 0);
+  EXPECT_TRUE(dropped.diagnostics.warnings.empty());
   // A record stays as it is until the next record is asked for, also when block() has waited
   // for the reader (the writer took records faster than the smallest ring gets them) and the
   // reader then fills the ring while the record is still held.
