@@ -385,6 +385,9 @@ std::string Described(const TopicRecord& r) {
     for (const ParagraphCommand& c : r.paragraph.commands)
       line += " " + std::to_string(c.object.stored_picture.size());
   }
+  if (r.kind == TopicRecord::Kind::kTable)
+    for (const CellParagraph& c : r.table.cells)
+      for (std::string_view t : c.paragraph.texts) line += " " + std::string(t);
   return line;
 }
 
@@ -463,6 +466,10 @@ TEST(TopicReadAhead, GivesWhatTheWalkGivesWithItsWarningsAtTheSameRecords) {
     t.Header({"Topic " + std::to_string(i)});
     t.Paragraph(EndedParagraph(), {std::string(200 + i % 150, char('a' + i % 26)), ""});
     if (i % 97 == 5) t.Record({.type = 0x55, .text_part = TextStrings({"?"})});
+    if (i % 5 == 1)
+      t.Table(TableLayout(1, {{200, 30}, {300, 20}}),
+              {TableCell(0, EndedParagraph().Build()), TableCell(1, EndedParagraph().Build())},
+              {"cell " + std::to_string(i), "", std::string(i % 40, 'c'), ""});
     if (i % 700 == 3)
       t.Paragraph(EndedParagraph().PictureStored(0x86, std::vector<uint8_t>(70000 + i, 7)),
                   {"at " + std::to_string(i), ""});
