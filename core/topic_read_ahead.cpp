@@ -25,20 +25,6 @@ constexpr uint64_t RoundUp8(uint64_t n) {
   return (n + 7) & ~uint64_t{7};
 }
 
-/// Points the texts of `record`, views into the `size` bytes at `from`, at the same bytes at
-/// `to`.
-void MoveTextViews(TopicRecord& record, const uint8_t* from, size_t size, const uint8_t* to) {
-  auto move = [&](Paragraph& p) {
-    for (std::string_view& t : p.texts) {
-      const uintptr_t at = reinterpret_cast<uintptr_t>(t.data()) - reinterpret_cast<uintptr_t>(from);
-      if (at <= size) t = std::string_view(reinterpret_cast<const char*>(to) + at, t.size());
-    }
-  };
-  if (record.kind == TopicRecord::Kind::kParagraph) move(record.paragraph);
-  if (record.kind == TopicRecord::Kind::kTable)
-    for (CellParagraph& cell : record.table.cells) move(cell.paragraph);
-}
-
 }  // namespace
 
 /// What one call of TopicWalk::Next gave and what the walk said before and after it; the
@@ -57,9 +43,6 @@ struct TopicReadAhead::Entry {
   /// The text in the ring is the stored text, to be expanded by the writer in `codes`; the
   /// first `warnings_before_text` warnings came before the expansion, the rest after it.
   bool stored = false;
-  /// The record lies decoded in slot `slot` (see TopicReadAhead::decoded_).
-  bool decoded = false;
-  uint32_t slot = 0;
   PhraseCodes codes = PhraseCodes::kOld;
   uint32_t warnings_before_text = 0;
   std::vector<uint8_t>* out_of_line = nullptr;     // the parts, when too large for the ring
@@ -88,13 +71,11 @@ TopicReadAhead::TopicReadAhead(HelpFile& hf, bool threaded, uint64_t ring_bytes,
   static_assert(sizeof(Entry) % 8 == 0, "entries start at multiples of 8");
   if (!threaded_ || done_) return;
   ring_ = std::make_unique_for_overwrite<std::byte[]>(ring_bytes_);  // before the reader runs
-  decoded_ = std::make_unique<TopicRecord[]>(kDecodedSlots);
   try {
     reader_ = std::thread([this] { Read(); });
   } catch (const std::system_error&) {
     threaded_ = false;  // no thread to be had: the walk runs on the caller's thread
     ring_.reset();
-    decoded_.reset();
   }
 }
 
@@ -164,21 +145,7 @@ void TopicReadAhead::Read() {
       } else {
         e.stored = false;
       }
-      // A record the reader decoded with its text goes to the writer as it is, in a slot the
-      // writer has let go of.
-      TopicRecord* decoded = nullptr;
-      if (r && !e.stored) {
-        if (entries_put_ >= entries_freed_seen_ + kDecodedSlots)
-          entries_freed_seen_ = entries_freed_.load(std::memory_order_acquire);
-        if (entries_put_ < entries_freed_seen_ + kDecodedSlots) {
-          e.decoded = true;
-          e.slot = static_cast<uint32_t>(entries_put_ % kDecodedSlots);
-          decoded = &decoded_[e.slot];
-          walk_.SwapContents(*decoded);
-          static_cast<TopicRecordPlace&>(*decoded) = *r;
-        }
-      }
-      more = Put(e, format, text, decoded);
+      more = Put(e, format, text);
       if (more) reported.release();  // the entry in the ring owns the list now
       more = more && !e.done_after;
     }
@@ -194,7 +161,7 @@ void TopicReadAhead::Read() {
   HelpFile::held_diagnostics = nullptr;
 }
 
-bool TopicReadAhead::Put(Entry& e, Bytes format, Bytes text, TopicRecord* decoded) {
+bool TopicReadAhead::Put(Entry& e, Bytes format, Bytes text) {
   const uint64_t parts = format.size() + text.size();
   e.format_size = static_cast<uint32_t>(format.size());
   e.text_size = static_cast<uint32_t>(text.size());
@@ -240,12 +207,7 @@ bool TopicReadAhead::Put(Entry& e, Bytes format, Bytes text, TopicRecord* decode
     if (!format.empty()) std::memcpy(at, format.data(), format.size());
     if (!text.empty()) std::memcpy(at + format.size(), text.data(), text.size());
   }
-  if (decoded) {
-    const uint8_t* parts = e.out_of_line ? e.out_of_line->data() : reinterpret_cast<uint8_t*>(at);
-    MoveTextViews(*decoded, text.data(), text.size(), parts + format.size());
-  }
   put_ += e.size;
-  ++entries_put_;
   // The filled count is handed over in pieces, or at once to a writer that waits for it.
   if (e.done_after || put_ - published_ >= ahead_bytes_ / kPublishPart ||
       writer_wants_ != kNotWaiting)
@@ -262,7 +224,6 @@ void TopicReadAhead::Publish(bool last) {
 
 void TopicReadAhead::HandBack() {
   handed_back_ = held_;
-  entries_freed_.store(entries_released_, std::memory_order_release);
   freed_ = held_;
   if (held_ >= reader_wants_) freed_.notify_one();
 }
@@ -310,7 +271,6 @@ const TopicRecord* TopicReadAhead::Next() {
   }
   // The entry taken last is no longer held: it is handed back, with what lay beside it.
   held_ = taken_;
-  entries_released_ = entries_taken_;
   if (held_ - handed_back_ >= ahead_bytes_ / kPublishPart || reader_wants_ != kNotWaiting)
     HandBack();
   out_of_line_.reset();
@@ -321,7 +281,6 @@ const TopicRecord* TopicReadAhead::Next() {
   const uint8_t* parts =
       reinterpret_cast<const uint8_t*>(ring_.get() + (taken_ & (ring_bytes_ - 1)) + sizeof(Entry));
   taken_ += e.size;
-  ++entries_taken_;
   if (e.out_of_line) {
     out_of_line_.reset(e.out_of_line);
     parts = out_of_line_->data();
@@ -345,7 +304,6 @@ const TopicRecord* TopicReadAhead::Next() {
   topic_seen_ = e.topic_seen_after;
   if (done_ && failure_) std::rethrow_exception(failure_);
   if (!e.has_record) return nullptr;
-  if (e.decoded) return &decoded_[e.slot];
   static_cast<TopicRecordPlace&>(record_) = e.place;
   DecodeRecordContents(format, text, record_);
   return &record_;

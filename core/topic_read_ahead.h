@@ -77,9 +77,7 @@ class TopicReadAhead {
   void Read();
   /// Puts one entry and its parts into the ring (waiting for room) and hands it to the writer.
   /// False when the writer has stopped the reader.
-  /// `decoded`: the record's contents, decoded by the reader into a slot of decoded_, whose
-  /// texts are views into `text`; they are pointed at the copy of `text` the entry carries.
-  bool Put(Entry& entry, Bytes format, Bytes text, TopicRecord* decoded = nullptr);
+  bool Put(Entry& entry, Bytes format, Bytes text);
   /// Tells the writer how far the reader has filled the ring (`last`: the last entry).
   void Publish(bool last);
   /// Tells the reader how far the ring is free again: up to the entry still held.
@@ -97,11 +95,6 @@ class TopicReadAhead {
   uint64_t ring_bytes_;   // the ring's size
   uint64_t ahead_bytes_;  // how far the reader may read ahead once the writer takes records
   std::unique_ptr<std::byte[]> ring_;  // entries start at multiples of 8
-  /// Records the reader decoded for the writer, so that the writer need not decode them again:
-  /// entry n (counted from 0) may use slot n % kDecodedSlots once the writer has let go of
-  /// entry n - kDecodedSlots. An entry for which no slot is free is decoded by the writer.
-  static constexpr uint64_t kDecodedSlots = 2048;
-  std::unique_ptr<TopicRecord[]> decoded_;
 
   // The reader's: the walk, where its next entry starts, what it has handed over, the freed
   // count it saw last and the entries since it looked; what the walk threw (set before the
@@ -111,8 +104,6 @@ class TopicReadAhead {
   uint64_t published_ = 0;
   uint64_t freed_seen_ = 0;
   int entries_since_look_ = 0;
-  uint64_t entries_put_ = 0;
-  uint64_t entries_freed_seen_ = 0;
   std::exception_ptr failure_;
 
   // The writer's: where its next entry starts, the filled count it saw last and what it has
@@ -126,8 +117,6 @@ class TopicReadAhead {
   uint64_t handed_back_ = 0;
   /// Where the entry starts whose record the caller may still hold (block() keeps it).
   uint64_t held_ = 0;
-  uint64_t entries_taken_ = 0;
-  uint64_t entries_released_ = 0;  // the entries before the one held
   TopicRecord record_;
   std::string text_;
   std::unique_ptr<std::vector<uint8_t>> out_of_line_;
@@ -138,7 +127,6 @@ class TopicReadAhead {
   /// next one).
   alignas(64) std::atomic<uint64_t> filled_{0};
   alignas(64) std::atomic<uint64_t> freed_{0};
-  std::atomic<uint64_t> entries_freed_{0};  // entries handed back, of those taken
   /// The count each side waits for, so that the other side wakes it only once it is reached
   /// (UINT64_MAX: not waiting): a waiting side is woken after a good part of the ring, not
   /// after every entry.

@@ -1,7 +1,6 @@
 #include "core/topic_walk.h"
 
 #include <algorithm>
-#include <utility>
 
 #include "core/help_file.h"
 #include "core/text_expansion.h"
@@ -158,12 +157,6 @@ bool TopicWalk::ReadNext() {
   }
   r.has_text = stored_size > 0;
   return true;
-}
-
-void TopicWalk::SwapContents(TopicRecord& other) {
-  std::swap(record_.header, other.header);
-  std::swap(record_.paragraph, other.paragraph);
-  std::swap(record_.table, other.table);
 }
 
 Bytes TopicWalk::stored_text() const {

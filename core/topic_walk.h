@@ -46,8 +46,7 @@ struct TopicRecordPlace {
   bool has_text = false;
 };
 
-/// One decoded record and where it stands. Only the part of the record's kind holds its
-/// contents; what the other parts hold is left from earlier records.
+/// One decoded record and where it stands.
 struct TopicRecord : TopicRecordPlace {
   TopicHeaderRecord header;  // kTopicHeader
   Paragraph paragraph;       // kParagraph
@@ -93,9 +92,6 @@ class TopicWalk {
   /// The record read last: its place once ReadNext read it, its contents once FinishNext
   /// decoded them.
   const TopicRecord& record() const { return record_; }
-  /// Exchanges the decoded contents of the record read last (its topic header, paragraph and
-  /// table) with those of `other`, whose memory the next records then reuse.
-  void SwapContents(TopicRecord& other);
   /// The stored text of the record read last, and the phrase codes it is written in.
   Bytes stored_text() const;
   PhraseCodes phrase_codes() const;

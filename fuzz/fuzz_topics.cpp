@@ -41,7 +41,7 @@ uint64_t Walk(W& walk) {
   for (size_t n = 0; n < kMaxRecords; ++n) {
     const TopicRecord* r = walk.Next();
     if (!r) break;
-    if (r->kind == TopicRecord::Kind::kTopicHeader) sum = Add(sum, r->header.text);
+    sum = Add(sum, r->header.text);
     if (r->kind == TopicRecord::Kind::kParagraph) sum = Check(sum, r->paragraph);
     if (r->kind == TopicRecord::Kind::kTable)
       for (const CellParagraph& c : r->table.cells) sum = Check(sum, c.paragraph);
