@@ -70,9 +70,6 @@ OutputNames ConvertHelpFile(const ConversionJob& job, ConversionSession& session
   session.diagnostics.SetCodePage(hf->code_page);
   hf->output_project_name = names.project_name;
   hf->output_base_name = names.base_name;
-  // The pre-pass keeps the topic blocks it decompresses for the main pass, up to twice the
-  // help file's size, so that peak memory stays a small multiple of the file.
-  if (options & kBrowseSeq) hf->kept_topic_blocks.StartKeeping(2 * hf->bytes.size());
   // Where a second core reads ahead, it starts the pre-pass's walk while this one loads the
   // tables the writer needs: the walk reads only the topics and the phrases.
   if ((options & kBrowseSeq) && ReadAheadWanted(*hf))

@@ -200,8 +200,6 @@ struct HelpFile {
   /// The walk's place in |TOPIC, in cache lines of its own: a walk read ahead on another
   /// thread writes it all the time, and the writer's thread reads the fields above.
   alignas(64) TopicStream topic_stream;
-  /// The blocks a walk decompressed, for the walks after it (see KeptTopicBlocks).
-  KeptTopicBlocks kept_topic_blocks;
   /// The pre-pass's walk, when the driver starts it before the tables load (ConvertTopics
   /// takes it over). Last, so that its reader thread stops before what it reads goes.
   std::unique_ptr<TopicReadAhead, TopicReadAheadDeleter> early_walk;

@@ -56,20 +56,7 @@ bool LoadNextBlock(HelpFile& hf, const TopicGeometry& g, uint32_t& base, bool& n
       topic.sub(static_cast<size_t>(std::min<uint64_t>(data_start, topic.size())), available)
           .data();
   if (hf.compressed) {
-    KeptTopicBlocks& kept = hf.kept_topic_blocks;
-    Lz77Result r;
-    if (const KeptTopicBlocks::Block* k = kept.Find(s.block)) {
-      s.data = k->data;
-      r = Lz77Result{.produced = k->size, .damaged = k->damaged, .overflow = k->overflow};
-    } else if (const std::span<uint8_t> room = kept.Room(s.block, s.buffer.size());
-               !room.empty()) {
-      r = DecompressLz77(data, room);
-      s.data = room.data();
-      kept.Keep({room.data(), static_cast<uint32_t>(r.produced), r.overflow, r.damaged});
-    } else {
-      r = DecompressLz77(data, std::span<uint8_t>(s.buffer));
-      s.data = s.buffer.data();
-    }
+    Lz77Result r = DecompressLz77(data, std::span<uint8_t>(s.buffer));
     s.valid_length = static_cast<uint32_t>(r.produced);
     if (r.overflow) {
       Warn(hf, kWarnTopicBlockOverflow, static_cast<int64_t>(block),
@@ -78,8 +65,7 @@ bool LoadNextBlock(HelpFile& hf, const TopicGeometry& g, uint32_t& base, bool& n
       Warn(hf, kWarnTopicBlockDamaged, static_cast<int64_t>(block));
     }
   } else {
-    // Stored as it is: read where it lies in the help file.
-    s.data = data.data();
+    std::copy(data.begin(), data.end(), s.buffer.begin());
     s.valid_length = static_cast<uint32_t>(data.size());
   }
   s.read_index = 0;
@@ -139,7 +125,8 @@ size_t ReadTopicBytes(HelpFile& hf, std::span<uint8_t> out, uint32_t& topic_offs
   if (!s.started) {
     s = TopicStream();
     s.started = true;
-    if (hf.compressed) s.buffer.assign(size_t{g.data_size()} * kCompressedBlockExpansion, 0);
+    s.buffer.assign(
+        hf.compressed ? size_t{g.data_size()} * kCompressedBlockExpansion : g.data_size(), 0);
     s.header_collected = kRecordFieldsSize;
     topic_offset_base = 0;
   }
@@ -157,7 +144,7 @@ size_t ReadTopicBytes(HelpFile& hf, std::span<uint8_t> out, uint32_t& topic_offs
     bool in_header = s.header_collected < kRecordFieldsSize;
     size_t n = std::min<size_t>(out.size() - done, s.valid_length - s.read_index);
     n = std::min<size_t>(n, in_header ? kRecordFieldsSize - s.header_collected : s.bytes_left);
-    std::span<const uint8_t> from(s.data + s.read_index, n);
+    std::span<const uint8_t> from = std::span<const uint8_t>(s.buffer).subspan(s.read_index, n);
     std::copy(from.begin(), from.end(), out.begin() + static_cast<std::ptrdiff_t>(done));
     if (in_header) {
       std::copy(from.begin(), from.end(), s.header_bytes.begin() + s.header_collected);
@@ -174,28 +161,6 @@ size_t ReadTopicBytes(HelpFile& hf, std::span<uint8_t> out, uint32_t& topic_offs
     done += n;
   }
   return out.size();
-}
-
-void KeptTopicBlocks::StartKeeping(size_t budget) {
-  *this = KeptTopicBlocks();
-  keeping_ = true;
-  budget_ = budget;
-}
-
-std::span<uint8_t> KeptTopicBlocks::Room(int32_t index, size_t room) {
-  if (!keeping_ || index < 0 || static_cast<size_t>(index) != blocks_.size()) return {};
-  if (room > kChunkSize) return {};
-  if (chunks_.empty() || kChunkSize - used_ < room) {
-    if ((chunks_.size() + 1) * kChunkSize > budget_) return {};
-    chunks_.push_back(std::make_unique_for_overwrite<uint8_t[]>(kChunkSize));
-    used_ = 0;
-  }
-  return {chunks_.back().get() + used_, room};
-}
-
-void KeptTopicBlocks::Keep(const Block& block) {
-  blocks_.push_back(block);
-  used_ += block.size;
 }
 
 void ResetTopicStream(HelpFile& hf) {

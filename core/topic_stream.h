@@ -6,9 +6,7 @@
 #pragma once
 
 #include <array>
-#include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <span>
 #include <vector>
 
@@ -31,8 +29,7 @@ TopicGeometry TopicGeometryOf(const HelpFile& hf);
 /// Reading state, kept in the HelpFile between calls.
 struct TopicStream {
   bool started = false;         // a buffer exists (false before the first read and after reset)
-  std::vector<uint8_t> buffer;  // decompressed data of the current block, unless it was kept
-  const uint8_t* data = nullptr;  // the current block's data: in the buffer, kept, or the file's
+  std::vector<uint8_t> buffer;  // decompressed data of the current block
   uint32_t read_index = 0;      // index of the next byte to deliver
   uint32_t valid_length = 0;    // valid bytes in the buffer
   int32_t block = -1;           // block in the buffer; -1 before the first load
@@ -42,42 +39,6 @@ struct TopicStream {
   // delivered, so that a record header may straddle a block boundary.
   uint32_t header_collected = 0;           // bytes of the open record's header seen so far
   std::array<uint8_t, 16> header_bytes{};  // the record's first 16 bytes
-};
-
-/// Topic blocks as one walk decompressed them, kept for the walks after it (the browse pre-pass
-/// and the contents walk come before the main pass), so that these do not decompress the same
-/// blocks again. Blocks are kept from the first on, in order, while they fit the budget.
-class KeptTopicBlocks {
- public:
-  struct Block {
-    const uint8_t* data = nullptr;
-    uint32_t size = 0;
-    bool overflow = false;  // what the decompression reported, reported again by each walk
-    bool damaged = false;
-  };
-  /// The walk that starts next keeps the blocks it decompresses, up to `budget` bytes in all.
-  void StartKeeping(size_t budget);
-  void StopKeeping() { keeping_ = false; }
-  bool keeping() const { return keeping_; }
-  /// Block `index` if a walk before kept it (none while a walk is keeping).
-  const Block* Find(int32_t index) const {
-    if (keeping_ || index < 0 || static_cast<size_t>(index) >= blocks_.size()) return nullptr;
-    return &blocks_[static_cast<size_t>(index)];
-  }
-  /// Where block `index` may be decompressed to be kept, `room` bytes: empty when it is not
-  /// kept (not keeping, not the next block in order, or beyond the budget).
-  std::span<uint8_t> Room(int32_t index, size_t room);
-  /// Keeps block `index` as decompressed into what Room gave.
-  void Keep(const Block& block);
-
- private:
-  /// The blocks' data lies in chunks of this size, one block after the other.
-  static constexpr size_t kChunkSize = size_t{4} << 20;
-  bool keeping_ = false;
-  size_t budget_ = 0;
-  size_t used_ = 0;  // bytes of the last chunk taken
-  std::vector<std::unique_ptr<uint8_t[]>> chunks_;
-  std::vector<Block> blocks_;
 };
 
 /// Delivers the next out.size() bytes of the record stream. At every block change it sets

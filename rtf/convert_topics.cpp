@@ -336,13 +336,7 @@ void ConvertTopics(HelpFile& hf, std::string_view base_name, OutputSink& project
   if (main_pass) project.Write("\n[Files]\n");
 
   TopicWriter writer(hf, base_name, project, main_pass);
-  if (main_pass && hf.option(kForPrint) && hf.option(kToc)) {
-    // The contents walk keeps its topic blocks for the main pass, unless a pre-pass did.
-    KeptTopicBlocks& kept = hf.kept_topic_blocks;
-    if (!hf.option(kBrowseSeq)) kept.StartKeeping(2 * hf.bytes.size());
-    writer.set_contents(ContentsResult(hf));
-    kept.StopKeeping();
-  }
+  if (main_pass && hf.option(kForPrint) && hf.option(kToc)) writer.set_contents(ContentsResult(hf));
   bool topic_seen = false;
   {
     // A second thread reads ahead where there is a second core for it.
@@ -366,9 +360,6 @@ void ConvertTopics(HelpFile& hf, std::string_view base_name, OutputSink& project
     }
     topic_seen = walk.topic_seen();
   }
-  // The blocks kept by the walk just ended are for the next; none comes after the main pass.
-  hf.kept_topic_blocks.StopKeeping();
-  if (main_pass) hf.kept_topic_blocks = KeptTopicBlocks();
   writer.Finish(topic_seen);
   if (main_pass) hf.diagnostics().Progress(100, 0);
 }

@@ -408,50 +408,6 @@ std::pair<std::vector<std::string>, std::vector<size_t>> WalkLog(
   return {log, warnings};
 }
 
-TEST(KeptTopicBlocks, LaterWalksGiveWhatTheFirstGaveWithTheSameWarnings) {
-  // Topics over many blocks, texts that pack badly; the fourth block's data starts with a
-  // reference before the start of the output (damaged: nothing decoded), which ends the walk.
-  TopicRecords t(TopicFileOptions{.compressed = true});
-  uint32_t seed = 7;
-  for (int i = 0; i < 300; ++i) {
-    std::string text(200, ' ');
-    for (char& c : text) c = char('a' + (seed = seed * 1103515245 + 12345) % 26);
-    t.Header({"Topic " + std::to_string(i)});
-    t.Paragraph(EndedParagraph(), {text, ""});
-  }
-  std::vector<uint8_t> topic = t.Build();
-  ASSERT_GT(topic.size(), 6 * 4096u);
-  const size_t damaged = 3 * 4096 + kTopicBlockHeaderSize;
-  topic[damaged] = 0x01;
-  topic[damaged + 1] = topic[damaged + 2] = 0;
-  const HelpFiles files = {{"|SYSTEM", GoldenSystem(kMinorHc31, kFlagsLz77)}, {"|TOPIC", topic}};
-  auto walk = [](Opened& f) {
-    const size_t before = f.diagnostics.warnings.size();
-    TopicWalk w(*f.hf);
-    auto log = WalkLog(w, f.diagnostics).first;
-    for (size_t i = before; i < f.diagnostics.warnings.size(); ++i)
-      log.push_back(f.diagnostics.warnings[i].text);
-    return log;
-  };
-  Opened plain(files);
-  const std::vector<std::string> expected = walk(plain);
-  ASSERT_EQ(plain.diagnostics.Count(kWarnTopicBlockDamaged), 1u);
-  // Everything kept, then a budget that keeps nothing.
-  for (const size_t budget : {size_t{16} << 20, size_t{0}}) {
-    SCOPED_TRACE(budget);
-    Opened f(files);
-    KeptTopicBlocks& kept = f.hf->kept_topic_blocks;
-    kept.StartKeeping(budget);
-    EXPECT_EQ(walk(f), expected);
-    EXPECT_EQ(kept.Find(0), nullptr);  // not while the walk that keeps is under way
-    kept.StopKeeping();
-    EXPECT_EQ(kept.Find(0) != nullptr, budget > 0);
-    EXPECT_EQ(walk(f), expected);
-    EXPECT_EQ(walk(f), expected);
-    EXPECT_EQ(f.diagnostics.Count(kWarnTopicBlockDamaged), 3u);
-  }
-}
-
 TEST(TopicReadAhead, GivesWhatTheWalkGivesWithItsWarningsAtTheSameRecords) {
   // First a record with a warning before its text is expanded (text beyond the record), one
   // from the expansion (cut at the capacity) and one after it (no end): the reader leaves the
