@@ -121,7 +121,7 @@ TEST(HostileFiles, OutputBudgetStopsPicturesRepeatedByTheDirectory) {
   EXPECT_TRUE(s.dir->files().count("TEST.RTF")) << "the topics still get their file";
 }
 
-TEST(HostileOutputFolder, UnsafeNamesGetSafeNamesInsideOnlyItsOwnFilesAreDeletedAFullDiskFails) {
+TEST(HostileOutputFolder, UnsafeNamesGetSafeNamesInsideAndOnlyItsOwnFilesAreDeleted) {
   TempFolder root;
   OutputDir dir(root.path() / "out");
   RecordingDiagnostics diagnostics;
@@ -153,12 +153,6 @@ TEST(HostileOutputFolder, UnsafeNamesGetSafeNamesInsideOnlyItsOwnFilesAreDeleted
   EXPECT_FALSE(dir.Remove("target") || dir.Read("target"));
   EXPECT_TRUE(dir.Remove("LOGO.BMP"));
   EXPECT_FALSE(fs::exists(root / "out/LOGO.BMP") || dir.Remove("LOGO.BMP"));
-  // /dev/full accepts the open and fails every write.
-  if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
-  auto full = OutputDir("/dev").CreateBinary("full");
-  ASSERT_TRUE(full);
-  full->Write("x");
-  EXPECT_THROW(full->Close(), FatalException);
 }
 
 TEST(HostileOutputFolder, PlantedLinkHelpFileInsideAndMessagesThatNameWhatFailed) {
