@@ -263,24 +263,6 @@ std::vector<std::string> Phrases(const HelpFile& hf) {
   return out;
 }
 
-TEST_F(Opening, RtfPhraseLengthsOfEveryWidth) {
-  // Bits beyond the data read as 0: eight 1-bits then the 0 that ends the run, length 9. More
-  // phrases than the bits can hold are cut to them (at least k + 1 bits a phrase).
-  EXPECT_EQ(DecodePhraseIndex(1, 0, std::vector<uint8_t>{0xFF}), (std::vector<uint32_t>{0, 9}));
-  EXPECT_EQ(DecodePhraseIndex(0x80000000u, 3, std::vector<uint8_t>(4)).size(), 32u / 4 + 1);
-  // Every width k, the low four bits of the byte at 24 of |PhrIndex.
-  std::mt19937 rng(7);
-  for (unsigned k = 0; k <= 15; ++k) {
-    std::vector<std::string> phrases;
-    for (int i = 0; i < 40; ++i)
-      phrases.emplace_back(1 + rng() % (k < 4 ? 40 : 3u << k), char('a' + i % 26));
-    const RtfPhraseFiles rtf = BuildRtfPhrases(phrases, k, false);
-    auto hf =
-        Open(BuildSystemFile(33, 4, {}), {{"|PhrIndex", rtf.index}, {"|PhrImage", rtf.image}});
-    ASSERT_EQ(Phrases(*hf), phrases) << "k " << k;
-  }
-}
-
 TEST_F(Opening, PhrasesSizeRuleMediaViewerHeaderAndDamage) {
   // Without the LZ77 flag the text counts as compressed when (size - 2N - 8 + 10) < S, that is
   // C + 12 < S for C compressed bytes; else the layout is the stored one, from offset 4 on.
@@ -331,7 +313,23 @@ TEST_F(Opening, PhrasesSizeRuleMediaViewerHeaderAndDamage) {
   EXPECT_FALSE(GetPhrase(*hf, 0));
 }
 
-TEST_F(Opening, RtfPhrasesSizeToleranceAndDamagedHeaders) {
+TEST_F(Opening, RtfPhraseLengthsOfEveryWidthSizeToleranceAndDamagedHeaders) {
+  auto open = [this](const std::vector<uint8_t>& index, const std::vector<uint8_t>& image) {
+    return Open(BuildSystemFile(33, 4, {}), {{"|PhrIndex", index}, {"|PhrImage", image}});
+  };
+  // Bits beyond the data read as 0: eight 1-bits then the 0 that ends the run, length 9. More
+  // phrases than the bits can hold are cut to them (at least k + 1 bits a phrase).
+  EXPECT_EQ(DecodePhraseIndex(1, 0, std::vector<uint8_t>{0xFF}), (std::vector<uint32_t>{0, 9}));
+  EXPECT_EQ(DecodePhraseIndex(0x80000000u, 3, std::vector<uint8_t>(4)).size(), 32u / 4 + 1);
+  // Every width k, the low four bits of the byte at 24 of |PhrIndex.
+  std::mt19937 rng(7);
+  for (unsigned k = 0; k <= 15; ++k) {
+    std::vector<std::string> phrases;
+    for (int i = 0; i < 40; ++i)
+      phrases.emplace_back(1 + rng() % (k < 4 ? 40 : 3u << k), char('a' + i % 26));
+    const RtfPhraseFiles rtf = BuildRtfPhrases(phrases, k, false);
+    ASSERT_EQ(Phrases(*open(rtf.index, rtf.image)), phrases) << "k " << k;
+  }
   // |PhrImage may give 10 bytes more or less than |PhrIndex announces without warning 21.
   const std::vector<std::string> phrases(50, "compressible ");  // 650 bytes, 32 bytes of bits
   const size_t text = kPhrIndexTextSizeAt, n = kPhrIndexCountAt;
@@ -354,18 +352,15 @@ TEST_F(Opening, RtfPhrasesSizeToleranceAndDamagedHeaders) {
     RtfPhraseFiles files = BuildRtfPhrases(phrases, 4, compress);
     PutU32(files.index, field, value);
     if (!compress) PutU32(files.index, kPhrIndexStoredSizeAt, value);
-    auto hf =
-        Open(BuildSystemFile(33, 4, {}), {{"|PhrIndex", files.index}, {"|PhrImage", files.image}});
+    auto hf = open(files.index, files.image);
     EXPECT_EQ(Ids(), warning ? std::vector<int>{warning} : std::vector<int>{});
     ASSERT_EQ(hf->phrases.count(), kept);
     for (size_t i = 0; i < std::min<size_t>(kept, 50); ++i)
       EXPECT_EQ(GetPhrase(*hf, i), phrases[i]);
   }
   EXPECT_EQ(Texts(), "Phrases Header: Expected Size 0x00000295, found 0x0000028A");
-  auto hf = Open(BuildSystemFile(33, 4, {}),
-                 {{"|PhrIndex", std::vector<uint8_t>(20, 0)}, {"|PhrImage", {1}}});  // cut short
+  EXPECT_EQ(open(std::vector<uint8_t>(20, 0), {1})->phrases.count(), 0u);  // the header cut short
   EXPECT_EQ(Ids(), std::vector<int>{kWarnPhraseHeader});
-  EXPECT_EQ(hf->phrases.count(), 0u);
 }
 
 }  // namespace
