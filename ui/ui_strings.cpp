@@ -114,6 +114,12 @@ constexpr UiText kUiTexts[] = {
      "quorvex: Dieses Programm wurde ohne den Assistenten gebaut.\n"
      "Um eine Hilfedatei umzuwandeln, geben Sie die Datei an: quorvex [-o ORDNER] [-v] "
      "HILFEDATEI\n"},
+    {kTextWizardNotLoaded,
+     "quorvex: the desktop wizard cannot be loaded (%s).\n"
+     "To convert a help file, name the file: quorvex [-o DIR] [-v] HELPFILE\n",
+     "quorvex: Der Assistent kann nicht geladen werden (%s).\n"
+     "Um eine Hilfedatei umzuwandeln, geben Sie die Datei an: quorvex [-o ORDNER] [-v] "
+     "HILFEDATEI\n"},
 
     // Wizard titles, panel 0 to 12.
     {kTextPanelTitle + 0, "Select input file", "Eingabedatei wählen"},

@@ -18,6 +18,7 @@ inline constexpr int kTextCantCreateFolder = 206;  // fatal; %s: the folder
 inline constexpr int kTextResultIn = 207;          // %s: the RTF file
 inline constexpr int kTextNoDisplay = 208;         // no argument and no display
 inline constexpr int kTextNoWizard = 209;          // no argument in a build without the wizard
+inline constexpr int kTextWizardNotLoaded = 432;   // %s: why the wizard's module did not load
 inline constexpr int kTextUnknownOption = 407;     // %s: the option
 inline constexpr int kTextNeedsNumber = 408;       // %s: the option
 inline constexpr int kTextBadCodePage = 409;       // %s: the number given
