@@ -116,10 +116,9 @@ std::vector<uint8_t> HelpFileWriter::Build() {
 }
 
 std::vector<uint8_t> BuildSystemFile(uint16_t minor, uint16_t flags,
-                                     const std::vector<SystemRecordSpec>& records, uint16_t major,
-                                     uint32_t date) {
+                                     const std::vector<SystemRecordSpec>& records) {
   ByteBuilder b;
-  b.u16(0x036C).u16(minor).u16(major).u32(date).u16(flags);
+  b.u16(0x036C).u16(minor).u16(1).u32(0).u16(flags);  // magic, minor, major 1, date 0, flags
   for (const auto& r : records) b.u16(r.type).u16(uint16_t(r.data.size())).bytes(r.data);
   return b.take();
 }

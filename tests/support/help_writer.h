@@ -107,8 +107,7 @@ inline SystemRecordSpec TextRecord(uint16_t type, std::string_view text) {
 /// |SYSTEM with `records`; HC30 (minor 15) has the title after the header instead, its NUL
 /// added with `nul`.
 std::vector<uint8_t> BuildSystemFile(uint16_t minor, uint16_t flags,
-                                     const std::vector<SystemRecordSpec>& records,
-                                     uint16_t major = 1, uint32_t date = 0);
+                                     const std::vector<SystemRecordSpec>& records);
 inline std::vector<uint8_t> BuildHc30SystemFile(std::string_view title, uint16_t flags = 0,
                                                 bool nul = true) {
   ByteBuilder b(BuildSystemFile(15, flags, {}));
