@@ -3,10 +3,11 @@
 #include <algorithm>
 #include <atomic>
 #include <cctype>
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "core/driver.h"
@@ -28,6 +29,8 @@ constexpr size_t kMaxKeywordLength = 8000;
 
 /// HC30 topic n is named by the context name of hash n + 15.
 constexpr uint32_t kHc30TopicHashBase = 15;
+/// The index's titles of a keyword with more topics than this are told apart by a set.
+constexpr size_t kFewIndexTitles = 16;
 /// Keywords are looked up from 2 before a record's TopicOffset to 2 after it at least.
 constexpr int64_t kKeywordSlack = 2;
 
@@ -284,32 +287,74 @@ std::string ContentsResult(HelpFile& hf) {
 /// alphabetical order, with the titles of its topics.
 std::string TopicWriter::IndexResult() const {
   if (!hf_.k_keywords) return {};
-  std::map<std::string, std::vector<std::string>> entries;  // by lower-case keyword
-  std::map<std::string, std::string> spelling;
+  const std::vector<KeywordPair>& pairs = hf_.k_keywords->pairs();
   const ByteReader file = hf_.reader();
-  for (const KeywordPair& k : hf_.k_keywords->pairs()) {
+  auto keyword_of = [&file](const KeywordPair& k) {
     ByteReader at = file.sub(k.keyword_position, file.size());
-    const std::string keyword = at.cstring(kMaxKeywordLength);
-    if (keyword.empty()) continue;
-    std::string key = keyword;
-    for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    spelling.emplace(key, keyword);
+    return at.cstring(kMaxKeywordLength);
+  };
+  // The lower-case form of every keyword, once for the pairs of one leaf entry (they follow
+  // each other and share the text), and every pair with its form and its topic (none: -1);
+  // sorted, the pairs of one form follow each other, in table order.
+  std::vector<std::string> keys;
+  struct Entry {
+    uint32_t key;
+    uint32_t pair;
+    int32_t topic;
+  };
+  std::vector<Entry> entries;
+  entries.reserve(pairs.size());
+  for (uint32_t i = 0; i < pairs.size(); ++i) {
+    if (i == 0 || pairs[i].keyword_position != pairs[i - 1].keyword_position) {
+      std::string key = keyword_of(pairs[i]);
+      for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      keys.push_back(std::move(key));
+    }
+    if (keys.back().empty()) continue;
     // The topic whose start is the last at or before the keyword's offset (2 of slack).
     // (in 64 bits: a damaged offset near 2^32 must not wrap round to the first topic)
-    auto it =
-        std::upper_bound(topic_starts_.begin(), topic_starts_.end(), uint64_t{k.topic_offset} + 2,
-                         [](uint64_t v, const auto& t) { return v < t.first; });
-    if (it == topic_starts_.begin()) continue;
-    std::vector<std::string>& titles = entries[key];
-    const std::string& title = std::prev(it)->second;
-    if (!title.empty() && std::find(titles.begin(), titles.end(), title) == titles.end())
-      titles.push_back(title);
+    const auto it = std::upper_bound(topic_starts_.begin(), topic_starts_.end(),
+                                     uint64_t{pairs[i].topic_offset} + 2,
+                                     [](uint64_t v, const auto& t) { return v < t.first; });
+    const int32_t topic =
+        it == topic_starts_.begin() ? -1 : static_cast<int32_t>(it - topic_starts_.begin() - 1);
+    entries.push_back({static_cast<uint32_t>(keys.size() - 1), i, topic});
   }
+  std::sort(entries.begin(), entries.end(), [&keys](const Entry& a, const Entry& b) {
+    if (a.key != b.key) {
+      if (const int c = keys[a.key].compare(keys[b.key]); c != 0) return c < 0;
+    }
+    return a.pair < b.pair;
+  });
   std::string result;
-  for (const auto& [key, titles] : entries) {
-    result += "\\pard\\plain\\s15 " + RtfEscaped(spelling[key], hf_.code_page) + "\\tab ";
+  std::vector<const std::string*> titles;
+  for (size_t first = 0, end = 0; first < entries.size(); first = end) {
+    end = first + 1;
+    while (end < entries.size() && keys[entries[end].key] == keys[entries[first].key]) ++end;
+    // A keyword none of whose entries has a topic is not listed; one whose topics have no
+    // title is, without titles. Each title once, in table order (looked up in a set for a
+    // keyword of many topics, which would otherwise take time by the square of their number).
+    bool listed = false;
+    titles.clear();
+    std::unordered_set<std::string_view> seen;
+    const bool many = end - first > kFewIndexTitles;
+    for (size_t e = first; e < end; ++e) {
+      if (entries[e].topic < 0) continue;
+      listed = true;
+      const std::string& title = topic_starts_[static_cast<size_t>(entries[e].topic)].second;
+      if (title.empty()) continue;
+      const bool fresh = many ? seen.insert(title).second
+                              : std::find_if(titles.begin(), titles.end(), [&title](auto* t) {
+                                  return *t == title;
+                                }) == titles.end();
+      if (fresh) titles.push_back(&title);
+    }
+    if (!listed) continue;
+    // Spelled as the keyword that comes first in the table.
+    result += "\\pard\\plain\\s15 " +
+              RtfEscaped(keyword_of(pairs[entries[first].pair]), hf_.code_page) + "\\tab ";
     for (size_t i = 0; i < titles.size(); ++i)
-      result += (i ? "; " : "") + RtfEscaped(titles[i], hf_.code_page);
+      result += (i ? "; " : "") + RtfEscaped(*titles[i], hf_.code_page);
     result += "\\par\n";
   }
   return result;

@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "core/strings.h"
+#include "core/topic_walk.h"
 #include "tests/support/golden_conversion.h"
 
 namespace quorvex {
@@ -444,8 +445,8 @@ TEST(PrintGolden, TopicIdentityInBothModes) {
       .Paragraph(EndedParagraph(), {"World", ""})
       .Header({"Third"}, {.browse_back = 0, .number = 2})
       .Paragraph(EndedParagraph(), {"End", ""});
-  const KeywordFiles k =
-      BuildKeywordFiles({{"alpha", {0}}, {"beta", {0}}, {"delta", {14}}, {"gamma", {11}}});
+  const KeywordFiles k = BuildKeywordFiles(
+      {{"Alpha", {11}}, {"alpha", {0}}, {"beta", {0, 14}}, {"delta", {14}}, {"gamma", {11}}});
   const KeywordFiles a = BuildKeywordFiles({{"ax", {0}}});
   const std::vector<uint8_t> help =
       AssembleHelpFile({{"|SYSTEM", GoldenSystem()},
@@ -460,9 +461,9 @@ TEST(PrintGolden, TopicIdentityInBothModes) {
   const std::string rtf =
       Frame() + Footnote('$', "I\nntro") + Footnote('!', "M()") + Footnote('#', "intro") +
       Footnote('K', "alpha;beta") + Footnote('A', "ax") + Para("Hello\\par\n") +
-      std::string(kPageSeparator) + Footnote('$', "Second") + Footnote('K', "gamma") +
+      std::string(kPageSeparator) + Footnote('$', "Second") + Footnote('K', "Alpha;gamma") +
       Para("World\\par\n") + std::string(kPageSeparator) + Footnote('$', "Third") +
-      Footnote('#', "third") + Footnote('K', "delta") + Para("End\\par\n") + "}";
+      Footnote('#', "third") + Footnote('K', "bet\na;delta") + Para("End\\par\n") + "}";
   EXPECT_TRUE(SameBytes(rec.File("TEST.RTF"), Crlf(rtf)));
   ASSERT_EQ(rec.WarningIds(), std::vector<int>{kWarnNoContextId});
   EXPECT_EQ(rec.warnings[0].text, "Topic #1 does not have a Context Id");
@@ -479,21 +480,55 @@ TEST(PrintGolden, TopicIdentityInBothModes) {
   expected += IndexEntry("beta", count);
   expected += CountedPara("Hello", count) + std::string(kParSeparator);
   expected += TocEntry("Second", 1, count);
-  expected += IndexEntry("gamma", count);
+  expected += IndexEntry("Alpha", count) + IndexEntry("gamma", count);
   expected += CountedPara("World", count) + std::string(kParSeparator);
   expected += TocEntry("Third", 2, count);
-  expected += "{\\*\\bkmkstart B0x0773D907}{\\*\\bkmkend B0x0773D907}" + IndexEntry("delta", count);
-  // The index field with its result: each keyword and the title of its topic.
+  expected += "{\\*\\bkmkstart B0x0773D907}{\\*\\bkmkend B0x0773D907}" + IndexEntry("beta", count) +
+              IndexEntry("delta", count);
+  // The index field with its result: each keyword and the titles of its topics, in table
+  // order; keywords that differ only in case are one, spelled as the first in the table.
   expected +=
       CountedPara("End", count) +
       "\\page{\\b\\f0\\fs40\\s24 Index}\\par\\par{\\field{\\*\\fldinst{\\f0\\cf1 INDEX \\\\h "
       "\"\\emdash A\\emdash \" \\\\c \"2\" }}{\\fldrslt ";
-  for (const char* entry :
-       {"alpha\\tab Intro", "beta\\tab Intro", "delta\\tab Third", "gamma\\tab Second"})
+  for (const char* entry : {"Alpha\\tab Second; Intro", "beta\\tab Intro; Third",
+                            "delta\\tab Third", "gamma\\tab Second"})
     expected += "\\pard\\plain\\s15 " + std::string(entry) + "\\par\n";
   expected += "}}}";
   EXPECT_TRUE(SameBytes(print.File("TEST.RTF"), Crlf(expected)));
   EXPECT_TRUE(print.warnings.empty());
+}
+
+TEST(PrintGolden, IndexNamesEachTitleOfAKeywordOnceAlsoForManyTopics) {
+  // 40 topics titled T0 to T9 four times over; "many" belongs to all of them (more than are
+  // told apart without a set), "few" to the first 12.
+  TopicRecords topics;
+  for (int n = 0; n < 40; ++n)
+    topics.Header({"T" + std::to_string(n % 10)}, {.number = n})
+        .Paragraph(EndedParagraph(), {"text", ""});
+  // Where each topic starts, from a walk of the topics.
+  std::vector<uint32_t> starts;
+  {
+    InMemorySession s;
+    const std::unique_ptr<HelpFile> hf = s.Open(GoldenHelpFile(topics));
+    TopicWalk walk(*hf);
+    while (const TopicRecord* r = walk.Next())
+      if (r->kind == TopicRecord::Kind::kTopicHeader) starts.push_back(r->topic_offset);
+  }
+  ASSERT_EQ(starts.size(), 40u);
+  const std::vector<uint32_t> first12(starts.begin(), starts.begin() + 12);
+  const KeywordFiles k = BuildKeywordFiles({{"few", first12}, {"many", starts}});
+  const ConversionOutcome print = ConvertHelpBytes(AssembleHelpFile({{"|SYSTEM", GoldenSystem()},
+                                                                     {"|TOPIC", topics.Build()},
+                                                                     {"|KWBTREE", k.btree},
+                                                                     {"|KWDATA", k.data}}),
+                                                   kForPrint | kIndex);
+  const std::string all = "T0; T1; T2; T3; T4; T5; T6; T7; T8; T9";
+  EXPECT_NE(print.File("TEST.RTF")
+                .find("{\\fldrslt \\pard\\plain\\s15 few\\tab " + all +
+                      "\\par\r\n\\pard\\plain\\s15 many\\tab " + all + "\\par\r\n}}"),
+            std::string::npos)
+      << print.File("TEST.RTF");
 }
 
 TEST(PrintGolden, SplitRtfInBothModes) {
