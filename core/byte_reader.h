@@ -5,8 +5,10 @@
 // and sets a sticky failure flag, so a sequence of fields can be read and checked once.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <span>
 #include <string>
 #include <string_view>
@@ -93,6 +95,24 @@ class ByteReader {
   /// A NUL-terminated string of at most `limit` characters. The NUL is consumed. When no NUL
   /// comes within `limit` characters, the string is cut there and the reader stops after it.
   /// A string that runs into the end of the data is returned as far as it goes (a failure).
+  /// As cstring, but the text as it lies in the data.
+  std::string_view cstring_view(size_t limit = SIZE_MAX) {
+    if (pos_ >= data_.size()) {
+      ok_ = false;
+      return {};
+    }
+    const size_t start = pos_;
+    const size_t n = std::min(data_.size() - pos_, limit);
+    const void* nul = std::memchr(data_.data() + pos_, 0, n);
+    pos_ += nul ? static_cast<size_t>(static_cast<const uint8_t*>(nul) - (data_.data() + pos_)) : n;
+    const std::string_view s(reinterpret_cast<const char*>(data_.data()) + start, pos_ - start);
+    if (pos_ < data_.size() && data_[pos_] == 0) {
+      ++pos_;
+    } else if (pos_ >= data_.size()) {
+      ok_ = false;
+    }
+    return s;
+  }
   std::string cstring(size_t limit = SIZE_MAX) {
     size_t start = pos_;
     while (pos_ < data_.size() && data_[pos_] != 0 && pos_ - start < limit) ++pos_;

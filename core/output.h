@@ -66,7 +66,10 @@ class OutputSink {
     }
     used_ = static_cast<size_t>(to - buffer_.get());
   }
-  void Put(char c) { Write(std::string_view(&c, 1)); }
+  void Put(char c) {
+    const std::string_view one(&c, 1);
+    return c == '\n' ? Write(one) : WritePlain(one);
+  }
   /// Write for a piece that holds no LF (a control word, a number): it is not searched for one.
   void WritePlain(std::string_view bytes) {
     if (kind_ == Kind::kNull) return;

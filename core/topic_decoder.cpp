@@ -51,9 +51,9 @@ int32_t FieldAt(Bytes data, size_t offset) {
 }
 
 /// The text of a type-5 object: its `size` bytes are 6 bytes of window data and the text.
-std::string EmbeddedObjectText(ByteReader body) {
+std::string_view EmbeddedObjectText(ByteReader body) {
   body.skip(kEmbeddedWindowDataSize);
-  return body.cstring();
+  return body.cstring_view();
 }
 
 /// Reads a hotspot target. Returns false, consuming nothing, when fewer formatting bytes are
@@ -76,8 +76,8 @@ bool ReadHotspotTarget(ByteReader& f, uint8_t code, HotspotTarget& t) {
   t.flags = body.u8();
   t.hash = body.u32();
   if (t.flags & 0x01) t.window_number = body.u8();
-  if (t.flags & 0x02) t.window_name = body.cstring();
-  if (t.flags & 0x04) t.file_name = body.cstring();
+  if (t.flags & 0x02) t.window_name = body.cstring_view();
+  if (t.flags & 0x04) t.file_name = body.cstring_view();
   t.valid = true;
   return true;
 }
@@ -98,8 +98,7 @@ bool ReadObject(ByteReader& f, ObjectData& o, int32_t& position_adjustment) {
     if (o.stored_flag != 0) {
       size_t stored = o.size > 2 ? static_cast<size_t>(o.size) - 2 : 0;
       if (stored > f.remaining()) return false;
-      Bytes b = f.bytes(stored);
-      o.stored_picture.assign(b.begin(), b.end());
+      o.stored_picture = f.bytes(stored);
     }
     return true;
   }
@@ -130,7 +129,7 @@ bool ReadCommandOperands(ByteReader& f, ParagraphCommand& c, int32_t& position_a
       if (!f.ok()) return false;
       if (c.macro_length <= 0) return true;
       size_t length = static_cast<size_t>(c.macro_length);
-      c.macro = f.sub(f.position(), length).cstring();
+      c.macro = f.sub(f.position(), length).cstring_view();
       if (length > f.remaining()) return false;
       f.skip(length);
       return true;

@@ -96,8 +96,8 @@ struct HotspotTarget {
   uint8_t flags = 0;  // extended form: 0x01 window number, 0x02 window name, 0x04 file name
   uint32_t hash = 0;
   uint8_t window_number = 0;
-  std::string window_name;
-  std::string file_name;
+  std::string_view window_name;  // (see ParagraphCommand)
+  std::string_view file_name;
 };
 
 // Object types of the commands 0x86, 0x87 and 0x88.
@@ -112,11 +112,14 @@ struct ObjectData {
   uint16_t char_count = 0;  // added to the PositionAdjustment (pictures of type 0x22)
   int16_t stored_flag = 0;  // pictures: non-zero when the picture's bytes are stored here
   std::optional<uint16_t> picture_number;  // none for a stored 0x22 picture
-  std::vector<uint8_t> stored_picture;     // the stored picture container
-  std::string text;  // type 5: the object text ("!button", "*media", or an embedded window)
+  Bytes stored_picture;  // the stored picture container (see ParagraphCommand)
+  std::string_view text;  // type 5: the object text ("!button", "*media", or an embedded window)
 };
 
-/// One command of a paragraph's command list, with its operands.
+/// One command of a paragraph's command list, with its operands. Its texts and bytes (macro,
+/// window and file names, object text, stored picture) lie in the FormatPart it was decoded
+/// from, which must outlive it: a command owns nothing, so that making and dropping the many
+/// commands of each paragraph costs no more than writing their fields.
 struct ParagraphCommand {
   // Every member has its initializer: a constructor of its own spares the command, made for
   // each command of each paragraph, the zero-filling of all its bytes before they are set.
@@ -125,7 +128,7 @@ struct ParagraphCommand {
   uint16_t font = 0;         // 0x80
   bool before_end = false;   // 0x82: the next formatting byte is 0xFF
   int16_t macro_length = 0;  // 0xC8, 0xCC: L; the macro text when L > 0
-  std::string macro;
+  std::string_view macro;
   HotspotTarget hotspot;  // 0xE0 to 0xEF
   ObjectData object;      // 0x86, 0x87, 0x88
 };

@@ -239,13 +239,15 @@ TEST(Paragraph, PicturesUnknownObjectsTextsThatRunOutDataEndingEarlyAndWhereTabl
   std::vector<std::string> warnings;
   // Text strings run out; the last one has no NUL.
   const std::string text("ab\0cd", 5);
-  const Paragraph p = Decode(format.Build(), text, warnings, &adjustment);
+  const std::vector<uint8_t> bytes = format.Build();  // the commands point into it
+  const Paragraph p = Decode(bytes, text, warnings, &adjustment);
   EXPECT_EQ(p.texts, (std::vector<std::string_view>{"ab", "cd", "", "", "", ""}));
   ASSERT_EQ(p.commands.size(), 5u);
   EXPECT_FALSE(p.missing_end);
   auto object = [&p](size_t i) {
     const ObjectData& o = p.commands[i].object;
-    return std::tuple(int(o.type), o.picture_number.value_or(0), o.stored_picture);
+    return std::tuple(int(o.type), o.picture_number.value_or(0),
+                      std::vector<uint8_t>(o.stored_picture.begin(), o.stored_picture.end()));
   };
   const std::vector<uint8_t> none;
   EXPECT_EQ(object(0), std::tuple(0x22, 12, none));
