@@ -196,8 +196,15 @@ void KeywordTable::PrefetchTexts(Places places, const uint8_t* file, size_t file
 std::vector<size_t> KeywordTable::TakeEntriesInRange(int64_t low, int64_t high,
                                                      KeywordEntryMarks& marks) const {
   std::vector<size_t> found;
+  TakeEntriesInRange(low, high, marks, found);
+  return found;
+}
+
+void KeywordTable::TakeEntriesInRange(int64_t low, int64_t high, KeywordEntryMarks& marks,
+                                      std::vector<size_t>& found) const {
+  found.clear();
   const std::optional<size_t> start = StartOfRange(low, high, finger_);
-  if (!start) return found;
+  if (!start) return;
   std::vector<uint32_t>& next = marks.next;
   if (next.size() != by_offset_.size() + 1) {
     next.resize(by_offset_.size() + 1);
@@ -216,7 +223,6 @@ std::vector<size_t> KeywordTable::TakeEntriesInRange(int64_t low, int64_t high,
     next[p] = p + 1;
   }
   if (!std::is_sorted(found.begin(), found.end())) std::sort(found.begin(), found.end());
-  return found;
 }
 
 bool ExtractedPictureList::Record(size_t number, ExtractedPicture picture) {

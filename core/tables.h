@@ -116,6 +116,9 @@ class KeywordTable {
   std::vector<size_t> EntriesInRange(int64_t low, int64_t high) const;
   /// As EntriesInRange, leaving out the pairs `marks` holds and adding the ones returned.
   std::vector<size_t> TakeEntriesInRange(int64_t low, int64_t high, KeywordEntryMarks& marks) const;
+  /// The same into `found` (emptied first), whose memory is kept from call to call.
+  void TakeEntriesInRange(int64_t low, int64_t high, KeywordEntryMarks& marks,
+                          std::vector<size_t>& found) const;
   /// Where the pairs of low..high are in the order by offset, [first, last).
   using Places = std::pair<size_t, size_t>;
   /// For a look-up soon after on another thread: brings the pairs of low..high towards the

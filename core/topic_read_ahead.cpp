@@ -115,7 +115,9 @@ void TopicReadAhead::Read() {
           const uint64_t limit = limit_.load(std::memory_order_relaxed);
           e.stored =
               walk_.record().has_text && limit == ahead_bytes_ && put_ - freed_seen_ < limit / 2;
-          r = walk_.FinishNext(!e.stored);
+          // The writer decodes the record again with its text: here only its place and
+          // reports count, which the text's strings do not change.
+          r = walk_.FinishNext(!e.stored, false);
         }
         e.done_after = walk_.done();
       } catch (...) {

@@ -168,7 +168,7 @@ PhraseCodes TopicWalk::phrase_codes() const {
   return PhraseCodesFor(hf_, stored_.size(), record_.text_length);
 }
 
-const TopicRecord* TopicWalk::FinishNext(bool expand) {
+const TopicRecord* TopicWalk::FinishNext(bool expand, bool text_strings) {
   TopicRecord& r = record_;
   Diagnostics& diagnostics = hf_.diagnostics();
   text_ = {};
@@ -176,7 +176,8 @@ const TopicRecord* TopicWalk::FinishNext(bool expand) {
     text_ = ExpandRecordText(hf_, stored_text(), phrase_codes(), text_buffer_);
 
   r.kind = RecordKind(r.link.type);
-  position_adjustment_ += DecodeRecordContents(format(), text_, r);
+  const bool strings = text_strings || r.kind == TopicRecord::Kind::kTopicHeader;
+  position_adjustment_ += DecodeRecordContents(format(), strings ? text_ : std::string_view(), r);
   switch (r.kind) {
     case TopicRecord::Kind::kParagraph:
       WarnParagraphProblems(diagnostics, r.paragraph);

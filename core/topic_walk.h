@@ -86,9 +86,11 @@ class TopicWalk {
   /// Next in two halves, for a reader that may leave the text's expansion to another thread.
   /// ReadNext reads the next record's header and parts (false when the walk is over; Next
   /// would give nullptr). FinishNext expands the text (without `expand`, the record is
-  /// decoded without its text: its place and its reports do not depend on it) and decodes it.
+  /// decoded without its text: its place and its reports do not depend on it) and decodes it;
+  /// without `text_strings`, a paragraph or table is decoded without the text, expanded or not
+  /// (for a reader that hands the text on: its texts are then empty, the rest is the same).
   bool ReadNext();
-  const TopicRecord* FinishNext(bool expand);
+  const TopicRecord* FinishNext(bool expand, bool text_strings = true);
   /// The record read last: its place once ReadNext read it, its contents once FinishNext
   /// decoded them.
   const TopicRecord& record() const { return record_; }

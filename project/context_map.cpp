@@ -162,8 +162,13 @@ void LoadKeywordTables(HelpFile& hf) {
 std::optional<std::string> KeywordsForTopic(const HelpFile& hf, const KeywordTable* table,
                                             int64_t low, int64_t high, KeywordEntryMarks* written) {
   if (!table) return std::nullopt;
-  const std::vector<size_t> entries =
-      written ? table->TakeEntriesInRange(low, high, *written) : table->EntriesInRange(low, high);
+  // The topic pass asks for every record: the list keeps its memory on the thread that asks.
+  thread_local std::vector<size_t> entries;
+  if (written) {
+    table->TakeEntriesInRange(low, high, *written, entries);
+  } else {
+    entries = table->EntriesInRange(low, high);
+  }
   if (entries.empty()) return std::nullopt;
   const std::string_view file(reinterpret_cast<const char*>(hf.bytes.data()), hf.bytes.size());
   // The text is re-read from its leaf page; one that reaches the end of the file ends there.
