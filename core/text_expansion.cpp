@@ -107,6 +107,9 @@ class Expansion {
 // registers; a code that may not fit, or a phrase that is not quick, goes through the Expansion.
 // After a cut nothing more is appended.
 
+/// Sixteen blanks and sixteen NULs: a run of either is copied from here.
+constexpr char kRunBytes[2 * kQuickCopy + 1] = "                ";
+
 void ExpandHcrtf(Bytes in, Expansion& e) {
   const uint8_t* p = in.data();
   const uint8_t* const end = p + in.size();
@@ -136,9 +139,10 @@ void ExpandHcrtf(Bytes in, Expansion& e) {
       continue;
     } else {
       const size_t n = (b >> 4) + 1u;  // at most 16
-      const char c = (b & 15) == 7 ? ' ' : '\0';
-      if (n > capacity - size) return e.set_size(size), e.AppendRepeated(n, c);  // cut
-      std::memset(out + size, c, kQuickCopy);
+      const bool blanks = (b & 15) == 7;  // else NULs
+      // (a run that does not fit is cut)
+      if (n > capacity - size) return e.set_size(size), e.AppendRepeated(n, blanks ? ' ' : '\0');
+      std::memcpy(out + size, kRunBytes + (blanks ? 0 : kQuickCopy), kQuickCopy);
       size += n;
       continue;
     }
