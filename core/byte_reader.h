@@ -95,35 +95,25 @@ class ByteReader {
   /// A NUL-terminated string of at most `limit` characters. The NUL is consumed. When no NUL
   /// comes within `limit` characters, the string is cut there and the reader stops after it.
   /// A string that runs into the end of the data is returned as far as it goes (a failure).
-  /// As cstring, but the text as it lies in the data.
   std::string_view cstring_view(size_t limit = SIZE_MAX) {
     if (pos_ >= data_.size()) {
       ok_ = false;
       return {};
     }
-    const size_t start = pos_;
+    const uint8_t* const from = data_.data() + pos_;
     const size_t n = std::min(data_.size() - pos_, limit);
-    const void* nul = std::memchr(data_.data() + pos_, 0, n);
-    pos_ += nul ? static_cast<size_t>(static_cast<const uint8_t*>(nul) - (data_.data() + pos_)) : n;
-    const std::string_view s(reinterpret_cast<const char*>(data_.data()) + start, pos_ - start);
+    const void* const nul = std::memchr(from, 0, n);
+    const size_t length = nul ? static_cast<size_t>(static_cast<const uint8_t*>(nul) - from) : n;
+    pos_ += length;
     if (pos_ < data_.size() && data_[pos_] == 0) {
       ++pos_;
     } else if (pos_ >= data_.size()) {
       ok_ = false;
     }
-    return s;
+    return std::string_view(reinterpret_cast<const char*>(from), length);
   }
-  std::string cstring(size_t limit = SIZE_MAX) {
-    size_t start = pos_;
-    while (pos_ < data_.size() && data_[pos_] != 0 && pos_ - start < limit) ++pos_;
-    std::string s(reinterpret_cast<const char*>(data_.data()) + start, pos_ - start);
-    if (pos_ < data_.size() && data_[pos_] == 0) {
-      ++pos_;
-    } else if (pos_ >= data_.size()) {
-      ok_ = false;
-    }
-    return s;
-  }
+  /// As cstring_view, a copy.
+  std::string cstring(size_t limit = SIZE_MAX) { return std::string(cstring_view(limit)); }
 
   /// A reader over `length` bytes at `offset` of this one. A range that does not fit is cut to
   /// what is there and the new reader starts in the failed state.

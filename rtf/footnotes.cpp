@@ -20,7 +20,8 @@ std::string_view FirstString(std::string_view text) {
 void WriteFootnote(HelpFile& hf, OutputSink& out, std::string_view text, char mark) {
   if (hf.option(kForPrint)) return;
   // "{#{\footnote{#} " in one piece: a footnote is written for nearly every record.
-  const char head[] = {'{', mark, '{', '\\', 'f', 'o', 'o', 't', 'n', 'o', 't', 'e', '{', mark, '}', ' '};
+  const char head[] = {'{', mark, '{', '\\', 'f', 'o', 'o', 't', 'n',
+                       'o', 't', 'e', '{', mark, '}', ' '};
   out.WritePlain(std::string_view(head, sizeof head));
   WriteTextString(hf, out, text, static_cast<TextCategory>(mark));
   out.Write("}} \n");
