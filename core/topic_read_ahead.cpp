@@ -7,6 +7,7 @@
 #include <type_traits>
 
 #include "core/help_file.h"
+#include "core/topic_decoder.h"
 
 namespace quorvex {
 
@@ -38,6 +39,10 @@ struct TopicReadAhead::Entry {
   uint32_t format_size = 0;
   uint32_t text_size = 0;
   bool has_record = false;
+  /// The record, a paragraph or table, is left to the writer to decode (see
+  /// TopicWalk::FinishNext); whether its place has the counts of the record before it added.
+  bool decode_left = false;
+  bool adds_previous_adjustment = false;
   bool done_after = false;
   bool topic_seen_after = false;
   /// The text in the ring is the stored text, to be expanded by the writer in `codes`; the
@@ -117,7 +122,7 @@ void TopicReadAhead::Read() {
               walk_.record().has_text && limit == ahead_bytes_ && put_ - freed_seen_ < limit / 2;
           // The writer decodes the record again with its text: here only its place and
           // reports count, which the text's strings do not change.
-          r = walk_.FinishNext(!e.stored, false);
+          r = walk_.FinishNext(!e.stored, false, false);
         }
         e.done_after = walk_.done();
       } catch (...) {
@@ -137,6 +142,9 @@ void TopicReadAhead::Read() {
           look_ahead->Warm(*r);
         e.has_record = true;
         e.place = *r;
+        e.decode_left = r->kind == TopicRecord::Kind::kParagraph ||
+                        r->kind == TopicRecord::Kind::kTable;
+        e.adds_previous_adjustment = walk_.adds_previous_adjustment();
         format = walk_.format();
         if (e.stored) {
           e.codes = walk_.phrase_codes();
@@ -307,7 +315,24 @@ const TopicRecord* TopicReadAhead::Next() {
   if (done_ && failure_) std::rethrow_exception(failure_);
   if (!e.has_record) return nullptr;
   static_cast<TopicRecordPlace&>(record_) = e.place;
-  DecodeRecordContents(format, text, record_);
+  // The reader adds no counts of pictures in the records it leaves to this side: they are
+  // added here, where the walk on one thread adds them (the browse topic is taken before).
+  if (!e.adds_previous_adjustment) offset_fix_ = 0;
+  if (!hf_.is_hc30)
+    record_.browse_topic = static_cast<int32_t>(static_cast<uint32_t>(record_.browse_topic) +
+                                                offset_fix_);
+  if (e.adds_previous_adjustment) offset_fix_ += previous_adjustment_;
+  record_.topic_offset += offset_fix_;
+  const int32_t adjustment = DecodeRecordContents(format, text, record_);
+  previous_adjustment_ = 0;
+  if (e.decode_left) {
+    previous_adjustment_ = static_cast<uint32_t>(adjustment);
+    if (record_.kind == TopicRecord::Kind::kParagraph) {
+      WarnParagraphProblems(hf_.diagnostics(), record_.paragraph);
+    } else {
+      WarnTableProblems(hf_.diagnostics(), record_.table);
+    }
+  }
   return &record_;
 }
 

@@ -119,6 +119,11 @@ class TopicReadAhead {
   uint64_t held_ = 0;
   TopicRecord record_;
   std::string text_;
+  /// What the TopicOffsets of the reader lack: the character counts of the pictures in the
+  /// records it left to this side since the last block started, and those of the record
+  /// taken last.
+  uint32_t offset_fix_ = 0;
+  uint32_t previous_adjustment_ = 0;
   std::unique_ptr<std::vector<uint8_t>> out_of_line_;
   std::unique_ptr<std::vector<WarningRecord>> warnings_;
 

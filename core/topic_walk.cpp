@@ -117,6 +117,7 @@ bool TopicWalk::ReadNext() {
   ++records_read_;
   r.link = DecodeTopicLinkHeader(head_);
   r.browse_topic = hf_.is_hc30 ? topic_number_ + 1 : static_cast<int32_t>(topic_offset_);
+  adds_previous_adjustment_ = !new_block_;
   if (!new_block_) topic_offset_ += position_adjustment_;
   position_adjustment_ = 0;
   new_block_ = false;
@@ -168,7 +169,8 @@ PhraseCodes TopicWalk::phrase_codes() const {
   return PhraseCodesFor(hf_, stored_.size(), record_.text_length);
 }
 
-const TopicRecord* TopicWalk::FinishNext(bool expand, bool text_strings) {
+const TopicRecord* TopicWalk::FinishNext(bool expand, bool text_strings,
+                                         bool decode_text_records) {
   TopicRecord& r = record_;
   Diagnostics& diagnostics = hf_.diagnostics();
   text_ = {};
@@ -176,14 +178,17 @@ const TopicRecord* TopicWalk::FinishNext(bool expand, bool text_strings) {
     text_ = ExpandRecordText(hf_, stored_text(), phrase_codes(), text_buffer_);
 
   r.kind = RecordKind(r.link.type);
+  const bool decoded = decode_text_records || (r.kind != TopicRecord::Kind::kParagraph &&
+                                               r.kind != TopicRecord::Kind::kTable);
   const bool strings = text_strings || r.kind == TopicRecord::Kind::kTopicHeader;
-  position_adjustment_ += DecodeRecordContents(format(), strings ? text_ : std::string_view(), r);
+  if (decoded)
+    position_adjustment_ += DecodeRecordContents(format(), strings ? text_ : std::string_view(), r);
   switch (r.kind) {
     case TopicRecord::Kind::kParagraph:
-      WarnParagraphProblems(diagnostics, r.paragraph);
+      if (decoded) WarnParagraphProblems(diagnostics, r.paragraph);
       break;
     case TopicRecord::Kind::kTable:
-      WarnTableProblems(diagnostics, r.table);
+      if (decoded) WarnTableProblems(diagnostics, r.table);
       break;
     case TopicRecord::Kind::kTopicHeader:
       topic_seen_ = true;

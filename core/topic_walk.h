@@ -89,8 +89,19 @@ class TopicWalk {
   /// decoded without its text: its place and its reports do not depend on it) and decodes it;
   /// without `text_strings`, a paragraph or table is decoded without the text, expanded or not
   /// (for a reader that hands the text on: its texts are then empty, the rest is the same).
+  /// Without `decode_text_records` a paragraph or table is not decoded at all, for a reader
+  /// whose taker decodes it: its decoding problems are not reported, its contents are not
+  /// valid, and the character counts of its pictures are not added to the TopicOffsets of the
+  /// records after it. The taker then reports the problems and adds the counts (see
+  /// adds_previous_adjustment).
   bool ReadNext();
-  const TopicRecord* FinishNext(bool expand, bool text_strings = true);
+  const TopicRecord* FinishNext(bool expand, bool text_strings = true,
+                                bool decode_text_records = true);
+  /// True when the record read last had the pictures' character counts of the record before
+  /// it added to its TopicOffset (not at the start of a topic block): a reset to a block's
+  /// base came between them otherwise. The TopicOffset given as the browse sequences'
+  /// topic (browse_topic) is taken before the counts are added.
+  bool adds_previous_adjustment() const { return adds_previous_adjustment_; }
   /// The record read last: its place once ReadNext read it, its contents once FinishNext
   /// decoded them.
   const TopicRecord& record() const { return record_; }
@@ -121,6 +132,7 @@ class TopicWalk {
   int32_t topic_number_ = 0;
   int32_t scroll_start_ = 0;
   bool new_block_ = false;
+  bool adds_previous_adjustment_ = false;
   bool last_ = false;
   bool topic_seen_ = false;
   bool headers_only_ = false;

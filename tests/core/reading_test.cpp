@@ -415,7 +415,8 @@ TEST(TopicReadAhead, GivesWhatTheWalkGivesWithItsWarningsAtTheSameRecords) {
   // from the expansion (cut at the capacity) and one after it (no end): the reader leaves the
   // first records' expansion to the writer. Then enough records to fill a small ring many
   // times; unknown records (a warning each) among them, pictures too large for the ring, and a
-  // record at the end that is cut short.
+  // record at the end that is cut short. The reader leaves paragraphs and tables to the
+  // writer to decode, which adds their pictures' characters to the offsets after them.
   TopicRecords t(TopicFileOptions{.compressed = true});
   t.Record({.format_part = ParagraphFormatPart(ParagraphBuilder().Build(false)),
             .text_part = std::vector<uint8_t>(70000, 'x'),
@@ -424,6 +425,8 @@ TEST(TopicReadAhead, GivesWhatTheWalkGivesWithItsWarningsAtTheSameRecords) {
     t.Header({"Topic " + std::to_string(i)});
     t.Paragraph(EndedParagraph(), {std::string(200 + i % 150, char('a' + i % 26)), ""});
     if (i % 97 == 5) t.Record({.type = 0x55, .text_part = TextStrings({"?"})});
+    // Pictures whose characters count into the offsets after them (within a block or not).
+    if (i % 11 == 2) t.Paragraph(EndedParagraph().PictureRef(0x86, 1, 3), {"p", "", ""});
     if (i % 5 == 1)
       t.Table(TableLayout(1, {{200, 30}, {300, 20}}),
               {TableCell(0, EndedParagraph().Build()), TableCell(1, EndedParagraph().Build())},
