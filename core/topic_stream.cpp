@@ -130,6 +130,14 @@ size_t ReadTopicBytes(HelpFile& hf, std::span<uint8_t> out, uint32_t& topic_offs
     s.header_collected = kRecordFieldsSize;
     topic_offset_base = 0;
   }
+  // Most reads lie in the body of the open record, within the block loaded.
+  if (s.header_collected == kRecordFieldsSize && s.bytes_left >= out.size() &&
+      s.read_index <= s.valid_length && s.valid_length - s.read_index >= out.size()) {
+    if (!out.empty()) std::memcpy(out.data(), s.buffer.data() + s.read_index, out.size());
+    s.read_index += static_cast<uint32_t>(out.size());
+    s.bytes_left -= static_cast<uint32_t>(out.size());
+    return out.size();
+  }
   size_t done = 0;
   auto fail = [&] {
     std::fill(out.begin() + static_cast<std::ptrdiff_t>(done), out.end(), uint8_t{0});
