@@ -180,8 +180,8 @@ void ReadRtfPhrases(HelpFile& hf) {
 
 /// The table of quick copies for the phrases that `t` holds.
 void IndexQuickPhrases(PhraseTables& t) {
-  t.quick.assign(t.count(), {});
-  for (size_t i = 0; i < t.quick.size(); ++i) {
+  t.quick.assign(std::max(t.count(), PhraseTables::kCodeNumbers), {});
+  for (size_t i = 0; i < t.count(); ++i) {
     const uint64_t start = t.offsets[i], end = t.offsets[i + 1];
     const bool quick = start <= end && end - start <= PhraseTables::kQuickCopy &&
                        start + PhraseTables::kQuickCopy <= t.text.size();

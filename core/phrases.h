@@ -25,14 +25,20 @@ struct PhraseTables {
   std::vector<uint32_t> offsets;  // count() + 1 entries
   /// Per phrase, for the expansion's quick copy: where it starts in `text` and its length, or
   /// kNotQuick for a phrase longer than kQuickCopy, too near the end of `text` for a copy of
-  /// kQuickCopy bytes, or with offsets out of order or outside the text. Built by the loaders;
-  /// a phrase beyond it takes the careful way.
+  /// kQuickCopy bytes, or with offsets out of order or outside the text. Built by the loaders,
+  /// with an entry (kNotQuick beyond the table) for every number a code can name, so that the
+  /// expansion looks a phrase up without checking its number first; a phrase that is not quick
+  /// takes the careful way.
   struct QuickPhrase {
     uint32_t start = 0;
-    uint32_t length = 0;
+    uint32_t length = kNotQuick;
+    static constexpr uint32_t kNotQuick = UINT32_MAX;
   };
   static constexpr size_t kQuickCopy = 16;
-  static constexpr uint32_t kNotQuick = UINT32_MAX;
+  static constexpr uint32_t kNotQuick = QuickPhrase::kNotQuick;
+  /// Numbers a code can name: HCRTF's two-byte codes reach 128 + 63 * 256 + 255, the older
+  /// codes (14 * 256 + 255) / 2.
+  static constexpr size_t kCodeNumbers = 128 + 64 * 256;
   std::vector<QuickPhrase> quick;
 
   bool loaded() const { return kind != Kind::kNone; }

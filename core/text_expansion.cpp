@@ -110,9 +110,60 @@ class Expansion {
 /// Sixteen blanks and sixteen NULs: a run of either is copied from here.
 constexpr char kRunBytes[2 * kQuickCopy + 1] = "                ";
 
-void ExpandHcrtf(Bytes in, Expansion& e) {
+/// No code writes more than kQuickCopy bytes for each of its bytes, but a phrase that is not
+/// quick: while the room left is kQuickCopy times the codes left, the codes are expanded
+/// without a look at the room, and phrases are looked up by number unchecked (the quick table
+/// has an entry for every number a code can name). True when the codes are done; false, with
+/// `p` on the code, at a phrase that is not quick or a code cut short, or at once where the
+/// room is short: the careful loop goes on from there.
+bool ExpandHcrtfRoomy(const uint8_t*& p, const uint8_t* end, Expansion& e,
+                      const PhraseTables::QuickPhrase* quick, const char* phrase_text) {
+  char* const out = e.out();
+  size_t size = e.size();
+  if (e.capacity() - size < kQuickCopy * static_cast<size_t>(end - p)) return false;
+  while (p != end) {
+    const uint8_t* const code = p;
+    const uint8_t b = *p++;
+    size_t number;
+    if ((b & 1) == 0) {
+      number = b / 2u;
+    } else if ((b & 3) == 1) {
+      if (p == end) return p = code, e.set_size(size), false;
+      number = kHcrtfTwoByteBase + (b >> 2) * 256u + *p++;
+    } else if ((b & 7) == 3) {
+      const size_t k = (b >> 3) + 1u;
+      const size_t left = static_cast<size_t>(end - p);
+      if (left < k) return p = code, e.set_size(size), false;
+      if (k <= kQuickCopy && left >= kQuickCopy) {
+        std::memcpy(out + size, p, kQuickCopy);  // the buffer has kQuickCopy bytes to spare
+      } else {
+        std::memcpy(out + size, p, k);
+      }
+      size += k;
+      p += k;
+      continue;
+    } else {
+      const size_t n = (b >> 4) + 1u;     // at most 16
+      const bool blanks = (b & 15) == 7;  // else NULs
+      std::memcpy(out + size, kRunBytes + (blanks ? 0 : kQuickCopy), kQuickCopy);
+      size += n;
+      continue;
+    }
+    const PhraseTables::QuickPhrase q = quick[number];
+    if (q.length == PhraseTables::kNotQuick) return p = code, e.set_size(size), false;
+    std::memcpy(out + size, phrase_text + q.start, kQuickCopy);
+    size += q.length;
+  }
+  e.set_size(size);
+  return true;
+}
+
+void ExpandHcrtf(Bytes in, Expansion& e, const PhraseTables& phrases) {
   const uint8_t* p = in.data();
   const uint8_t* const end = p + in.size();
+  if (phrases.quick.size() >= PhraseTables::kCodeNumbers &&
+      ExpandHcrtfRoomy(p, end, e, phrases.quick.data(), phrases.text.data()))
+    return;
   char* const out = e.out();
   const size_t capacity = e.capacity();
   size_t size = e.size();
@@ -159,9 +210,39 @@ void ExpandHcrtf(Bytes in, Expansion& e) {
   e.set_size(size);
 }
 
-void ExpandOld(Bytes in, Expansion& e) {
+/// As ExpandHcrtfRoomy for the older codes (a phrase and its blank take at most 17 bytes for
+/// the code's two).
+bool ExpandOldRoomy(const uint8_t*& p, const uint8_t* end, Expansion& e,
+                    const PhraseTables::QuickPhrase* quick, const char* phrase_text) {
+  char* const out = e.out();
+  size_t size = e.size();
+  if (e.capacity() - size < kQuickCopy * static_cast<size_t>(end - p)) return false;
+  while (p != end) {
+    const uint8_t b = *p;
+    if (b == 0 || b > kOldLastCode) {
+      out[size++] = static_cast<char>(b);
+      ++p;
+      continue;
+    }
+    if (end - p < 2) return e.set_size(size), false;
+    const unsigned code = (b - 1u) * 256u + p[1];
+    const PhraseTables::QuickPhrase q = quick[code >> 1];
+    if (q.length == PhraseTables::kNotQuick) return e.set_size(size), false;
+    std::memcpy(out + size, phrase_text + q.start, kQuickCopy);
+    size += q.length;
+    if (code & 1) out[size++] = ' ';
+    p += 2;
+  }
+  e.set_size(size);
+  return true;
+}
+
+void ExpandOld(Bytes in, Expansion& e, const PhraseTables& phrases) {
   const uint8_t* p = in.data();
   const uint8_t* const end = p + in.size();
+  if (phrases.quick.size() >= PhraseTables::kCodeNumbers &&
+      ExpandOldRoomy(p, end, e, phrases.quick.data(), phrases.text.data()))
+    return;
   char* const out = e.out();
   const size_t capacity = e.capacity();
   size_t size = e.size();
@@ -209,9 +290,9 @@ std::string_view ExpandTopicTextInBuffer(const HelpFile& hf, Bytes stored, Phras
   if (!hf.slot(Slot::kPhrases).present() && !hf.slot(Slot::kPhrIndex).present()) {
     e.Append(reinterpret_cast<const char*>(stored.data()), stored.size());
   } else if (codes == PhraseCodes::kHcrtf) {
-    ExpandHcrtf(stored, e);
+    ExpandHcrtf(stored, e, hf.phrases);
   } else {
-    ExpandOld(stored, e);
+    ExpandOld(stored, e, hf.phrases);
   }
   return e.text();
 }

@@ -44,10 +44,13 @@ constexpr uint8_t kTableTypeScaled = 0;
 constexpr uint8_t kTableTypeTwips10 = 1;
 constexpr uint8_t kTableTypeTwips = 3;
 
+/// The little-endian 32-bit field at `offset`; 0 where the data ends first (as a reader's
+/// failed read gives).
 int32_t FieldAt(Bytes data, size_t offset) {
-  ByteReader r(data);
-  r.seek(offset);
-  return r.i32();
+  if (offset > data.size() || data.size() - offset < 4) return 0;
+  const uint8_t* p = data.data() + offset;
+  return static_cast<int32_t>(uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 |
+                              uint32_t{p[3]} << 24);
 }
 
 /// The text of a type-5 object: its `size` bytes are 6 bytes of window data and the text.

@@ -121,6 +121,14 @@ TopicGeometry TopicGeometryOf(const HelpFile& hf) {
 size_t ReadTopicBytes(HelpFile& hf, std::span<uint8_t> out, uint32_t& topic_offset_base,
                       bool& new_block) {
   TopicStream& s = hf.topic_stream;
+  // Most reads lie in the body of the open record, within the block loaded.
+  if (s.header_collected == kRecordFieldsSize && s.bytes_left >= out.size() &&
+      s.read_index <= s.valid_length && s.valid_length - s.read_index >= out.size()) {
+    if (!out.empty()) std::memcpy(out.data(), s.buffer.data() + s.read_index, out.size());
+    s.read_index += static_cast<uint32_t>(out.size());
+    s.bytes_left -= static_cast<uint32_t>(out.size());
+    return out.size();
+  }
   const TopicGeometry g = TopicGeometryOf(hf);
   if (!s.started) {
     s = TopicStream();
@@ -129,14 +137,6 @@ size_t ReadTopicBytes(HelpFile& hf, std::span<uint8_t> out, uint32_t& topic_offs
         hf.compressed ? size_t{g.data_size()} * kCompressedBlockExpansion : g.data_size(), 0);
     s.header_collected = kRecordFieldsSize;
     topic_offset_base = 0;
-  }
-  // Most reads lie in the body of the open record, within the block loaded.
-  if (s.header_collected == kRecordFieldsSize && s.bytes_left >= out.size() &&
-      s.read_index <= s.valid_length && s.valid_length - s.read_index >= out.size()) {
-    if (!out.empty()) std::memcpy(out.data(), s.buffer.data() + s.read_index, out.size());
-    s.read_index += static_cast<uint32_t>(out.size());
-    s.bytes_left -= static_cast<uint32_t>(out.size());
-    return out.size();
   }
   size_t done = 0;
   auto fail = [&] {

@@ -59,7 +59,10 @@ int32_t DecodeRecordContents(Bytes format, std::string_view text, TopicRecord& t
 }
 
 TopicWalk::TopicWalk(HelpFile& hf, bool headers_only)
-    : hf_(hf), last_(!hf.slot(Slot::kTopic).present()), headers_only_(headers_only) {}
+    : hf_(hf),
+      last_(!hf.slot(Slot::kTopic).present()),
+      headers_only_(headers_only),
+      max_part_(MaxPartSize()) {}
 
 TopicWalk::~TopicWalk() {
   ResetTopicStream(hf_);
@@ -143,7 +146,7 @@ bool TopicWalk::ReadNext() {
     diagnostics.Warning(kWarnTopicTextOutside, topic_number_, stored_size, room);
     stored_size = room;
   }
-  const size_t max_part = MaxPartSize();
+  const size_t max_part = max_part_;
   if (format_size < 0 || stored_size < 0 || static_cast<uint64_t>(format_size) > max_part ||
       static_cast<uint64_t>(stored_size) > max_part) {
     diagnostics.Warning(kWarnTopicRecordDamaged, topic_number_);

@@ -137,6 +137,7 @@ class TopicWalk {
   bool topic_seen_ = false;
   bool headers_only_ = false;
   size_t records_read_ = 0;
+  size_t max_part_ = 0;  // MaxPartSize, worked out once
 };
 
 }  // namespace quorvex
