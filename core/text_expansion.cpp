@@ -125,12 +125,18 @@ bool ExpandHcrtfRoomy(const uint8_t*& p, const uint8_t* end, Expansion& e,
     const uint8_t* const code = p;
     const uint8_t b = *p++;
     size_t number;
+    if ((b & 7) == 7) {
+      // The most frequent code: a run of blanks (bit 3 clear) or NULs, at most 16.
+      std::memcpy(out + size, kRunBytes + (b & 8) * 2u, kQuickCopy);
+      size += (b >> 4) + 1u;
+      continue;
+    }
     if ((b & 1) == 0) {
       number = b / 2u;
     } else if ((b & 3) == 1) {
       if (p == end) return p = code, e.set_size(size), false;
       number = kHcrtfTwoByteBase + (b >> 2) * 256u + *p++;
-    } else if ((b & 7) == 3) {
+    } else {
       const size_t k = (b >> 3) + 1u;
       const size_t left = static_cast<size_t>(end - p);
       if (left < k) return p = code, e.set_size(size), false;
@@ -141,12 +147,6 @@ bool ExpandHcrtfRoomy(const uint8_t*& p, const uint8_t* end, Expansion& e,
       }
       size += k;
       p += k;
-      continue;
-    } else {
-      const size_t n = (b >> 4) + 1u;     // at most 16
-      const bool blanks = (b & 15) == 7;  // else NULs
-      std::memcpy(out + size, kRunBytes + (blanks ? 0 : kQuickCopy), kQuickCopy);
-      size += n;
       continue;
     }
     const PhraseTables::QuickPhrase q = quick[number];
