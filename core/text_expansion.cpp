@@ -161,9 +161,8 @@ bool ExpandHcrtfRoomy(const uint8_t*& p, const uint8_t* end, Expansion& e,
 void ExpandHcrtf(Bytes in, Expansion& e, const PhraseTables& phrases) {
   const uint8_t* p = in.data();
   const uint8_t* const end = p + in.size();
-  if (phrases.quick.size() >= PhraseTables::kCodeNumbers &&
-      ExpandHcrtfRoomy(p, end, e, phrases.quick.data(), phrases.text.data()))
-    return;
+  const bool roomy = phrases.quick.size() >= PhraseTables::kCodeNumbers;
+  if (roomy && ExpandHcrtfRoomy(p, end, e, phrases.quick.data(), phrases.text.data())) return;
   char* const out = e.out();
   const size_t capacity = e.capacity();
   size_t size = e.size();
@@ -205,6 +204,8 @@ void ExpandHcrtf(Bytes in, Expansion& e, const PhraseTables& phrases) {
     e.set_size(size);
     e.AppendPhraseCarefully(number);
     if (e.full()) return;
+    // After a long phrase the codes that follow may have room enough again.
+    if (roomy && ExpandHcrtfRoomy(p, end, e, phrases.quick.data(), phrases.text.data())) return;
     size = e.size();
   }
   e.set_size(size);
@@ -240,9 +241,8 @@ bool ExpandOldRoomy(const uint8_t*& p, const uint8_t* end, Expansion& e,
 void ExpandOld(Bytes in, Expansion& e, const PhraseTables& phrases) {
   const uint8_t* p = in.data();
   const uint8_t* const end = p + in.size();
-  if (phrases.quick.size() >= PhraseTables::kCodeNumbers &&
-      ExpandOldRoomy(p, end, e, phrases.quick.data(), phrases.text.data()))
-    return;
+  const bool roomy = phrases.quick.size() >= PhraseTables::kCodeNumbers;
+  if (roomy && ExpandOldRoomy(p, end, e, phrases.quick.data(), phrases.text.data())) return;
   char* const out = e.out();
   const size_t capacity = e.capacity();
   size_t size = e.size();
@@ -256,6 +256,7 @@ void ExpandOld(Bytes in, Expansion& e, const PhraseTables& phrases) {
     if (p == end) return e.set_size(size), e.CodeCut();
     const unsigned code = (b - 1u) * 256u + *p++;
     const size_t number = code >> 1;
+    bool careful = false;
     if (const size_t length = e.QuickLength(number); length <= capacity - size) {
       std::memcpy(out + size, e.QuickText(number), kQuickCopy);
       size += length;
@@ -264,10 +265,17 @@ void ExpandOld(Bytes in, Expansion& e, const PhraseTables& phrases) {
       e.AppendPhraseCarefully(number);
       if (e.full()) return;
       size = e.size();
+      careful = true;
     }
     if (code & 1) {
       if (size == capacity) return e.set_size(size), e.Cut();
       out[size++] = ' ';
+    }
+    if (careful && roomy) {
+      // After a long phrase the codes that follow may have room enough again.
+      e.set_size(size);
+      if (ExpandOldRoomy(p, end, e, phrases.quick.data(), phrases.text.data())) return;
+      size = e.size();
     }
   }
   e.set_size(size);
