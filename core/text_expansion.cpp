@@ -110,6 +110,16 @@ class Expansion {
 /// Sixteen blanks and sixteen NULs: a run of either is copied from here.
 constexpr char kRunBytes[2 * kQuickCopy + 1] = "                ";
 
+/// Copies the `k` literal bytes at `p`, of which `left` can be read, to `to`: as one piece of
+/// kQuickCopy bytes where that covers them (the buffer has kQuickCopy bytes to spare).
+void CopyLiterals(char* to, const uint8_t* p, size_t k, size_t left) {
+  if (k <= kQuickCopy && left >= kQuickCopy) {
+    std::memcpy(to, p, kQuickCopy);
+  } else {
+    std::memcpy(to, p, k);
+  }
+}
+
 /// No code writes more than kQuickCopy bytes for each of its bytes, but a phrase that is not
 /// quick: while the room left is kQuickCopy times the codes left, the codes are expanded
 /// without a look at the room, and phrases are looked up by number unchecked (the quick table
@@ -140,11 +150,7 @@ bool ExpandHcrtfRoomy(const uint8_t*& p, const uint8_t* end, Expansion& e,
       const size_t k = (b >> 3) + 1u;
       const size_t left = static_cast<size_t>(end - p);
       if (left < k) return p = code, e.set_size(size), false;
-      if (k <= kQuickCopy && left >= kQuickCopy) {
-        std::memcpy(out + size, p, kQuickCopy);  // the buffer has kQuickCopy bytes to spare
-      } else {
-        std::memcpy(out + size, p, k);
-      }
+      CopyLiterals(out + size, p, k, left);
       size += k;
       p += k;
       continue;
@@ -179,11 +185,7 @@ void ExpandHcrtf(Bytes in, Expansion& e, const PhraseTables& phrases) {
       const size_t left = static_cast<size_t>(end - p);
       if (left < k) return e.set_size(size), e.CodeCut();
       if (k > capacity - size) return e.set_size(size), e.Append(p, k);  // cut
-      if (k <= kQuickCopy && left >= kQuickCopy) {
-        std::memcpy(out + size, p, kQuickCopy);  // the buffer has kQuickCopy bytes to spare
-      } else {
-        std::memcpy(out + size, p, k);
-      }
+      CopyLiterals(out + size, p, k, left);
       size += k;
       p += k;
       continue;
