@@ -120,9 +120,9 @@ void TopicReadAhead::Read() {
           const uint64_t limit = limit_.load(std::memory_order_relaxed);
           e.stored =
               walk_.record().has_text && limit == ahead_bytes_ && put_ - freed_seen_ < limit / 2;
-          // The writer decodes the record again with its text: here only its place and
-          // reports count, which the text's strings do not change.
-          r = walk_.FinishNext(!e.stored, false, false);
+          // Paragraphs and tables are left to the writer to decode: here only their
+          // places and the walk's reports count.
+          r = walk_.FinishNext(!e.stored, false);
         }
         e.done_after = walk_.done();
       } catch (...) {

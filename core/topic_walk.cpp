@@ -172,8 +172,7 @@ PhraseCodes TopicWalk::phrase_codes() const {
   return PhraseCodesFor(hf_, stored_.size(), record_.text_length);
 }
 
-const TopicRecord* TopicWalk::FinishNext(bool expand, bool text_strings,
-                                         bool decode_text_records) {
+const TopicRecord* TopicWalk::FinishNext(bool expand, bool decode_text_records) {
   TopicRecord& r = record_;
   Diagnostics& diagnostics = hf_.diagnostics();
   text_ = {};
@@ -183,9 +182,7 @@ const TopicRecord* TopicWalk::FinishNext(bool expand, bool text_strings,
   r.kind = RecordKind(r.link.type);
   const bool decoded = decode_text_records || (r.kind != TopicRecord::Kind::kParagraph &&
                                                r.kind != TopicRecord::Kind::kTable);
-  const bool strings = text_strings || r.kind == TopicRecord::Kind::kTopicHeader;
-  if (decoded)
-    position_adjustment_ += DecodeRecordContents(format(), strings ? text_ : std::string_view(), r);
+  if (decoded) position_adjustment_ += DecodeRecordContents(format(), text_, r);
   switch (r.kind) {
     case TopicRecord::Kind::kParagraph:
       if (decoded) WarnParagraphProblems(diagnostics, r.paragraph);

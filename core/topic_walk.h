@@ -86,17 +86,14 @@ class TopicWalk {
   /// Next in two halves, for a reader that may leave the text's expansion to another thread.
   /// ReadNext reads the next record's header and parts (false when the walk is over; Next
   /// would give nullptr). FinishNext expands the text (without `expand`, the record is
-  /// decoded without its text: its place and its reports do not depend on it) and decodes it;
-  /// without `text_strings`, a paragraph or table is decoded without the text, expanded or not
-  /// (for a reader that hands the text on: its texts are then empty, the rest is the same).
+  /// decoded without its text: its place and its reports do not depend on it) and decodes it.
   /// Without `decode_text_records` a paragraph or table is not decoded at all, for a reader
   /// whose taker decodes it: its decoding problems are not reported, its contents are not
   /// valid, and the character counts of its pictures are not added to the TopicOffsets of the
   /// records after it. The taker then reports the problems and adds the counts (see
   /// adds_previous_adjustment).
   bool ReadNext();
-  const TopicRecord* FinishNext(bool expand, bool text_strings = true,
-                                bool decode_text_records = true);
+  const TopicRecord* FinishNext(bool expand, bool decode_text_records = true);
   /// True when the record read last had the pictures' character counts of the record before
   /// it added to its TopicOffset (not at the start of a topic block): a reset to a block's
   /// base came between them otherwise. The TopicOffset given as the browse sequences'
