@@ -72,13 +72,19 @@ class Diagnostics {
   void Warning(int id, const A&... args) {
     std::string text = FormatText(LoadText(id), {FormatArg(Shown(args))...});
     if (size_t lf = text.find('\n'); lf != std::string::npos) text.resize(lf);
+    ++warnings_reported_;
     OnWarning(id, text);
   }
   /// `percent` 0 leaves the bar unchanged; `phase` 0 (a string id) leaves the phase unchanged.
   /// May throw ConversionCancelled.
   void Progress(int percent, int phase) { OnProgress(percent, phase); }
   /// Reports a warning another receiver formatted and held back for a while.
-  void Forward(int id, const std::string& text) { OnWarning(id, text); }
+  void Forward(int id, const std::string& text) {
+    ++warnings_reported_;
+    OnWarning(id, text);
+  }
+  /// How many warnings this receiver has been given so far.
+  size_t warnings_reported() const { return warnings_reported_; }
 
   /// The code page of the help file being converted, for the text arguments of warnings.
   void SetCodePage(uint32_t code_page) { code_page_ = code_page; }
@@ -100,6 +106,7 @@ class Diagnostics {
     }
   }
   uint32_t code_page_ = kWesternCodePage;
+  size_t warnings_reported_ = 0;
 };
 
 /// Drops everything; used where nothing may be shown (probing a file for its title).

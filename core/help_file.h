@@ -144,6 +144,10 @@ class TopicReadAhead;
 struct TopicReadAheadDeleter {
   void operator()(TopicReadAhead* walk) const;
 };
+class KeptRecords;
+struct KeptRecordsDeleter {
+  void operator()(KeptRecords* kept) const;
+};
 
 struct HelpFile {
   ConversionOptions options = 0;
@@ -200,6 +204,8 @@ struct HelpFile {
   /// The walk's place in |TOPIC, in cache lines of its own: a walk read ahead on another
   /// thread writes it all the time, and the writer's thread reads the fields above.
   alignas(64) TopicStream topic_stream;
+  /// The records the pre-pass's walk gave, kept for the main pass (see KeptRecords).
+  std::unique_ptr<KeptRecords, KeptRecordsDeleter> kept_records;
   /// The pre-pass's walk, when the driver starts it before the tables load (ConvertTopics
   /// takes it over). Last, so that its reader thread stops before what it reads goes.
   std::unique_ptr<TopicReadAhead, TopicReadAheadDeleter> early_walk;

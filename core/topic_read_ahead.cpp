@@ -1,7 +1,10 @@
 #include "core/topic_read_ahead.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <bit>
+#include <cstdlib>
 #include <cstring>
 #include <system_error>
 #include <type_traits>
@@ -58,6 +61,269 @@ void TopicReadAheadDeleter::operator()(TopicReadAhead* walk) const {
   delete walk;
 }
 
+void KeptRecordsDeleter::operator()(KeptRecords* kept) const {
+  delete kept;
+}
+
+/// What is kept of one step of a walk; the record's FormatPart and text follow it.
+struct KeptRecords::Record {
+  /// Bytes the record takes with its parts (a multiple of 8).
+  uint64_t size = 0;
+  TopicRecordPlace place;
+  int32_t block_before = 0;
+  uint32_t format_size = 0;
+  uint32_t text_size = 0;
+  bool has_record = false;
+  bool done_after = false;
+  bool topic_seen_after = false;
+};
+
+namespace {
+
+/// Kept records are written into pieces of memory of this size, a huge page (a larger record
+/// gets a piece of a multiple of it).
+constexpr size_t kKeptChunkBytes = size_t{2} << 20;
+
+}  // namespace
+
+bool KeptRecords::Add(const Record& record, Bytes format, std::string_view text) {
+  static_assert(std::is_trivially_copyable_v<Record>, "records are copied into the chunks");
+  static_assert(sizeof(Record) % 8 == 0, "records start at multiples of 8");
+  if (dropped_) return false;
+  const size_t size = sizeof(Record) + RoundUp8(format.size() + text.size());
+  if (size > budget_ - std::min(budget_, size_)) {
+    Drop();
+    return false;
+  }
+  if (chunks_.empty() || chunks_.back().capacity - chunks_.back().used < size) {
+    try {
+      Chunk chunk;
+      // Whole huge pages where the system has them: tens of MB of fresh memory cost far
+      // fewer page faults so.
+      chunk.capacity = (size + kKeptChunkBytes - 1) & ~(kKeptChunkBytes - 1);
+      chunk.bytes.reset(static_cast<std::byte*>(std::aligned_alloc(kKeptChunkBytes, chunk.capacity)));
+      if (!chunk.bytes) throw std::bad_alloc();
+#ifdef MADV_HUGEPAGE
+      madvise(chunk.bytes.get(), chunk.capacity, MADV_HUGEPAGE);  // (only a hint)
+#endif
+      chunks_.push_back(std::move(chunk));
+    } catch (const std::bad_alloc&) {
+      Drop();
+      return false;
+    }
+  }
+  Chunk& chunk = chunks_.back();
+  std::byte* at = chunk.bytes.get() + chunk.used;
+  Record r = record;
+  r.size = size;
+  r.format_size = static_cast<uint32_t>(format.size());
+  r.text_size = static_cast<uint32_t>(text.size());
+  std::memcpy(at, &r, sizeof r);
+  at += sizeof r;
+  if (!format.empty()) std::memcpy(at, format.data(), format.size());
+  if (!text.empty()) std::memcpy(at + format.size(), text.data(), text.size());
+  chunk.used += size;
+  size_ += size;
+  if (record.done_after) complete_ = true;
+  return true;
+}
+
+void KeptRecords::Drop() {
+  dropped_ = true;
+  complete_ = false;
+  size_ = 0;
+  std::vector<Chunk>().swap(chunks_);
+}
+
+/// The thread that decodes the kept records ahead of the writer and looks up what the writer
+/// needs for them (TopicAnswers), and the ring of bytes in which it hands the answers over: for
+/// each record that is a record, its size in 8 bytes (kFailed: the thread threw; kWrap: the
+/// next one is at the ring's start; kBeside: the address of a vector that holds them follows)
+/// and its bytes. The records' memory stays the kept walk's:
+/// the thread, always ahead of the writer, never reads what the writer has freed.
+class TopicReadAhead::KeptAnswers {
+ public:
+  KeptAnswers(const KeptRecords& kept, TopicAnswers& answers) : kept_(kept), answers_(answers) {
+    ring_ = std::make_unique_for_overwrite<uint8_t[]>(kRingBytes);  // before the thread runs
+    thread_ = std::thread([this] { Run(); });
+  }
+  ~KeptAnswers() {
+    stop_ = true;
+    freed_ = kNotWaiting / 2;  // room for everything: a thread waiting for room wakes and stops
+    freed_.notify_one();
+    thread_.join();
+    // What lies beside the ring for answers the writer has not taken is still owned by them.
+    for (const uint64_t end = put_; taken_ < end;) {
+      uint64_t size = Header(taken_);
+      if (size == kWrap) {
+        taken_ += kRingBytes - (taken_ & (kRingBytes - 1));
+        continue;
+      }
+      if (size == kBeside) {
+        std::vector<uint8_t>* beside;
+        std::memcpy(&beside, ring_.get() + (taken_ & (kRingBytes - 1)) + kHeader, sizeof beside);
+        delete beside;
+        size = sizeof beside;
+      }
+      taken_ += kHeader + RoundUp8(size == kFailed ? 0 : size);
+    }
+  }
+  /// The answers of the next record, once the thread has them; valid until the next call.
+  /// What the thread threw is thrown here, at the record it threw for.
+  Bytes Take() {
+    // The answers taken last are handed back now; the counter is seldom written, unless the
+    // thread waits for room.
+    if (taken_ - handed_back_ >= kRingBytes / kPublishPart || taken_ >= thread_wants_) HandBack();
+    if (filled_seen_ <= taken_) filled_seen_ = filled_;
+    if (filled_seen_ <= taken_) {
+      HandBack();
+      writer_waits_ = true;
+      for (uint64_t f; (f = filled_) <= taken_;) filled_.wait(f);
+      writer_waits_ = false;
+      filled_seen_ = filled_;
+    }
+    uint64_t size = Header(taken_);
+    if (size == kWrap) {
+      taken_ += kRingBytes - (taken_ & (kRingBytes - 1));
+      size = Header(taken_);
+    }
+    if (size == kFailed) std::rethrow_exception(failure_);
+    const uint8_t* at = ring_.get() + (taken_ & (kRingBytes - 1)) + kHeader;
+    // The thread wrote the answers ahead on the other core: they are brought over ahead, a
+    // line or two for each record (about what one takes).
+    const uint8_t* ahead = ring_.get() + ((taken_ + kPrefetchAhead) & (kRingBytes - 1));
+    __builtin_prefetch(ahead);
+    __builtin_prefetch(ahead + 64);
+    if (size == kBeside) {
+      std::vector<uint8_t>* beside;
+      std::memcpy(&beside, at, sizeof beside);
+      beside_.reset(beside);
+      taken_ += kHeader + sizeof beside;
+      return Bytes(beside_->data(), beside_->size());
+    }
+    beside_.reset();
+    taken_ += kHeader + RoundUp8(size);
+    return Bytes(at, size);
+  }
+
+ private:
+  static constexpr uint64_t kRingBytes = uint64_t{1} << 18;
+  static constexpr uint64_t kHeader = 8;
+  static constexpr uint64_t kPrefetchAhead = 4096;
+  /// Answers larger than this go beside the ring.
+  static constexpr uint64_t kMaxAnswers = kRingBytes / kMaxPartsPart;
+  static constexpr uint64_t kWrap = UINT64_MAX, kFailed = UINT64_MAX - 1, kBeside = UINT64_MAX - 2;
+
+  uint64_t Header(uint64_t at) const {
+    uint64_t size;
+    std::memcpy(&size, ring_.get() + (at & (kRingBytes - 1)), sizeof size);
+    return size;
+  }
+  void Run() {
+    TopicRecord record;
+    std::vector<uint8_t> out;
+    size_t chunk = 0;
+    uint64_t at = 0;
+    try {
+      for (bool done = false; !done && !stop_;) {
+        const KeptRecords::Chunk* c = &kept_.chunks_[chunk];
+        if (at == c->used) {
+          c = &kept_.chunks_[++chunk];
+          at = 0;
+        }
+        const std::byte* place = c->bytes.get() + at;
+        KeptRecords::Record r;
+        std::memcpy(&r, place, sizeof r);
+        at += r.size;
+        done = r.done_after;
+        if (!r.has_record) continue;
+        const auto* parts = reinterpret_cast<const uint8_t*>(place + sizeof r);
+        static_cast<TopicRecordPlace&>(record) = r.place;
+        DecodeRecordContents(Bytes(parts, r.format_size),
+                             std::string_view(reinterpret_cast<const char*>(parts) + r.format_size,
+                                              r.text_size),
+                             record);
+        out.clear();
+        answers_.Answer(record, out);
+        if (out.size() > kMaxAnswers) {
+          auto beside = std::make_unique<std::vector<uint8_t>>(std::move(out));
+          out = {};
+          std::vector<uint8_t>* address = beside.get();
+          if (!Put(reinterpret_cast<const uint8_t*>(&address), kBeside)) return;
+          beside.release();  // the writer's now
+        } else if (!Put(out.data(), out.size())) {
+          return;
+        }
+      }
+    } catch (...) {
+      failure_ = std::current_exception();
+      Put(nullptr, kFailed);
+    }
+    Publish();
+  }
+  /// False when the writer has stopped the thread.
+  bool Put(const uint8_t* bytes, uint64_t size) {
+    const uint64_t stored = size == kFailed ? 0 : size == kBeside ? sizeof(void*) : size;
+    const uint64_t need = kHeader + RoundUp8(stored);
+    const uint64_t to_end = kRingBytes - (put_ & (kRingBytes - 1));
+    const uint64_t skip = to_end < need ? to_end : 0;
+    const uint64_t end = put_ + skip + need;
+    if (end > freed_seen_ + kRingBytes) freed_seen_ = freed_;
+    if (end > freed_seen_ + kRingBytes) {
+      Publish();  // a waiting writer gets what there is before this thread waits in turn
+      // Woken once a good part of the ring is free again, not for every record.
+      thread_wants_ = end - kRingBytes + kRingBytes / kWakePart;
+      for (uint64_t f; end > (f = freed_) + kRingBytes && !stop_;) freed_.wait(f);
+      thread_wants_ = kNotWaiting;
+      freed_seen_ = freed_;
+    }
+    if (stop_) return false;
+    if (skip) {
+      std::memcpy(ring_.get() + (put_ & (kRingBytes - 1)), &kWrap, sizeof kWrap);
+      put_ += skip;
+    }
+    uint8_t* to = ring_.get() + (put_ & (kRingBytes - 1));
+    std::memcpy(to, &size, sizeof size);
+    if (stored > 0) std::memcpy(to + kHeader, bytes, stored);
+    put_ += need;
+    if (size == kFailed || put_ - published_ >= kRingBytes / kPublishPart || writer_waits_)
+      Publish();
+    return true;
+  }
+  void Publish() {
+    published_ = put_;
+    filled_ = put_;
+    if (writer_waits_) filled_.notify_one();
+  }
+  void HandBack() {
+    handed_back_ = taken_;
+    freed_ = taken_;
+    if (taken_ >= thread_wants_) freed_.notify_one();
+  }
+
+  const KeptRecords& kept_;
+  TopicAnswers& answers_;
+  std::unique_ptr<uint8_t[]> ring_;
+  std::exception_ptr failure_;  // set before the entry that says so is handed over
+  std::unique_ptr<std::vector<uint8_t>> beside_;  // the writer's: what it took last, if beside
+  // The thread's:
+  alignas(64) uint64_t put_ = 0;
+  uint64_t published_ = 0;
+  uint64_t freed_seen_ = 0;
+  // The writer's:
+  alignas(64) uint64_t taken_ = 0;
+  uint64_t filled_seen_ = 0;
+  uint64_t handed_back_ = 0;
+  // Shared: how far the ring is filled and freed (counted from the start, never wrapped), and
+  // which side waits.
+  alignas(64) std::atomic<uint64_t> filled_{0};
+  alignas(64) std::atomic<uint64_t> freed_{0};
+  alignas(64) std::atomic<bool> writer_waits_{false};
+  alignas(64) std::atomic<uint64_t> thread_wants_{kNotWaiting};  // what it waits for, if it waits
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
+};
+
 bool ReadAheadWanted(const HelpFile& hf) {
   return hf.session && hf.session->read_ahead && std::thread::hardware_concurrency() > 1;
 }
@@ -84,7 +350,27 @@ TopicReadAhead::TopicReadAhead(HelpFile& hf, bool threaded, uint64_t ring_bytes,
   }
 }
 
+TopicReadAhead::TopicReadAhead(HelpFile& hf, KeptRecords& kept, TopicAnswers* answers)
+    : hf_(hf),
+      threaded_(false),
+      ring_bytes_(kMinReadAheadBytes),
+      ahead_bytes_(kMinReadAheadBytes),
+      walk_(hf),
+      done_(!kept.complete() || kept.chunks_.empty()),
+      limit_(kMinReadAheadBytes),
+      look_ahead_(nullptr) {
+  kept_ = &kept;
+  if (answers && !done_ && ReadAheadWanted(hf)) {
+    try {
+      kept_answers_ = std::make_unique<KeptAnswers>(kept, *answers);
+    } catch (const std::system_error&) {
+      // no thread to be had: the writer looks everything up itself
+    }
+  }
+}
+
 TopicReadAhead::~TopicReadAhead() {
+  kept_answers_.reset();
   if (!reader_.joinable()) return;
   stop_ = true;
   freed_ = kNotWaiting / 2;  // room for everything: a reader waiting for room wakes and stops
@@ -262,16 +548,80 @@ TopicReadAhead::Entry TopicReadAhead::EntryAt(uint64_t& at) const {
 }
 
 int32_t TopicReadAhead::block() {
+  if (kept_) return KeptBlock();
   // (once the reader has handed over its last entry it no longer touches the walk)
   if (!threaded_ || done_) return walk_.block();
   return Front().block_before;
 }
 
+int32_t TopicReadAhead::KeptBlock() {
+  if (done_ || kept_chunk_ >= kept_->chunks_.size()) return last_kept_block_;
+  KeptRecords::Record r;
+  std::memcpy(&r, kept_->chunks_[kept_chunk_].bytes.get() + kept_at_, sizeof r);
+  return r.block_before;
+}
+
+const TopicRecord* TopicReadAhead::NextKept() {
+  if (done_) return nullptr;
+  KeptRecords::Chunk* chunk = &kept_->chunks_[kept_chunk_];
+  if (kept_at_ == chunk->used) {
+    // The chunk taken last is no longer needed.
+    chunk->bytes.reset();
+    chunk = &kept_->chunks_[++kept_chunk_];
+    kept_at_ = 0;
+  }
+  const std::byte* at = chunk->bytes.get() + kept_at_;
+  KeptRecords::Record r;
+  std::memcpy(&r, at, sizeof r);
+  kept_at_ += r.size;
+  last_kept_block_ = r.block_before;
+  done_ = r.done_after;
+  topic_seen_ = r.topic_seen_after;
+  if (!r.has_record) return nullptr;
+  if (kept_answers_) answers_ = kept_answers_->Take();
+  const auto* parts = reinterpret_cast<const uint8_t*>(at + sizeof r);
+  static_cast<TopicRecordPlace&>(record_) = r.place;
+  DecodeRecordContents(Bytes(parts, r.format_size),
+                       std::string_view(reinterpret_cast<const char*>(parts) + r.format_size,
+                                        r.text_size),
+                       record_);
+  if (record_.kind == TopicRecord::Kind::kParagraph) {
+    WarnParagraphProblems(hf_.diagnostics(), record_.paragraph);
+  } else if (record_.kind == TopicRecord::Kind::kTable) {
+    WarnTableProblems(hf_.diagnostics(), record_.table);
+  }
+  return &record_;
+}
+
+void TopicReadAhead::KeepRecord(bool has_record, int32_t block_before, Bytes format,
+                                std::string_view text, size_t reported) {
+  if (hf_.diagnostics().warnings_reported() != reported) {
+    // What the walk reported is reported again by a walk that reads the file.
+    keep_->Drop();
+    keep_ = nullptr;
+    return;
+  }
+  KeptRecords::Record r;
+  r.place = record_;
+  r.block_before = block_before;
+  r.has_record = has_record;
+  r.done_after = done_;
+  r.topic_seen_after = topic_seen_;
+  if (!keep_->Add(r, format, text)) keep_ = nullptr;
+}
+
 const TopicRecord* TopicReadAhead::Next() {
+  if (kept_) return NextKept();
   if (!threaded_) {
+    const size_t reported = hf_.diagnostics().warnings_reported();
+    const int32_t block_before = walk_.block();
     const TopicRecord* r = walk_.Next();
     done_ = walk_.done();
     topic_seen_ = walk_.topic_seen();
+    if (keep_) {
+      if (r) static_cast<TopicRecordPlace&>(record_) = *r;
+      KeepRecord(r != nullptr, block_before, walk_.format(), walk_.text(), reported);
+    }
     return r;
   }
   if (done_) return nullptr;
@@ -304,6 +654,8 @@ const TopicRecord* TopicReadAhead::Next() {
   };
   const Bytes format(parts, e.format_size);
   std::string_view text(reinterpret_cast<const char*>(parts) + e.format_size, e.text_size);
+  // Whatever the walk reports here stops the keeping of its records.
+  const size_t reported = e.warnings ? SIZE_MAX : hf_.diagnostics().warnings_reported();
   if (e.stored) {
     // The warnings of the expansion come where the walk would have given them.
     if (warnings_) forward(e.warnings_before_text);
@@ -312,8 +664,14 @@ const TopicRecord* TopicReadAhead::Next() {
   if (warnings_) forward(warnings_->size());
   done_ = e.done_after;
   topic_seen_ = e.topic_seen_after;
-  if (done_ && failure_) std::rethrow_exception(failure_);
-  if (!e.has_record) return nullptr;
+  if (done_ && failure_) {
+    if (keep_) keep_->Drop();
+    std::rethrow_exception(failure_);
+  }
+  if (!e.has_record) {
+    if (keep_) KeepRecord(false, e.block_before, {}, {}, reported);
+    return nullptr;
+  }
   static_cast<TopicRecordPlace&>(record_) = e.place;
   // The reader adds no counts of pictures in the records it leaves to this side: they are
   // added here, where the walk on one thread adds them (the browse topic is taken before).
@@ -323,6 +681,7 @@ const TopicRecord* TopicReadAhead::Next() {
                                                 offset_fix_);
   if (e.adds_previous_adjustment) offset_fix_ += previous_adjustment_;
   record_.topic_offset += offset_fix_;
+  if (keep_) KeepRecord(true, e.block_before, format, text, reported);
   const int32_t adjustment = DecodeRecordContents(format, text, record_);
   previous_adjustment_ = 0;
   if (e.decode_left) {

@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <exception>
 #include <memory>
+#include <span>
 #include <string>
 #include <thread>
 #include <vector>
@@ -46,6 +47,53 @@ class TopicLookAhead {
   virtual void Warm(const TopicRecord& record) = 0;
 };
 
+/// What the writer of a walk over kept records would look up for each record, looked up ahead
+/// of it on a second thread: Answer puts what it found for a record into `out` (empty when it
+/// is called), which the writer gets with the record (TopicReadAhead::answers). Called for the
+/// records in their order, on that thread only, so it may change only what the writer then no
+/// longer reads.
+class TopicAnswers {
+ public:
+  virtual ~TopicAnswers() = default;
+  virtual void Answer(const TopicRecord& record, std::vector<uint8_t>& out) = 0;
+};
+
+/// The records one walk gave, kept by its writer for a second walk over the same topics (the
+/// main pass after the pre-pass), which takes them from here instead of reading, decompressing
+/// and expanding them again: each record's place as the walk gave it, its FormatPart and its
+/// expanded text, one after the other in pieces of memory. Records are kept only while the
+/// walk reports nothing (a damaged file is read again, so that the second walk reports what
+/// it meets) and only up to a budget of bytes; a paragraph's or table's problems are reported
+/// by the decoding, which each walk does itself.
+class KeptRecords {
+ public:
+  explicit KeptRecords(size_t budget) : budget_(budget) {}
+  /// True once a whole walk is kept.
+  bool complete() const { return complete_; }
+  /// Bytes kept.
+  size_t size() const { return size_; }
+
+ private:
+  friend class TopicReadAhead;
+  struct Record;
+  struct Chunk {
+    struct Free { void operator()(std::byte* p) const { std::free(p); } };
+    std::unique_ptr<std::byte[], Free> bytes;
+    size_t capacity = 0;
+    size_t used = 0;
+  };
+  /// Keeps a record; false, with everything dropped, beyond the budget or without memory.
+  bool Add(const Record& record, Bytes format, std::string_view text);
+  /// Drops what is kept: nothing more is kept.
+  void Drop();
+
+  size_t budget_;
+  size_t size_ = 0;
+  bool complete_ = false;
+  bool dropped_ = false;
+  std::vector<Chunk> chunks_;
+};
+
 /// A TopicWalk with the same calls, read ahead on a second thread (with `threaded`) or on the
 /// caller's thread (without). Only the caller's thread may call it.
 class TopicReadAhead {
@@ -56,6 +104,10 @@ class TopicReadAhead {
   /// Next, and `ring_bytes` ahead from then on.
   TopicReadAhead(HelpFile& hf, bool threaded, uint64_t ring_bytes = kReadAheadBytes,
                  TopicLookAhead* look_ahead = nullptr, uint64_t head_start_bytes = 0);
+  /// A walk that gives the records a whole earlier walk kept (complete), freeing them as it
+  /// goes. With `answers` and a second core, a second thread decodes the records ahead of the
+  /// writer and has `answers` look up what the writer needs for them.
+  TopicReadAhead(HelpFile& hf, KeptRecords& kept, TopicAnswers* answers = nullptr);
   /// Stops the reader where it is and waits for it.
   ~TopicReadAhead();
   TopicReadAhead(const TopicReadAhead&) = delete;
@@ -64,17 +116,32 @@ class TopicReadAhead {
   /// Hands the records the reader thread reads from now on to `look_ahead` (for a walk
   /// started before its writer; before the first Next). It must outlive the walk.
   void LookAhead(TopicLookAhead* look_ahead) { look_ahead_.store(look_ahead); }
+  /// Keeps the records this walk gives in `into` from now on (before the first Next); it is
+  /// complete once the walk is done, if nothing was dropped.
+  void Keep(KeptRecords* into) { keep_ = into; }
   /// As TopicWalk::Next: the record stays valid until the next call.
   const TopicRecord* Next();
   /// As TopicWalk::block, before the next record is read (it may wait for the reader).
   int32_t block();
   bool done() const { return done_; }
   bool topic_seen() const { return topic_seen_; }
+  /// True when the records come with answers (a walk over kept records with a second thread).
+  bool answering() const { return kept_answers_ != nullptr; }
+  /// What TopicAnswers found for the record Next gave last (empty without answers); valid as
+  /// long as the record.
+  Bytes answers() const { return answers_; }
 
  private:
   struct Entry;
+  class KeptAnswers;
 
   void Read();
+  /// Next and block of a walk over kept records.
+  const TopicRecord* NextKept();
+  int32_t KeptBlock();
+  /// Keeps what Next gives (see Keep), unless the walk reported something since `reported`.
+  void KeepRecord(bool has_record, int32_t block_before, Bytes format, std::string_view text,
+                  size_t reported);
   /// Puts one entry and its parts into the ring (waiting for room) and hands it to the writer.
   /// False when the writer has stopped the reader.
   bool Put(Entry& entry, Bytes format, Bytes text);
@@ -119,6 +186,13 @@ class TopicReadAhead {
   uint64_t held_ = 0;
   TopicRecord record_;
   std::string text_;
+  KeptRecords* keep_ = nullptr;
+  KeptRecords* kept_ = nullptr;  // the records this walk gives, if kept
+  size_t kept_chunk_ = 0;        // where the next one is
+  size_t kept_at_ = 0;
+  int32_t last_kept_block_ = 0;
+  std::unique_ptr<KeptAnswers> kept_answers_;
+  Bytes answers_;
   /// What the TopicOffsets of the reader lack: the character counts of the pictures in the
   /// records it left to this side since the last block started, and those of the record
   /// taken last.

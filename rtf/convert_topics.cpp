@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cctype>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <string>
@@ -16,6 +17,7 @@
 #include "core/topic_walk.h"
 #include "rtf/document_frame.h"
 #include "rtf/footnotes.h"
+#include "rtf/hotspots.h"
 #include "rtf/localization.h"
 #include "rtf/paragraph_writer.h"
 #include "rtf/table_writer.h"
@@ -40,6 +42,169 @@ std::pair<int64_t, int64_t> KeywordRange(const TopicRecord& record) {
   const int64_t t = record.topic_offset;
   return {t - kKeywordSlack, t + std::max<int64_t>(kKeywordSlack, int64_t{record.text_length} - 1)};
 }
+
+/// The context mark of a text record is looked up from its TopicOffset to the end of its text;
+/// a record without text covers no offset (its end, t - 1, would wrap round to all of them).
+std::optional<std::pair<int32_t, uint32_t>> ContextRange(const TopicRecord& record) {
+  if (record.text_length == 0) return std::nullopt;
+  const uint32_t t = record.topic_offset;
+  return std::make_pair(static_cast<int32_t>(t), t + record.text_length - 1);
+}
+
+/// Whether the main pass extracts a picture stored in the record's text: that may add context
+/// names (those of its hotspots), which the names of later look-ups depend on.
+bool StoresPicture(const Paragraph& p) {
+  return std::ranges::any_of(p.commands, [](const ParagraphCommand& c) {
+    const bool object =
+        c.code == kCmdObjectInLine || c.code == kCmdObjectLeft || c.code == kCmdObjectRight;
+    return object && c.object.stored_flag != 0 &&
+           (c.object.type == kObjectPicture || c.object.type == kObjectPictureHc30);
+  });
+}
+
+template <typename F>
+void ForEachParagraph(const TopicRecord& record, F&& f) {
+  if (record.kind == TopicRecord::Kind::kParagraph) f(record.paragraph);
+  if (record.kind == TopicRecord::Kind::kTable) {
+    for (const CellParagraph& cell : record.table.cells) f(cell.paragraph);
+  }
+}
+
+/// What was looked up for a record ahead of the writer, in the bytes handed over with the
+/// record: a byte of flags, then for a topic header its browse-sequence name (kBrowse); for a
+/// text record its context name and its hotspots' hashes and escaped target names (kNames),
+/// then its K and A keywords (kKeywords). A text is its length plus one (0: none) and its
+/// bytes; numbers are 32-bit, in the machine's order (the bytes never leave the process).
+enum AnswerFlags : uint8_t { kNames = 1, kKeywords = 2, kBrowse = 4 };
+
+class AnswerWriter {
+ public:
+  explicit AnswerWriter(std::vector<uint8_t>& out) : out_(out) { out_.push_back(0); }
+  void Flag(uint8_t flag) { out_[0] |= flag; }
+  void Number(uint32_t n) {
+    uint8_t bytes[sizeof n];
+    std::memcpy(bytes, &n, sizeof n);
+    out_.insert(out_.end(), bytes, bytes + sizeof n);
+  }
+  void Text(const std::optional<std::string>& text) {
+    // (a text of 4 GB cannot come from a help file whose offsets are 32-bit)
+    Number(text ? static_cast<uint32_t>(text->size() + 1) : 0);
+    if (text) out_.insert(out_.end(), text->begin(), text->end());
+  }
+
+ private:
+  std::vector<uint8_t>& out_;
+};
+
+/// Reads back what AnswerWriter wrote; nothing once it runs out.
+class AnswerReader {
+ public:
+  explicit AnswerReader(Bytes in) : in_(in) {}
+  uint8_t Flags() { return in_.empty() ? 0 : in_[at_++]; }
+  uint32_t Number() {
+    uint32_t n = 0;
+    if (in_.size() - at_ >= sizeof n) std::memcpy(&n, in_.data() + at_, sizeof n);
+    at_ = std::min(in_.size(), at_ + sizeof n);
+    return n;
+  }
+  std::optional<std::string_view> Text() {
+    const uint32_t n = Number();
+    if (n == 0) return std::nullopt;
+    const size_t size = std::min<size_t>(n - 1, in_.size() - at_);
+    const std::string_view text(reinterpret_cast<const char*>(in_.data() + at_), size);
+    at_ += size;
+    return text;
+  }
+
+ private:
+  Bytes in_;
+  size_t at_ = 0;
+};
+
+/// What the writer gets looked up ahead for the record it writes.
+struct RecordAnswers {
+  uint8_t flags = 0;
+  std::optional<std::string_view> context, k, a, browse;
+  HotspotNames hotspots;
+
+  void Read(const TopicRecord& record, Bytes bytes) {
+    AnswerReader in(bytes);
+    flags = in.Flags();
+    hotspots.Clear();
+    if (record.kind == TopicRecord::Kind::kTopicHeader) {
+      if (flags & kBrowse) browse = in.Text();
+      return;
+    }
+    if (flags & kNames) {
+      context = in.Text();
+      for (uint32_t n = in.Number(); n > 0; --n) {
+        const uint32_t hash = in.Number();
+        hotspots.Add(hash, in.Text().value_or(""));
+      }
+    }
+    if (flags & kKeywords) {
+      k = in.Text();
+      a = in.Text();
+    }
+  }
+};
+
+/// Looks up, ahead of the main pass's writer and on another thread, what it writes for each
+/// record: the browse-sequence names (this side's alone from then on: they keep the positions
+/// they count), the keywords (with marks of its own, as the writer's would be), and, until a
+/// record extracts a picture that may add context names, the context names; from that record
+/// on the writer looks names up again, on its own. HC30's keywords depend on what the writer
+/// found for the records before: the writer looks them up.
+class LookupAnswers : public TopicAnswers {
+ public:
+  explicit LookupAnswers(HelpFile& hf) : hf_(hf) {}
+  void Answer(const TopicRecord& record, std::vector<uint8_t>& answers) override {
+    TopicServices& services = hf_.topic_services();
+    AnswerWriter out(answers);
+    if (record.kind == TopicRecord::Kind::kTopicHeader) {
+      if (!hf_.option(kBrowseSeq)) return;
+      const TopicHeaderRecord& h = record.header;
+      out.Flag(kBrowse);
+      out.Text(services.BrowseSequenceName(hf_, h.browse_back, record.browse_topic,
+                                           h.browse_forward));
+      return;
+    }
+    if (record.kind == TopicRecord::Kind::kOther) return;
+    ForEachParagraph(record, [this](const Paragraph& p) { names_stopped_ |= StoresPicture(p); });
+    if (!names_stopped_) {
+      out.Flag(kNames);
+      const auto range = ContextRange(record);
+      out.Text(range ? services.ContextNameInRange(hf_, range->first, range->second)
+                     : std::nullopt);
+      hotspots_.clear();
+      ForEachParagraph(record, [this](const Paragraph& p) {
+        for (const ParagraphCommand& c : p.commands) {
+          if (IsHotspotStart(c.code) && c.hotspot.valid) hotspots_.push_back(c.hotspot.hash);
+        }
+      });
+      out.Number(static_cast<uint32_t>(hotspots_.size()));
+      for (const uint32_t hash : hotspots_) {
+        out.Number(hash);
+        out.Text(RtfEscaped(services.ContextNameForHash(hf_, hash)));
+      }
+    }
+    if (hf_.is_hc30) return;
+    out.Flag(kKeywords);
+    const auto [low, high] = KeywordRange(record);
+    out.Text(hf_.k_keywords
+                 ? services.KeywordsForTopic(hf_, *hf_.k_keywords, low, high, &marks_.k)
+                 : std::nullopt);
+    out.Text(hf_.a_keywords && !hf_.option(kIndex)
+                 ? services.KeywordsForTopic(hf_, *hf_.a_keywords, low, high, &marks_.a)
+                 : std::nullopt);
+  }
+
+ private:
+  HelpFile& hf_;
+  KeywordMarks marks_;
+  bool names_stopped_ = false;
+  std::vector<uint32_t> hotspots_;
+};
 
 /// Brings what TopicWriter looks up for a record towards the caches, on the reader's thread:
 /// the browse-sequence slots of a topic and of the topic it leads to, and the keywords of a text
@@ -103,7 +268,8 @@ class TopicWriter {
   TopicWriter(HelpFile& hf, std::string_view base_name, OutputSink& project, bool main_pass)
       : hf_(hf), base_name_(base_name), project_(project), main_pass_(main_pass) {}
 
-  void Write(const TopicRecord& record);
+  /// `answers`: what was looked up for the record ahead (TopicReadAhead::answers).
+  void Write(const TopicRecord& record, Bytes answers = {});
   /// The index (with Index) and the end of the last file.
   void Finish(bool topic_seen);
   int ProgressPercent(int32_t block) const;
@@ -137,6 +303,7 @@ class TopicWriter {
   /// topic. The other compilers look up around each text record's own TopicOffset.
   std::optional<uint32_t> hc30_keyword_position_;
   KeywordMarks keyword_marks_;
+  RecordAnswers answers_;  // of the record being written
 };
 
 int TopicWriter::ProgressPercent(int32_t block) const {
@@ -214,20 +381,24 @@ void TopicWriter::TopicHeader(const TopicRecord& record) {
     topic_starts_.push_back({hf_.is_hc30 ? record.position : record.topic_offset,
                              std::string(TextCursor(header.text).Next())});
   if (hf_.option(kBrowseSeq)) {
-    if (auto name = hf_.topic_services().BrowseSequenceName(
-            hf_, header.browse_back, record.browse_topic, header.browse_forward))
+    if (answers_.flags & kBrowse) {
+      if (answers_.browse) WriteFootnote(hf_, *rtf_, *answers_.browse, '+');
+    } else if (auto name = hf_.topic_services().BrowseSequenceName(
+                   hf_, header.browse_back, record.browse_topic, header.browse_forward)) {
       WriteFootnote(hf_, *rtf_, *name, '+');
+    }
   }
   after_topic_header_ = true;
 }
 
 /// The context mark and the keywords that precede a text record's own RTF.
 void TopicWriter::TextRecordMarks(const TopicRecord& record) {
-  const uint32_t t = record.topic_offset;
-  // A record without text covers no offset (its end, t - 1, would wrap round to all of them).
-  if (record.text_length > 0 &&
-      WriteContextMark(hf_, *rtf_, static_cast<int32_t>(t), t + record.text_length - 1))
-    context_missing_ = false;
+  if (const auto range = ContextRange(record)) {
+    const bool named = (answers_.flags & kNames)
+                           ? WriteContextMarkOf(hf_, *rtf_, answers_.context)
+                           : WriteContextMark(hf_, *rtf_, range->first, range->second);
+    if (named) context_missing_ = false;
+  }
 
   if (hf_.is_hc30) {
     if (!hc30_keyword_position_) return;
@@ -236,24 +407,27 @@ void TopicWriter::TextRecordMarks(const TopicRecord& record) {
       hc30_keyword_position_.reset();
     return;
   }
+  if (answers_.flags & kKeywords) return WriteKeywordsOf(hf_, *rtf_, answers_.k, answers_.a);
   // The marks keep the overlap with the neighbouring records from writing one twice.
   const auto [low, high] = KeywordRange(record);
   WriteTopicKeywords(hf_, *rtf_, low, high, keyword_marks_);
 }
 
-void TopicWriter::Write(const TopicRecord& record) {
+void TopicWriter::Write(const TopicRecord& record, Bytes answers) {
+  answers_.Read(record, answers);
+  HotspotNames* const names = (answers_.flags & kNames) ? &answers_.hotspots : nullptr;
   switch (record.kind) {
     case TopicRecord::Kind::kParagraph:
       after_topic_header_ = false;
       EnsureFile();
       TextRecordMarks(record);
-      WriteParagraph(hf_, *rtf_, record.paragraph, record.non_scrolling, false, false);
+      WriteParagraph(hf_, *rtf_, record.paragraph, record.non_scrolling, false, false, names);
       break;
     case TopicRecord::Kind::kTable:
       EnsureFile();
       TextRecordMarks(record);
       if (after_topic_header_) rtf_->Write("\\par");
-      WriteTable(hf_, *rtf_, record.table, record.non_scrolling);
+      WriteTable(hf_, *rtf_, record.table, record.non_scrolling, names);
       break;
     case TopicRecord::Kind::kTopicHeader:
       TopicHeader(record);
@@ -375,6 +549,13 @@ void TopicWriter::Finish(bool topic_seen) {
 
 }  // namespace
 
+/// The bytes of records the pre-pass may keep for the main pass: twice the help file and some,
+/// so that the conversion stays within a small multiple of the file.
+size_t KeptRecordsBudget(const HelpFile& hf) {
+  constexpr size_t kKeptRecordsSlack = size_t{32} << 20;
+  return 2 * hf.bytes.size() + kKeptRecordsSlack;
+}
+
 void ConvertTopics(HelpFile& hf, std::string_view base_name, OutputSink& project, bool main_pass) {
   hf.main_pass = main_pass;
   hf.diagnostics().Progress(0, main_pass ? kPhaseReadingTopics : kPhaseScanningBrowse);
@@ -390,18 +571,31 @@ void ConvertTopics(HelpFile& hf, std::string_view base_name, OutputSink& project
     // the warmer, so that its reader stops first); the main pass reads from the start anew.
     std::unique_ptr<TopicReadAhead, TopicReadAheadDeleter> early = std::move(hf.early_walk);
     if (main_pass) early.reset();
+    // The main pass takes the records the pre-pass kept, where it could keep them all.
+    std::unique_ptr<KeptRecords, KeptRecordsDeleter> kept = std::move(hf.kept_records);
+    if (kept && !(main_pass && kept->complete())) kept.reset();
+    // (before the walk, which may hand the records to it on another thread)
+    std::optional<LookupAnswers> answers;
+    if (kept) answers.emplace(hf);
     std::optional<TopicReadAhead> own;
     TopicReadAhead& walk =
-        early ? *early : own.emplace(hf, ReadAheadWanted(hf), kReadAheadBytes, &warmer);
+        early  ? *early
+        : kept ? own.emplace(hf, *kept, &*answers)
+               : own.emplace(hf, ReadAheadWanted(hf), kReadAheadBytes, &warmer);
     if (early) early->LookAhead(&warmer);
+    if (!main_pass) {
+      hf.kept_records.reset(new KeptRecords(KeptRecordsBudget(hf)));
+      walk.Keep(hf.kept_records.get());
+    }
     int32_t reported_block = -1;  // progress is reported as a new block starts
     while (!walk.done() && !(main_pass && hf.OutputBudgetSpent())) {
       if (const int32_t block = walk.block(); block != reported_block) {
         hf.diagnostics().Progress(writer.ProgressPercent(block), 0);
         reported_block = block;
       }
-      if (const TopicRecord* record = walk.Next()) writer.Write(*record);
-      warmer.Follow();
+      if (const TopicRecord* record = walk.Next()) writer.Write(*record, walk.answers());
+      // (answers ahead look the browse sequences up on their own thread: nothing to warm)
+      if (!walk.answering()) warmer.Follow();
     }
     topic_seen = walk.topic_seen();
   }

@@ -46,6 +46,10 @@ void WriteTitle(HelpFile& hf, OutputSink& out, std::string_view text, bool has_b
 
 bool WriteContextMark(HelpFile& hf, OutputSink& out, int32_t low, uint32_t high) {
   const std::optional<std::string> name = hf.topic_services().ContextNameInRange(hf, low, high);
+  return WriteContextMarkOf(hf, out, name ? std::optional<std::string_view>(*name) : std::nullopt);
+}
+
+bool WriteContextMarkOf(HelpFile& hf, OutputSink& out, const std::optional<std::string_view>& name) {
   if (!name) return false;
   if (hf.option(kPageLinks)) {
     const std::string bookmark = "B" + RtfEscaped(*name);
@@ -56,6 +60,33 @@ bool WriteContextMark(HelpFile& hf, OutputSink& out, int32_t low, uint32_t high)
   return true;
 }
 
+namespace {
+
+void WriteKKeywords(HelpFile& hf, OutputSink& out, std::string_view k) {
+  if (hf.option(kIndex)) {
+    // One index entry per keyword, also for the empty piece after a final ";".
+    std::string_view rest = k;
+    for (;;) {
+      const size_t semicolon = rest.find(';');
+      out.Write("{\\pard\\plain\\v\\xe {");
+      WriteTextString(hf, out, rest.substr(0, semicolon), kCategoryVerbatim);
+      out.Write("}}\n");
+      if (semicolon == std::string_view::npos) break;
+      rest.remove_prefix(semicolon + 1);
+    }
+  } else {
+    WriteFootnote(hf, out, k, 'K');
+  }
+}
+
+}  // namespace
+
+void WriteKeywordsOf(HelpFile& hf, OutputSink& out, const std::optional<std::string_view>& k,
+                     const std::optional<std::string_view>& a) {
+  if (k) WriteKKeywords(hf, out, *k);
+  if (a) WriteFootnote(hf, out, *a, 'A');
+}
+
 bool WriteTopicKeywords(HelpFile& hf, OutputSink& out, int64_t low, int64_t high,
                         KeywordMarks& marks) {
   const TopicServices& services = hf.topic_services();
@@ -63,20 +94,7 @@ bool WriteTopicKeywords(HelpFile& hf, OutputSink& out, int64_t low, int64_t high
       hf.k_keywords ? services.KeywordsForTopic(hf, *hf.k_keywords, low, high, &marks.k)
                     : std::nullopt;
   if (k) {
-    if (hf.option(kIndex)) {
-      // One index entry per keyword, also for the empty piece after a final ";".
-      std::string_view rest = *k;
-      for (;;) {
-        const size_t semicolon = rest.find(';');
-        out.Write("{\\pard\\plain\\v\\xe {");
-        WriteTextString(hf, out, rest.substr(0, semicolon), kCategoryVerbatim);
-        out.Write("}}\n");
-        if (semicolon == std::string_view::npos) break;
-        rest.remove_prefix(semicolon + 1);
-      }
-    } else {
-      WriteFootnote(hf, out, *k, 'K');
-    }
+    WriteKKeywords(hf, out, *k);
     // HC30 topics take their K keywords only, and stop looking once they have them.
     if (hf.is_hc30) return true;
   }

@@ -2,6 +2,9 @@
 // title of a topic (a "$" footnote, or a table-of-contents entry when printing).
 #pragma once
 
+#include <optional>
+#include <string_view>
+
 #include <cstdint>
 #include <string_view>
 
@@ -26,6 +29,9 @@ void WriteTitle(HelpFile& hf, OutputSink& out, std::string_view text, bool has_b
 /// PageLinks as the empty bookmark "B" + name that page references point at. Returns whether
 /// a context name was found.
 bool WriteContextMark(HelpFile& hf, OutputSink& out, int32_t low, uint32_t high);
+/// The context mark of a context name looked up before (none: nothing is written). Returns
+/// whether there was a name.
+bool WriteContextMarkOf(HelpFile& hf, OutputSink& out, const std::optional<std::string_view>& name);
 
 /// The keywords whose TopicOffsets (HC30: TopicPositions) lie in low..high and that `marks`
 /// does not hold yet: the K keywords as one "K" footnote, or with Index as one hidden "\xe"
@@ -34,5 +40,9 @@ bool WriteContextMark(HelpFile& hf, OutputSink& out, int32_t low, uint32_t high)
 /// keywords were found.
 bool WriteTopicKeywords(HelpFile& hf, OutputSink& out, int64_t low, int64_t high,
                         KeywordMarks& marks);
+/// The K and A keywords of a record that is not HC30's, looked up before (none: there were
+/// none), written as WriteTopicKeywords writes them.
+void WriteKeywordsOf(HelpFile& hf, OutputSink& out, const std::optional<std::string_view>& k,
+                     const std::optional<std::string_view>& a);
 
 }  // namespace quorvex

@@ -27,7 +27,7 @@ std::string PageReference(const std::string& name) {
 }  // namespace
 
 std::optional<std::string> StartHotspot(HelpFile& hf, OutputSink& out,
-                                        const ParagraphCommand& command) {
+                                        const ParagraphCommand& command, HotspotNames* names) {
   const HotspotTarget& target = command.hotspot;
   if (!target.valid) {
     hf.diagnostics().Warning(kWarnIllegalHotspot);
@@ -38,8 +38,12 @@ std::optional<std::string> StartHotspot(HelpFile& hf, OutputSink& out,
   // Names from the help file may hold braces and backslashes: escaped, so that the hidden group
   // stays one group. The hidden text does not count into the line feeds, so a null sink (the
   // pre-pass) is spared the name.
-  const std::string name =
-      out.is_null() ? "" : RtfEscaped(hf.topic_services().ContextNameForHash(hf, target.hash));
+  std::string name;
+  if (!out.is_null()) {
+    const std::optional<std::string_view> known = names ? names->Take(target.hash) : std::nullopt;
+    name = known ? std::string(*known)
+                 : RtfEscaped(hf.topic_services().ContextNameForHash(hf, target.hash));
+  }
   std::string hidden = (command.code & kNoFontChangeBit) ? "%" + name : name;
   const uint8_t flags = target.extended ? target.flags : 0;
   if (flags & kTargetWindowNumber) {

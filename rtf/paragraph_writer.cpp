@@ -129,7 +129,7 @@ std::string_view TextAt(const Paragraph& p, size_t i) {
 }  // namespace
 
 void WriteParagraph(HelpFile& hf, OutputSink& out, const Paragraph& paragraph, bool non_scrolling,
-                    bool in_table, bool last_in_cell) {
+                    bool in_table, bool last_in_cell, HotspotNames* names) {
   WriteParagraphProperties(hf, out, paragraph.properties, non_scrolling, in_table);
 
   std::optional<PendingHotspot> pending;
@@ -194,7 +194,7 @@ void WriteParagraph(HelpFile& hf, OutputSink& out, const Paragraph& paragraph, b
         break;
       default:
         if (IsHotspotStart(command.code)) {
-          if (std::optional<std::string> hidden = StartHotspot(hf, out, command)) {
+          if (std::optional<std::string> hidden = StartHotspot(hf, out, command, names)) {
             pending = PendingHotspot{std::move(*hidden)};
           } else {
             pending.reset();

@@ -23,7 +23,8 @@ uint16_t ScaleColumnWord(uint16_t v, uint16_t factor) {
 
 }  // namespace
 
-void WriteTable(HelpFile& hf, OutputSink& out, const TableRow& row, bool non_scrolling) {
+void WriteTable(HelpFile& hf, OutputSink& out, const TableRow& row, bool non_scrolling,
+                HotspotNames* names) {
   const size_t c = row.column_count;
   out.Write("{\\pard\\trowd\\intbl");
   if (row.table_type != kTableScaled && row.table_type != kTableTenths &&
@@ -72,7 +73,7 @@ void WriteTable(HelpFile& hf, OutputSink& out, const TableRow& row, bool non_scr
       current_column = cell.column;
     }
     const bool last_in_cell = i + 1 == count || row.cells[i + 1].column != cell.column;
-    WriteParagraph(hf, out, cell.paragraph, non_scrolling, true, last_in_cell);
+    WriteParagraph(hf, out, cell.paragraph, non_scrolling, true, last_in_cell, names);
   }
   out.Write("\\cell\\row\\pard}\n");
 }

@@ -4,6 +4,7 @@
 #include "core/help_file.h"
 #include "core/output.h"
 #include "core/topic_model.h"
+#include "rtf/hotspots.h"
 
 namespace quorvex {
 
@@ -11,6 +12,7 @@ namespace quorvex {
 /// paragraphs (WriteParagraph in table mode) with "\cell " between columns, and
 /// "\cell\row\pard}\n". A table type other than 0, 1 and 3 gives warning 17 and an empty,
 /// closed group. `non_scrolling` is passed to every cell paragraph.
-void WriteTable(HelpFile& hf, OutputSink& out, const TableRow& row, bool non_scrolling);
+void WriteTable(HelpFile& hf, OutputSink& out, const TableRow& row, bool non_scrolling,
+                HotspotNames* names = nullptr);
 
 }  // namespace quorvex
