@@ -490,5 +490,104 @@ TEST(TopicReadAhead, GivesWhatTheWalkGivesWithItsWarningsAtTheSameRecords) {
   }
 }
 
+/// A help file of 3000 topics of text records, tables and pictures that give no warning.
+HelpFiles PlainTopicFiles() {
+  TopicRecords t(TopicFileOptions{.compressed = true});
+  for (int i = 0; i < 3000; ++i) {
+    t.Header({"Topic " + std::to_string(i)});
+    t.Paragraph(EndedParagraph(), {std::string(200 + i % 150, char('a' + i % 26)), ""});
+    if (i % 11 == 2) t.Paragraph(EndedParagraph().PictureRef(0x86, 1, 3), {"p", "", ""});
+    if (i % 5 == 1)
+      t.Table(TableLayout(1, {{200, 30}, {300, 20}}),
+              {TableCell(0, EndedParagraph().Build()), TableCell(1, EndedParagraph().Build())},
+              {"cell " + std::to_string(i), "", std::string(i % 40, 'c'), ""});
+  }
+  return {{"|SYSTEM", GoldenSystem(kMinorHc31, kFlagsLz77)}, {"|TOPIC", t.Build()}};
+}
+
+/// Answers each record with its description; every 500th with more than fits in the ring
+/// beside it too; throws at record `throw_at`.
+struct Describing : TopicAnswers {
+  int records = 0, throw_at = -1;
+  static std::string Of(const TopicRecord& r, int n) {
+    return Described(r) + (n % 500 == 0 ? std::string(100000, 'z') : "");
+  }
+  void Answer(const TopicRecord& r, std::vector<uint8_t>& out) override {
+    if (records == throw_at) throw std::runtime_error("no answer");
+    const std::string answer = Of(r, records++);
+    out.assign(answer.begin(), answer.end());
+  }
+};
+
+TEST(KeptRecords, ASecondWalkGivesWhatTheFirstGaveWithEachRecordsAnswers) {
+  const HelpFiles files = PlainTopicFiles();
+  Opened plain(files);
+  TopicWalk walk(*plain.hf);
+  const auto expected = WalkLog(walk, plain.diagnostics);
+  ASSERT_TRUE(plain.diagnostics.warnings.empty());
+  for (const bool threaded : {false, true}) {
+    SCOPED_TRACE(threaded);
+    Opened f(files);
+    f.session.read_ahead = threaded;
+    KeptRecords kept(SIZE_MAX);
+    {
+      TopicReadAhead first(*f.hf, threaded, 1 << 16);
+      first.Keep(&kept);
+      EXPECT_EQ(WalkLog(first, f.diagnostics), expected);
+    }
+    ASSERT_TRUE(kept.complete());
+    Describing answers;
+    std::vector<std::string> log;
+    {
+      TopicReadAhead second(*f.hf, kept, &answers);
+      ASSERT_EQ(second.answering(), threaded);
+      for (int n = 0; !second.done();) {
+        std::string line = std::to_string(second.block());
+        if (const TopicRecord* r = second.Next()) {
+          line += Described(*r);
+          const Bytes a = second.answers();
+          EXPECT_EQ(std::string(a.begin(), a.end()), threaded ? Describing::Of(*r, n++) : "");
+        }
+        log.push_back(line);
+      }
+      log.push_back(second.topic_seen() ? "seen" : "none");
+    }
+    EXPECT_EQ(log, expected.first);
+    EXPECT_TRUE(f.diagnostics.warnings.empty());
+  }
+  // Nothing is kept beyond the budget, nor of a walk that reported something.
+  Opened small(files), warned({{"|SYSTEM", GoldenSystem()},
+                               {"|TOPIC", TopicRecords().Record({.type = 0x55}).Build()}});
+  for (Opened* o : {&small, &warned}) {
+    KeptRecords kept(o == &small ? 100000 : SIZE_MAX);
+    TopicReadAhead first(*o->hf, true, 1 << 16);
+    first.Keep(&kept);
+    WalkLog(first, o->diagnostics);
+    EXPECT_FALSE(kept.complete());
+  }
+  // A writer that stops early leaves the thread waiting for room with answers beside the
+  // ring; one whose answers threw gets the exception at that record.
+  for (const int throw_at : {-1, 1000}) {
+    Opened f(files);
+    KeptRecords kept(SIZE_MAX);
+    {
+      TopicReadAhead first(*f.hf, false);
+      first.Keep(&kept);
+      WalkLog(first, f.diagnostics);
+    }
+    Describing answers;
+    answers.throw_at = throw_at;
+    TopicReadAhead second(*f.hf, kept, &answers);
+    int taken = 0;
+    try {
+      while (taken < 2000 && !second.done()) taken += second.Next() != nullptr;
+    } catch (const std::runtime_error& e) {
+      EXPECT_STREQ(e.what(), "no answer");
+    }
+    EXPECT_EQ(taken, throw_at < 0 ? 2000 : throw_at);
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+}
+
 }  // namespace
 }  // namespace quorvex

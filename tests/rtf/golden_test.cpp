@@ -12,6 +12,7 @@
 #include "core/strings.h"
 #include "core/topic_walk.h"
 #include "tests/support/golden_conversion.h"
+#include "tests/support/picture_writer.h"
 
 namespace quorvex {
 namespace {
@@ -195,6 +196,85 @@ TEST(ConvertTopicsGolden, NoTopicAtAll) {
       const std::vector<int> ids = out.WarningIds();
       EXPECT_EQ(std::count(ids.begin(), ids.end(), kWarnNoTopics), 1);
     }
+  }
+}
+
+// The main pass takes the records the pre-pass kept, with what it looks up found ahead on a
+// second thread (or on its own thread, with one): browse sequences, context marks, keywords
+// (one record's too large for the hand-over ring), jump targets, a stored picture after which
+// the writer looks names up itself. It writes what a main pass that reads the file again
+// writes, as when the pre-pass met an unknown record (warning 20) and kept nothing.
+TEST(ConvertTopicsGolden, MainPassFromKeptRecordsWritesWhatAFreshReadWrites) {
+  // The picture's hotspot names "IDH_KEPT", which the jumps to its hash take from then on.
+  const auto bitmap = PictureContainer({BitmapPicture(
+      {.palette = std::vector<uint8_t>(64, 9),
+       .pixels = std::vector<uint8_t>(16, 0x12),
+       .hotspots = HotspotBlock({{0x00E3, "h", "IDH_KEPT"}})})});
+  const uint32_t kept_hash = ContextHash("IDH_KEPT");
+  for (const bool hc30 : {false, true}) {
+    SCOPED_TRACE(hc30 ? "HC30" : "HC31");
+    TopicRecords t(TopicFileOptions{.hc30 = hc30});
+    constexpr int kTopics = 3000;
+    for (int i = 0; i < kTopics; ++i) {
+      // HC30 names browse topics by number; the others by TopicOffset (here mostly no topic's).
+      const int32_t back = hc30 ? i : i * 211, forward = hc30 ? i + 2 : (i + 1) * 211;
+      t.Header({"Topic " + std::to_string(i)},
+               {.browse_back = i % 9 ? back : -1, .browse_forward = i % 7 ? forward : -1,
+                .number = i});
+      ParagraphBuilder p;
+      p.JumpShort(0xE3, uint32_t(i * 7919)).Command(kCmdHotspotEnd);
+      if (i % 3 == 0) p.JumpShort(0xE2, uint32_t(i % 50)).Command(kCmdHotspotEnd);
+      if (i % 100 == 0) p.JumpShort(0xE3, kept_hash).Command(kCmdHotspotEnd);
+      if (i == kTopics / 2) p.PictureStored(0x86, bitmap);
+      t.Paragraph(p.Command(kCmdParagraphEnd),
+                  {"see ", "this", " or ", "that", std::string(20 + i % 30, 'a' + i % 26), ""});
+    }
+    ContextEntries contexts;
+    KeywordEntries k, a;
+    for (uint32_t i = 0; i < 4000; ++i) {
+      const uint32_t offset = hc30 ? (i / 20) << 11 | (12 + i % 20) : (i / 40) << 15 | (i % 40) * 53;
+      contexts.push_back({i * 2654435761u, offset});
+      k.push_back({"key " + std::to_string(i), {offset, offset + 1}});
+      if (i % 3 == 0) a.push_back({"a" + std::to_string(i), {offset}});
+    }
+    for (int i = 0; i < 40; ++i) k.push_back({std::string(900, char('A' + i % 26)) + std::to_string(i), {0}});
+    std::sort(contexts.begin(), contexts.end());
+    std::sort(k.begin(), k.end());
+    std::sort(a.begin(), a.end());
+    const KeywordFiles kw = BuildKeywordFiles(k), aw = BuildKeywordFiles(a);
+    HelpFiles files = {{"|SYSTEM", hc30 ? BuildHc30SystemFile("Kept") : GoldenSystem()},
+                       {"|FONT", OldStyleFontFile()},
+                       {"|CONTEXT", BuildContextFile(contexts)},
+                       {"|KWBTREE", kw.btree},
+                       {"|KWDATA", kw.data},
+                       {"|AWBTREE", aw.btree},
+                       {"|AWDATA", aw.data}};
+    HelpFiles unknown = files;
+    files.push_back({"|TOPIC", t.Build()});
+    unknown.push_back({"|TOPIC", t.Record({.type = 0x55, .text_part = TextStrings({"?"})}).Build()});
+    const ConversionOutcome ahead = ConvertHelpBytes(AssembleHelpFile(files), kRecompile);
+    ASSERT_FALSE(ahead.fatal) << *ahead.fatal;
+    const std::string rtf = ahead.File("TEST.RTF");
+    for (const char* mark : {"{#{\\footnote", "{K{\\footnote", "{+{\\footnote",
+                             "\\strike0\\ul0{\\v ", "{bmcwd bmw", "{\\v IDH_KEPT}"})
+      EXPECT_NE(rtf.find(mark), std::string::npos) << mark;
+    // HC30's browse topics are numbers: one chain of topics 1 to 9, ...
+    if (hc30) {
+      EXPECT_NE(rtf.find("grp0001:9"), std::string::npos);
+    }
+    // (HC30 topics take their K keywords only)
+    EXPECT_EQ(rtf.find("{A{\\footnote") != std::string::npos, !hc30);
+    const ConversionOutcome one_thread =
+        ConvertHelpBytes(AssembleHelpFile(files), kRecompile, "TEST.HLP", false);
+    const ConversionOutcome fresh = ConvertHelpBytes(AssembleHelpFile(unknown), kRecompile);
+    // Once in each pass.
+    EXPECT_EQ(IdsOf(fresh.warnings, kWarnUnknownRecord), ahead.WarningIds());
+    EXPECT_EQ(fresh.warnings.size(), ahead.warnings.size() + 2);
+    for (const ConversionOutcome* other : {&one_thread, &fresh}) {
+      EXPECT_TRUE(SameBytes(other->File("TEST.RTF"), rtf));
+      EXPECT_EQ(other->File("TEST.HPJ"), ahead.File("TEST.HPJ"));
+    }
+    EXPECT_EQ(one_thread.WarningIds(), ahead.WarningIds());
   }
 }
 

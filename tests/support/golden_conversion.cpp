@@ -9,9 +9,11 @@ namespace quorvex::testsupport {
 namespace fs = std::filesystem;
 
 std::string ConvertInto(const fs::path& help, const fs::path& output,
-                        RecordingDiagnostics& diagnostics, ConversionOptions options) {
+                        RecordingDiagnostics& diagnostics, ConversionOptions options,
+                        bool read_ahead) {
   OutputDir dir(output);
   ConversionSession session(diagnostics, dir);
+  session.read_ahead = read_ahead;
   StandardPhases phases;
   try {
     ConvertHelpFile({options, help.string()}, session, phases);
@@ -22,13 +24,13 @@ std::string ConvertInto(const fs::path& help, const fs::path& output,
 }
 
 ConversionOutcome ConvertHelpBytes(const std::vector<uint8_t>& help, ConversionOptions options,
-                                   const std::string& file_name) {
+                                   const std::string& file_name, bool read_ahead) {
   TempFolder folder;
   const fs::path input = folder / "in", output = folder / "out";
   WriteFile(input / file_name, help);
   ConversionOutcome outcome;
   RecordingDiagnostics diagnostics;
-  if (std::string fatal = ConvertInto(input / file_name, output, diagnostics, options);
+  if (std::string fatal = ConvertInto(input / file_name, output, diagnostics, options, read_ahead);
       !fatal.empty())
     outcome.fatal = fatal;
   outcome.warnings = diagnostics.warnings;

@@ -57,9 +57,11 @@ struct ConversionOutcome {
   }
 };
 
-/// Converts `help` (stored as `file_name`) in a new session into a new output folder.
+/// Converts `help` (stored as `file_name`) in a new session into a new output folder; without
+/// `read_ahead` the session uses one thread.
 ConversionOutcome ConvertHelpBytes(const std::vector<uint8_t>& help, ConversionOptions options,
-                                   const std::string& file_name = "TEST.HLP");
+                                   const std::string& file_name = "TEST.HLP",
+                                   bool read_ahead = true);
 
 // |SYSTEM minor versions, the flag of LZ77 topic blocks, and the title of the test files.
 inline constexpr uint16_t kMinorHc31 = 21;
@@ -74,7 +76,8 @@ inline constexpr ConversionOptions kRecompileOnePass = kPageBreak | kJumps;
 
 /// Converts the help file `help` into the folder `output`: the fatal message, or "".
 std::string ConvertInto(const std::filesystem::path& help, const std::filesystem::path& output,
-                        RecordingDiagnostics& diagnostics, ConversionOptions options = kRecompile);
+                        RecordingDiagnostics& diagnostics, ConversionOptions options = kRecompile,
+                        bool read_ahead = true);
 
 /// `text` as text-mode output files hold it.
 inline std::string Crlf(std::string_view text) {
