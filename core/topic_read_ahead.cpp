@@ -101,7 +101,8 @@ bool KeptRecords::Add(const Record& record, Bytes format, std::string_view text)
       // Whole huge pages where the system has them: tens of MB of fresh memory cost far
       // fewer page faults so.
       chunk.capacity = (size + kKeptChunkBytes - 1) & ~(kKeptChunkBytes - 1);
-      chunk.bytes.reset(static_cast<std::byte*>(std::aligned_alloc(kKeptChunkBytes, chunk.capacity)));
+      chunk.bytes.reset(
+          static_cast<std::byte*>(std::aligned_alloc(kKeptChunkBytes, chunk.capacity)));
       if (!chunk.bytes) throw std::bad_alloc();
 #ifdef MADV_HUGEPAGE
       madvise(chunk.bytes.get(), chunk.capacity, MADV_HUGEPAGE);  // (only a hint)
@@ -239,10 +240,10 @@ class TopicReadAhead::KeptAnswers {
         if (!r.has_record) continue;
         const auto* parts = reinterpret_cast<const uint8_t*>(place + sizeof r);
         static_cast<TopicRecordPlace&>(record) = r.place;
-        DecodeRecordContents(Bytes(parts, r.format_size),
-                             std::string_view(reinterpret_cast<const char*>(parts) + r.format_size,
-                                              r.text_size),
-                             record);
+        DecodeRecordContents(
+            Bytes(parts, r.format_size),
+            std::string_view(reinterpret_cast<const char*>(parts) + r.format_size, r.text_size),
+            record);
         out.clear();
         answers_.Answer(record, out);
         if (out.size() > kMaxAnswers) {
@@ -428,8 +429,8 @@ void TopicReadAhead::Read() {
           look_ahead->Warm(*r);
         e.has_record = true;
         e.place = *r;
-        e.decode_left = r->kind == TopicRecord::Kind::kParagraph ||
-                        r->kind == TopicRecord::Kind::kTable;
+        e.decode_left =
+            r->kind == TopicRecord::Kind::kParagraph || r->kind == TopicRecord::Kind::kTable;
         e.adds_previous_adjustment = walk_.adds_previous_adjustment();
         format = walk_.format();
         if (e.stored) {
@@ -581,10 +582,9 @@ const TopicRecord* TopicReadAhead::NextKept() {
   if (kept_answers_) answers_ = kept_answers_->Take();
   const auto* parts = reinterpret_cast<const uint8_t*>(at + sizeof r);
   static_cast<TopicRecordPlace&>(record_) = r.place;
-  DecodeRecordContents(Bytes(parts, r.format_size),
-                       std::string_view(reinterpret_cast<const char*>(parts) + r.format_size,
-                                        r.text_size),
-                       record_);
+  DecodeRecordContents(
+      Bytes(parts, r.format_size),
+      std::string_view(reinterpret_cast<const char*>(parts) + r.format_size, r.text_size), record_);
   if (record_.kind == TopicRecord::Kind::kParagraph) {
     WarnParagraphProblems(hf_.diagnostics(), record_.paragraph);
   } else if (record_.kind == TopicRecord::Kind::kTable) {
@@ -677,8 +677,8 @@ const TopicRecord* TopicReadAhead::Next() {
   // added here, where the walk on one thread adds them (the browse topic is taken before).
   if (!e.adds_previous_adjustment) offset_fix_ = 0;
   if (!hf_.is_hc30)
-    record_.browse_topic = static_cast<int32_t>(static_cast<uint32_t>(record_.browse_topic) +
-                                                offset_fix_);
+    record_.browse_topic =
+        static_cast<int32_t>(static_cast<uint32_t>(record_.browse_topic) + offset_fix_);
   if (e.adds_previous_adjustment) offset_fix_ += previous_adjustment_;
   record_.topic_offset += offset_fix_;
   if (keep_) KeepRecord(true, e.block_before, format, text, reported);

@@ -8,11 +8,17 @@
 // Whatever the walk reports is held with the record it belongs to and reported on the writer's
 // thread when the writer takes that record, so the messages come in the order of a walk on one
 // thread; an exception the walk throws is thrown where that walk would have thrown it.
+//
+// A walk may keep what it gives (KeptRecords) for a second walk over the same records, which
+// then reads nothing from the file: the main pass after the pre-pass. Its second thread, with
+// nothing to read, decodes the records ahead of the writer and looks up for each what the
+// writer will need (TopicAnswers), handing the answers over in a ring of their own.
 #pragma once
 
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <exception>
 #include <memory>
 #include <span>
@@ -77,8 +83,10 @@ class KeptRecords {
   friend class TopicReadAhead;
   struct Record;
   struct Chunk {
-    struct Free { void operator()(std::byte* p) const { std::free(p); } };
-    std::unique_ptr<std::byte[], Free> bytes;
+    struct Free {
+      void operator()(std::byte* p) const { std::free(p); }
+    };
+    std::unique_ptr<std::byte[], Free> bytes;  // aligned to a huge page
     size_t capacity = 0;
     size_t used = 0;
   };

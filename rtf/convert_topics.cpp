@@ -165,8 +165,8 @@ class LookupAnswers : public TopicAnswers {
       if (!hf_.option(kBrowseSeq)) return;
       const TopicHeaderRecord& h = record.header;
       out.Flag(kBrowse);
-      out.Text(services.BrowseSequenceName(hf_, h.browse_back, record.browse_topic,
-                                           h.browse_forward));
+      out.Text(
+          services.BrowseSequenceName(hf_, h.browse_back, record.browse_topic, h.browse_forward));
       return;
     }
     if (record.kind == TopicRecord::Kind::kOther) return;
@@ -191,9 +191,8 @@ class LookupAnswers : public TopicAnswers {
     if (hf_.is_hc30) return;
     out.Flag(kKeywords);
     const auto [low, high] = KeywordRange(record);
-    out.Text(hf_.k_keywords
-                 ? services.KeywordsForTopic(hf_, *hf_.k_keywords, low, high, &marks_.k)
-                 : std::nullopt);
+    out.Text(hf_.k_keywords ? services.KeywordsForTopic(hf_, *hf_.k_keywords, low, high, &marks_.k)
+                            : std::nullopt);
     out.Text(hf_.a_keywords && !hf_.option(kIndex)
                  ? services.KeywordsForTopic(hf_, *hf_.a_keywords, low, high, &marks_.a)
                  : std::nullopt);
@@ -578,10 +577,9 @@ void ConvertTopics(HelpFile& hf, std::string_view base_name, OutputSink& project
     std::optional<LookupAnswers> answers;
     if (kept) answers.emplace(hf);
     std::optional<TopicReadAhead> own;
-    TopicReadAhead& walk =
-        early  ? *early
-        : kept ? own.emplace(hf, *kept, &*answers)
-               : own.emplace(hf, ReadAheadWanted(hf), kReadAheadBytes, &warmer);
+    TopicReadAhead& walk = early  ? *early
+                           : kept ? own.emplace(hf, *kept, &*answers)
+                                  : own.emplace(hf, ReadAheadWanted(hf), kReadAheadBytes, &warmer);
     if (early) early->LookAhead(&warmer);
     if (!main_pass) {
       hf.kept_records.reset(new KeptRecords(KeptRecordsBudget(hf)));

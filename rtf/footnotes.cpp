@@ -49,7 +49,8 @@ bool WriteContextMark(HelpFile& hf, OutputSink& out, int32_t low, uint32_t high)
   return WriteContextMarkOf(hf, out, name ? std::optional<std::string_view>(*name) : std::nullopt);
 }
 
-bool WriteContextMarkOf(HelpFile& hf, OutputSink& out, const std::optional<std::string_view>& name) {
+bool WriteContextMarkOf(HelpFile& hf, OutputSink& out,
+                        const std::optional<std::string_view>& name) {
   if (!name) return false;
   if (hf.option(kPageLinks)) {
     const std::string bookmark = "B" + RtfEscaped(*name);

@@ -2,10 +2,8 @@
 // title of a topic (a "$" footnote, or a table-of-contents entry when printing).
 #pragma once
 
-#include <optional>
-#include <string_view>
-
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 #include "core/help_file.h"

@@ -206,10 +206,10 @@ TEST(ConvertTopicsGolden, NoTopicAtAll) {
 // writes, as when the pre-pass met an unknown record (warning 20) and kept nothing.
 TEST(ConvertTopicsGolden, MainPassFromKeptRecordsWritesWhatAFreshReadWrites) {
   // The picture's hotspot names "IDH_KEPT", which the jumps to its hash take from then on.
-  const auto bitmap = PictureContainer({BitmapPicture(
-      {.palette = std::vector<uint8_t>(64, 9),
-       .pixels = std::vector<uint8_t>(16, 0x12),
-       .hotspots = HotspotBlock({{0x00E3, "h", "IDH_KEPT"}})})});
+  const auto bitmap =
+      PictureContainer({BitmapPicture({.palette = std::vector<uint8_t>(64, 9),
+                                       .pixels = std::vector<uint8_t>(16, 0x12),
+                                       .hotspots = HotspotBlock({{0x00E3, "h", "IDH_KEPT"}})})});
   const uint32_t kept_hash = ContextHash("IDH_KEPT");
   for (const bool hc30 : {false, true}) {
     SCOPED_TRACE(hc30 ? "HC30" : "HC31");
@@ -218,9 +218,9 @@ TEST(ConvertTopicsGolden, MainPassFromKeptRecordsWritesWhatAFreshReadWrites) {
     for (int i = 0; i < kTopics; ++i) {
       // HC30 names browse topics by number; the others by TopicOffset (here mostly no topic's).
       const int32_t back = hc30 ? i : i * 211, forward = hc30 ? i + 2 : (i + 1) * 211;
-      t.Header({"Topic " + std::to_string(i)},
-               {.browse_back = i % 9 ? back : -1, .browse_forward = i % 7 ? forward : -1,
-                .number = i});
+      t.Header(
+          {"Topic " + std::to_string(i)},
+          {.browse_back = i % 9 ? back : -1, .browse_forward = i % 7 ? forward : -1, .number = i});
       ParagraphBuilder p;
       p.JumpShort(0xE3, uint32_t(i * 7919)).Command(kCmdHotspotEnd);
       if (i % 3 == 0) p.JumpShort(0xE2, uint32_t(i % 50)).Command(kCmdHotspotEnd);
@@ -232,12 +232,14 @@ TEST(ConvertTopicsGolden, MainPassFromKeptRecordsWritesWhatAFreshReadWrites) {
     ContextEntries contexts;
     KeywordEntries k, a;
     for (uint32_t i = 0; i < 4000; ++i) {
-      const uint32_t offset = hc30 ? (i / 20) << 11 | (12 + i % 20) : (i / 40) << 15 | (i % 40) * 53;
+      const uint32_t offset =
+          hc30 ? (i / 20) << 11 | (12 + i % 20) : (i / 40) << 15 | (i % 40) * 53;
       contexts.push_back({i * 2654435761u, offset});
       k.push_back({"key " + std::to_string(i), {offset, offset + 1}});
       if (i % 3 == 0) a.push_back({"a" + std::to_string(i), {offset}});
     }
-    for (int i = 0; i < 40; ++i) k.push_back({std::string(900, char('A' + i % 26)) + std::to_string(i), {0}});
+    for (int i = 0; i < 40; ++i)
+      k.push_back({std::string(900, char('A' + i % 26)) + std::to_string(i), {0}});
     std::sort(contexts.begin(), contexts.end());
     std::sort(k.begin(), k.end());
     std::sort(a.begin(), a.end());
@@ -251,7 +253,8 @@ TEST(ConvertTopicsGolden, MainPassFromKeptRecordsWritesWhatAFreshReadWrites) {
                        {"|AWDATA", aw.data}};
     HelpFiles unknown = files;
     files.push_back({"|TOPIC", t.Build()});
-    unknown.push_back({"|TOPIC", t.Record({.type = 0x55, .text_part = TextStrings({"?"})}).Build()});
+    unknown.push_back(
+        {"|TOPIC", t.Record({.type = 0x55, .text_part = TextStrings({"?"})}).Build()});
     const ConversionOutcome ahead = ConvertHelpBytes(AssembleHelpFile(files), kRecompile);
     ASSERT_FALSE(ahead.fatal) << *ahead.fatal;
     const std::string rtf = ahead.File("TEST.RTF");
