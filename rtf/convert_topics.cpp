@@ -546,14 +546,15 @@ void TopicWriter::Finish(bool topic_seen) {
   EndRtfFile(hf_, *rtf_);
 }
 
-}  // namespace
-
-/// The bytes of records the pre-pass may keep for the main pass: twice the help file and some,
-/// so that the conversion stays within a small multiple of the file.
+/// The bytes of records the pre-pass may keep for the main pass: twice the help file and
+/// 32 MB. The conversion's other memory is about the file and some tables, so that the whole
+/// stays within 64 MB and three times the file.
 size_t KeptRecordsBudget(const HelpFile& hf) {
   constexpr size_t kKeptRecordsSlack = size_t{32} << 20;
   return 2 * hf.bytes.size() + kKeptRecordsSlack;
 }
+
+}  // namespace
 
 void ConvertTopics(HelpFile& hf, std::string_view base_name, OutputSink& project, bool main_pass) {
   hf.main_pass = main_pass;
