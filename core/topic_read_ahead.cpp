@@ -31,10 +31,12 @@ constexpr uint64_t RoundUp8(uint64_t n) {
 
 }  // namespace
 
-/// What one call of TopicWalk::Next gave and what the walk said before and after it; the
-/// record's FormatPart and text follow it in the ring.
-struct TopicReadAhead::Entry {
-  /// Bytes of the ring the entry takes with its parts (a multiple of 8); 0 marks the rest of
+namespace {
+
+/// What one call of TopicWalk::Next gave and what the walk said before and after it, as it is
+/// handed over in the ring and kept for a second walk; the record's FormatPart and text follow.
+struct StepHead {
+  /// Bytes the step takes with its parts (a multiple of 8). In the ring, 0 marks the rest of
   /// the ring as unused, the next entry being at its start.
   uint64_t size = 0;
   TopicRecordPlace place;
@@ -42,12 +44,18 @@ struct TopicReadAhead::Entry {
   uint32_t format_size = 0;
   uint32_t text_size = 0;
   bool has_record = false;
+  bool done_after = false;
+  bool topic_seen_after = false;
+};
+
+}  // namespace
+
+/// A step in the ring, with what the reader leaves to the writer.
+struct TopicReadAhead::Entry : StepHead {
   /// The record, a paragraph or table, is left to the writer to decode (see
   /// TopicWalk::FinishNext); whether its place has the counts of the record before it added.
   bool decode_left = false;
   bool adds_previous_adjustment = false;
-  bool done_after = false;
-  bool topic_seen_after = false;
   /// The text in the ring is the stored text, to be expanded by the writer in `codes`; the
   /// first `warnings_before_text` warnings came before the expansion, the rest after it.
   bool stored = false;
@@ -65,18 +73,8 @@ void KeptRecordsDeleter::operator()(KeptRecords* kept) const {
   delete kept;
 }
 
-/// What is kept of one step of a walk; the record's FormatPart and text follow it.
-struct KeptRecords::Record {
-  /// Bytes the record takes with its parts (a multiple of 8).
-  uint64_t size = 0;
-  TopicRecordPlace place;
-  int32_t block_before = 0;
-  uint32_t format_size = 0;
-  uint32_t text_size = 0;
-  bool has_record = false;
-  bool done_after = false;
-  bool topic_seen_after = false;
-};
+/// What is kept of one step of a walk.
+struct KeptRecords::Record : StepHead {};
 
 namespace {
 
@@ -129,6 +127,16 @@ bool KeptRecords::Add(const Record& record, Bytes format, std::string_view text)
   return true;
 }
 
+KeptRecords::Record KeptRecords::Read(Cursor& cursor, const uint8_t*& parts) const {
+  if (cursor.at == chunks_[cursor.chunk].used) cursor = {cursor.chunk + 1, 0};
+  const std::byte* at = chunks_[cursor.chunk].bytes.get() + cursor.at;
+  Record r;
+  std::memcpy(&r, at, sizeof r);
+  cursor.at += r.size;
+  parts = reinterpret_cast<const uint8_t*>(at + sizeof r);
+  return r;
+}
+
 void KeptRecords::Drop() {
   dropped_ = true;
   complete_ = false;
@@ -138,10 +146,10 @@ void KeptRecords::Drop() {
 
 /// The thread that decodes the kept records ahead of the writer and looks up what the writer
 /// needs for them (TopicAnswers), and the ring of bytes in which it hands the answers over: for
-/// each record that is a record, its size in 8 bytes (kFailed: the thread threw; kWrap: the
-/// next one is at the ring's start; kBeside: the address of a vector that holds them follows)
-/// and its bytes. The records' memory stays the kept walk's:
-/// the thread, always ahead of the writer, never reads what the writer has freed.
+/// each step of the walk, its size in 8 bytes (kFailed: the thread threw; kWrap: the next one
+/// is at the ring's start; kBeside: the address of a vector that holds them follows) and its
+/// bytes. The records' memory stays the kept walk's: the thread is done with a step once the
+/// writer has taken its answers, before the writer frees the chunk the step lies in.
 class TopicReadAhead::KeptAnswers {
  public:
   KeptAnswers(const KeptRecords& kept, TopicAnswers& answers) : kept_(kept), answers_(answers) {
@@ -169,7 +177,8 @@ class TopicReadAhead::KeptAnswers {
       taken_ += kHeader + RoundUp8(size == kFailed ? 0 : size);
     }
   }
-  /// The answers of the next record, once the thread has them; valid until the next call.
+  /// The answers of the next step (none for a step without a record), once the thread has
+  /// them; valid until the next call.
   /// What the thread threw is thrown here, at the record it threw for.
   Bytes Take() {
     // The answers taken last are handed back now; the counter is seldom written, unless the
@@ -223,28 +232,24 @@ class TopicReadAhead::KeptAnswers {
   void Run() {
     TopicRecord record;
     std::vector<uint8_t> out;
-    size_t chunk = 0;
-    uint64_t at = 0;
+    KeptRecords::Cursor next;
     try {
       for (bool done = false; !done && !stop_;) {
-        const KeptRecords::Chunk* c = &kept_.chunks_[chunk];
-        if (at == c->used) {
-          c = &kept_.chunks_[++chunk];
-          at = 0;
-        }
-        const std::byte* place = c->bytes.get() + at;
-        KeptRecords::Record r;
-        std::memcpy(&r, place, sizeof r);
-        at += r.size;
+        const uint8_t* parts;
+        const KeptRecords::Record r = kept_.Read(next, parts);
         done = r.done_after;
-        if (!r.has_record) continue;
-        const auto* parts = reinterpret_cast<const uint8_t*>(place + sizeof r);
+        out.clear();
+        // Every step gets its answers, none for a step without a record: the writer takes them
+        // as it takes the step, and so never frees a chunk this thread still reads.
+        if (!r.has_record) {
+          if (!Put(out.data(), 0)) return;
+          continue;
+        }
         static_cast<TopicRecordPlace&>(record) = r.place;
         DecodeRecordContents(
             Bytes(parts, r.format_size),
             std::string_view(reinterpret_cast<const char*>(parts) + r.format_size, r.text_size),
             record);
-        out.clear();
         answers_.Answer(record, out);
         if (out.size() > kMaxAnswers) {
           auto beside = std::make_unique<std::vector<uint8_t>>(std::move(out));
@@ -556,31 +561,24 @@ int32_t TopicReadAhead::block() {
 }
 
 int32_t TopicReadAhead::KeptBlock() {
-  if (done_ || kept_chunk_ >= kept_->chunks_.size()) return last_kept_block_;
-  KeptRecords::Record r;
-  std::memcpy(&r, kept_->chunks_[kept_chunk_].bytes.get() + kept_at_, sizeof r);
-  return r.block_before;
+  if (done_) return last_kept_block_;
+  KeptRecords::Cursor next = kept_next_;
+  const uint8_t* parts;
+  return kept_->Read(next, parts).block_before;
 }
 
 const TopicRecord* TopicReadAhead::NextKept() {
   if (done_) return nullptr;
-  KeptRecords::Chunk* chunk = &kept_->chunks_[kept_chunk_];
-  if (kept_at_ == chunk->used) {
-    // The chunk taken last is no longer needed.
-    chunk->bytes.reset();
-    chunk = &kept_->chunks_[++kept_chunk_];
-    kept_at_ = 0;
-  }
-  const std::byte* at = chunk->bytes.get() + kept_at_;
-  KeptRecords::Record r;
-  std::memcpy(&r, at, sizeof r);
-  kept_at_ += r.size;
+  const size_t chunk = kept_next_.chunk;
+  const uint8_t* parts;
+  const KeptRecords::Record r = kept_->Read(kept_next_, parts);
+  // A chunk left behind is no longer needed.
+  if (kept_next_.chunk != chunk) kept_->chunks_[chunk].bytes.reset();
   last_kept_block_ = r.block_before;
   done_ = r.done_after;
   topic_seen_ = r.topic_seen_after;
-  if (!r.has_record) return nullptr;
   if (kept_answers_) answers_ = kept_answers_->Take();
-  const auto* parts = reinterpret_cast<const uint8_t*>(at + sizeof r);
+  if (!r.has_record) return nullptr;
   static_cast<TopicRecordPlace&>(record_) = r.place;
   DecodeRecordContents(
       Bytes(parts, r.format_size),

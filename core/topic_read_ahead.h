@@ -90,8 +90,16 @@ class KeptRecords {
     size_t capacity = 0;
     size_t used = 0;
   };
+  /// A place among the records, from the first on.
+  struct Cursor {
+    size_t chunk = 0;
+    uint64_t at = 0;
+  };
   /// Keeps a record; false, with everything dropped, beyond the budget or without memory.
   bool Add(const Record& record, Bytes format, std::string_view text);
+  /// The record at `cursor` (not past the last), its FormatPart and text starting at `parts`;
+  /// the cursor moves past it.
+  Record Read(Cursor& cursor, const uint8_t*& parts) const;
   /// Drops what is kept: nothing more is kept.
   void Drop();
 
@@ -196,8 +204,7 @@ class TopicReadAhead {
   std::string text_;
   KeptRecords* keep_ = nullptr;
   KeptRecords* kept_ = nullptr;  // the records this walk gives, if kept
-  size_t kept_chunk_ = 0;        // where the next one is
-  size_t kept_at_ = 0;
+  KeptRecords::Cursor kept_next_;  // where the next one is
   int32_t last_kept_block_ = 0;
   std::unique_ptr<KeptAnswers> kept_answers_;
   Bytes answers_;
