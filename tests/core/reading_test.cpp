@@ -490,12 +490,13 @@ TEST(TopicReadAhead, GivesWhatTheWalkGivesWithItsWarningsAtTheSameRecords) {
   }
 }
 
-/// A help file of 3000 topics of text records, tables and pictures that give no warning.
+/// A help file of 3000 topics of text records, tables and pictures that give no warning, whose
+/// records take a few of the pieces of memory kept records are kept in.
 HelpFiles PlainTopicFiles() {
   TopicRecords t(TopicFileOptions{.compressed = true});
   for (int i = 0; i < 3000; ++i) {
     t.Header({"Topic " + std::to_string(i)});
-    t.Paragraph(EndedParagraph(), {std::string(200 + i % 150, char('a' + i % 26)), ""});
+    t.Paragraph(EndedParagraph(), {std::string(1500 + i % 150, char('a' + i % 26)), ""});
     if (i % 11 == 2) t.Paragraph(EndedParagraph().PictureRef(0x86, 1, 3), {"p", "", ""});
     if (i % 5 == 1)
       t.Table(TableLayout(1, {{200, 30}, {300, 20}}),
