@@ -31,12 +31,10 @@ constexpr uint64_t RoundUp8(uint64_t n) {
 
 }  // namespace
 
-namespace {
-
-/// What one call of TopicWalk::Next gave and what the walk said before and after it, as it is
-/// handed over in the ring and kept for a second walk; the record's FormatPart and text follow.
-struct StepHead {
-  /// Bytes the step takes with its parts (a multiple of 8). In the ring, 0 marks the rest of
+/// What one call of TopicWalk::Next gave and what the walk said before and after it; the
+/// record's FormatPart and text follow it in the ring.
+struct TopicReadAhead::Entry {
+  /// Bytes of the ring the entry takes with its parts (a multiple of 8); 0 marks the rest of
   /// the ring as unused, the next entry being at its start.
   uint64_t size = 0;
   TopicRecordPlace place;
@@ -44,18 +42,12 @@ struct StepHead {
   uint32_t format_size = 0;
   uint32_t text_size = 0;
   bool has_record = false;
-  bool done_after = false;
-  bool topic_seen_after = false;
-};
-
-}  // namespace
-
-/// A step in the ring, with what the reader leaves to the writer.
-struct TopicReadAhead::Entry : StepHead {
   /// The record, a paragraph or table, is left to the writer to decode (see
   /// TopicWalk::FinishNext); whether its place has the counts of the record before it added.
   bool decode_left = false;
   bool adds_previous_adjustment = false;
+  bool done_after = false;
+  bool topic_seen_after = false;
   /// The text in the ring is the stored text, to be expanded by the writer in `codes`; the
   /// first `warnings_before_text` warnings came before the expansion, the rest after it.
   bool stored = false;
@@ -73,8 +65,42 @@ void KeptRecordsDeleter::operator()(KeptRecords* kept) const {
   delete kept;
 }
 
-/// What is kept of one step of a walk.
-struct KeptRecords::Record : StepHead {};
+/// What is kept of one step of a walk: its record's place but for the link header's fields
+/// other than the type, which no later pass reads (half the size of the whole place).
+struct KeptRecords::Record {
+  int32_t topic_number = 0, browse_topic = 0, block_before = 0;
+  uint32_t topic_offset = 0, text_length = 0, position = 0, format_size = 0, text_size = 0;
+  uint8_t kind = 0, type = 0;
+  bool non_scrolling = false, has_text = false;
+  bool has_record = false, done_after = false, topic_seen_after = false;
+
+  /// Bytes the step takes with its FormatPart and text, which follow it.
+  uint64_t size() const { return sizeof(Record) + RoundUp8(uint64_t{format_size} + text_size); }
+  void SetPlace(const TopicRecordPlace& p) {
+    topic_number = p.topic_number;
+    browse_topic = p.browse_topic;
+    topic_offset = p.topic_offset;
+    text_length = p.text_length;
+    position = p.position;
+    kind = static_cast<uint8_t>(p.kind);
+    type = p.link.type;
+    non_scrolling = p.non_scrolling;
+    has_text = p.has_text;
+  }
+  TopicRecordPlace Place() const {
+    TopicRecordPlace p;
+    p.kind = static_cast<TopicRecordPlace::Kind>(kind);
+    p.link.type = type;
+    p.topic_number = topic_number;
+    p.topic_offset = topic_offset;
+    p.text_length = text_length;
+    p.browse_topic = browse_topic;
+    p.position = position;
+    p.non_scrolling = non_scrolling;
+    p.has_text = has_text;
+    return p;
+  }
+};
 
 namespace {
 
@@ -88,7 +114,10 @@ bool KeptRecords::Add(const Record& record, Bytes format, std::string_view text)
   static_assert(std::is_trivially_copyable_v<Record>, "records are copied into the chunks");
   static_assert(sizeof(Record) % 8 == 0, "records start at multiples of 8");
   if (dropped_) return false;
-  const size_t size = sizeof(Record) + RoundUp8(format.size() + text.size());
+  Record r = record;
+  r.format_size = static_cast<uint32_t>(format.size());
+  r.text_size = static_cast<uint32_t>(text.size());
+  const size_t size = r.size();
   if (size > budget_ - std::min(budget_, size_)) {
     Drop();
     return false;
@@ -113,10 +142,6 @@ bool KeptRecords::Add(const Record& record, Bytes format, std::string_view text)
   }
   Chunk& chunk = chunks_.back();
   std::byte* at = chunk.bytes.get() + chunk.used;
-  Record r = record;
-  r.size = size;
-  r.format_size = static_cast<uint32_t>(format.size());
-  r.text_size = static_cast<uint32_t>(text.size());
   std::memcpy(at, &r, sizeof r);
   at += sizeof r;
   if (!format.empty()) std::memcpy(at, format.data(), format.size());
@@ -132,7 +157,7 @@ KeptRecords::Record KeptRecords::Read(Cursor& cursor, const uint8_t*& parts) con
   const std::byte* at = chunks_[cursor.chunk].bytes.get() + cursor.at;
   Record r;
   std::memcpy(&r, at, sizeof r);
-  cursor.at += r.size;
+  cursor.at += r.size();
   parts = reinterpret_cast<const uint8_t*>(at + sizeof r);
   return r;
 }
@@ -245,7 +270,7 @@ class TopicReadAhead::KeptAnswers {
           if (!Put(out.data(), 0)) return;
           continue;
         }
-        static_cast<TopicRecordPlace&>(record) = r.place;
+        static_cast<TopicRecordPlace&>(record) = r.Place();
         DecodeRecordContents(
             Bytes(parts, r.format_size),
             std::string_view(reinterpret_cast<const char*>(parts) + r.format_size, r.text_size),
@@ -579,7 +604,7 @@ const TopicRecord* TopicReadAhead::NextKept() {
   topic_seen_ = r.topic_seen_after;
   if (kept_answers_) answers_ = kept_answers_->Take();
   if (!r.has_record) return nullptr;
-  static_cast<TopicRecordPlace&>(record_) = r.place;
+  static_cast<TopicRecordPlace&>(record_) = r.Place();
   DecodeRecordContents(
       Bytes(parts, r.format_size),
       std::string_view(reinterpret_cast<const char*>(parts) + r.format_size, r.text_size), record_);
@@ -600,7 +625,7 @@ void TopicReadAhead::KeepRecord(bool has_record, int32_t block_before, Bytes for
     return;
   }
   KeptRecords::Record r;
-  r.place = record_;
+  r.SetPlace(record_);
   r.block_before = block_before;
   r.has_record = has_record;
   r.done_after = done_;
