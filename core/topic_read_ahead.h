@@ -66,8 +66,9 @@ class TopicAnswers {
 
 /// The records one walk gave, kept by its writer for a second walk over the same topics (the
 /// main pass after the pre-pass), which takes them from here instead of reading, decompressing
-/// and expanding them again: each record's place as the walk gave it, its FormatPart and its
-/// expanded text, one after the other in pieces of memory. Records are kept only while the
+/// and expanding them again: each record's place (of its link header only the type, which is
+/// all a later walk's writer reads), its FormatPart and its expanded text, one after the other
+/// in pieces of memory. Records are kept only while the
 /// walk reports nothing (a damaged file is read again, so that the second walk reports what
 /// it meets) and only up to a budget of bytes; a paragraph's or table's problems are reported
 /// by the decoding, which each walk does itself.
