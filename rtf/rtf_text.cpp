@@ -6,6 +6,10 @@
 #include <charconv>
 #include <cstring>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include "core/code_page.h"
 #include "core/rtf_escape.h"
 #include "rtf/localization.h"
@@ -33,7 +37,18 @@ constexpr std::array<bool, 256> kPlain = [] {
 /// How many of the 16 bytes at `p` are written as they are (see kPlain) before the first that
 /// is not: 16 when all are. Tests the 16 at once: none below 0x20 or above 0x7E (as signed
 /// bytes, those above 0x7F are below 0x20), none a backslash or brace.
-size_t PlainPrefix16(const char* p) {
+[[gnu::always_inline]] inline size_t PlainPrefix16(const char* p) {
+#ifdef __SSE2__
+  const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  const __m128i escaped = _mm_or_si128(
+      _mm_or_si128(_mm_cmplt_epi8(v, _mm_set1_epi8(0x20)), _mm_cmpeq_epi8(v, _mm_set1_epi8(0x7F))),
+      _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\\')),
+                   _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('{')),
+                                _mm_cmpeq_epi8(v, _mm_set1_epi8('}')))));
+  // One bit per byte, the first byte's lowest; a bit above the 16 ends the count at 16.
+  return static_cast<size_t>(
+      std::countr_zero(static_cast<unsigned>(_mm_movemask_epi8(escaped)) | 0x10000u));
+#else
   using Bytes16 = signed char __attribute__((vector_size(16)));
   Bytes16 v;
   std::memcpy(&v, p, sizeof v);
@@ -47,18 +62,35 @@ size_t PlainPrefix16(const char* p) {
     return h * 8 + static_cast<size_t>(bit) / 8;
   }
   return 16;
+#endif
 }
 
-/// Copies the `n` bytes at `from`, of which `readable` may be read, to `to`, where 32 bytes may
-/// be written: short runs as one copy of fixed size.
-void CopyRun(char* to, const char* from, size_t n, size_t readable) {
-  if (n <= 16 && readable >= 16) {
-    std::memcpy(to, from, 16);
-  } else if (n <= 32 && readable >= 32) {
-    std::memcpy(to, from, 32);
-  } else {
-    std::memcpy(to, from, n);
+/// The first `n` (below 16) bytes at `from` in a block of 16, the rest NULs (which are not
+/// plain): short copies of fixed sizes that overlap, no call.
+void Load16(char* block, const char* from, size_t n) {
+  std::memset(block, 0, 16);
+  if (n >= 8) {
+    std::memcpy(block, from, 8);
+    std::memcpy(block + n - 8, from + n - 8, 8);
+  } else if (n >= 4) {
+    std::memcpy(block, from, 4);
+    std::memcpy(block + n - 4, from + n - 4, 4);
+  } else if (n > 0) {
+    block[0] = from[0];
+    block[n / 2] = from[n / 2];
+    block[n - 1] = from[n - 1];
   }
+}
+
+/// Copies the `n` (at least 1) bytes at `from`, of which 16 or more may be read, to `to`,
+/// where `n` rounded up to 16 may be written: in copies of 16, the last one ending at `n`.
+void CopyRun(char* to, const char* from, size_t n) {
+  if (n <= 16) {
+    std::memcpy(to, from, 16);
+    return;
+  }
+  for (size_t at = 0; at + 16 < n; at += 16) std::memcpy(to + at, from + at, 16);
+  std::memcpy(to + n - 16, from + n - 16, 16);
 }
 
 }  // namespace
@@ -103,20 +135,28 @@ void WriteRtfText(HelpFile& hf, OutputSink& out, std::string_view text) {
       const char* const from = text.data() + i;
       const size_t readable = text.size() - i;
       const size_t limit = std::min(readable, static_cast<size_t>(to_line_feed));
-      size_t run = 1;
-      while (run < limit) {
-        if (readable - run < 16) {
-          while (run < limit && kPlain[static_cast<uint8_t>(from[run])]) ++run;
-          break;
+      size_t run;
+      if (readable < 16) {
+        // A short rest of the text is scanned and copied from a block of its own.
+        char block[16];
+        Load16(block, from, readable);
+        run = std::min(PlainPrefix16(block), limit);
+        std::memcpy(to, block, 16);
+      } else {
+        run = 1;
+        while (run < limit) {
+          // The last 16 bytes of the text are scanned where fewer than 16 are left after the
+          // run: the bytes before the run in them are plain.
+          const size_t from_at = std::min(run, readable - 16);
+          const size_t plain = from_at + PlainPrefix16(from + from_at);
+          if (plain < from_at + 16 || from_at + 16 >= limit) {
+            run = std::min(plain, limit);
+            break;
+          }
+          run = from_at + 16;
         }
-        const size_t plain = PlainPrefix16(from + run);
-        if (plain < 16 || run + 16 >= limit) {
-          run = std::min(run + plain, limit);
-          break;
-        }
-        run += 16;
+        CopyRun(to, from, run);
       }
-      CopyRun(to, from, run, readable);
       to += run;
       count += run;
       i += run;

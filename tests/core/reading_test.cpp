@@ -314,6 +314,25 @@ TEST(Paragraph, PicturesUnknownObjectsTextsThatRunOutDataEndingEarlyAndWhereTabl
   }
 }
 
+TEST(TextCursor, StringsEndAtTheirNulTheEndOfTheTextOrTheBytesLeft) {
+  // Texts of 0 to 40 bytes (the scan goes 16 bytes at a time) with a NUL at one place or none,
+  // each in memory of its own size, so that a read past it shows (AddressSanitizer); the
+  // strings are those between the NULs, and an empty one at the end and after it.
+  for (size_t size = 0; size <= 40; ++size) {
+    for (size_t nul = 0; nul <= size; ++nul) {
+      std::vector<char> text(size);
+      for (size_t i = 0; i < size; ++i) text[i] = static_cast<char>(i == nul ? 0 : 'a' + i % 26);
+      const std::string_view all(text.data(), text.size());
+      TextCursor cursor(all);
+      const std::string_view first = cursor.Next();
+      EXPECT_EQ(first, all.substr(0, nul)) << size << " " << nul;
+      EXPECT_EQ(cursor.Next(), nul < size ? all.substr(nul + 1) : "") << size << " " << nul;
+      EXPECT_EQ(cursor.left(), 0u);
+      EXPECT_EQ(cursor.Next(), "");
+    }
+  }
+}
+
 TEST(TopicStream, BlockThatExpandsBeyondItsBufferIsCut) {
   // One block: a record whose size never ends, then zeros that pack into references of 18
   // bytes, far more than six times the block's data decode to.

@@ -117,9 +117,14 @@ TEST_F(RtfWriters, TextTitlesCellsMediaFieldsAndTableGeometry) {
     std::string text(5000, '\0');
     for (char& c : text)
       c = static_cast<char>(random() % one_in ? 0x20 + random() % 0x5F : random());
+    // Each piece in memory of its own size, so that a read past it shows (AddressSanitizer).
+    std::vector<std::vector<char>> copies;
     std::vector<std::string_view> pieces;
-    for (size_t at = 0; at < text.size(); at += pieces.back().size())
-      pieces.push_back(std::string_view(text).substr(at, 1 + random() % 70));
+    for (size_t at = 0; at < text.size(); at += pieces.back().size()) {
+      const std::string_view piece = std::string_view(text).substr(at, 1 + random() % 70);
+      copies.emplace_back(piece.begin(), piece.end());  // (moving a copy keeps its bytes)
+      pieces.emplace_back(copies.back().data(), copies.back().size());
+    }
     for (const auto& parts : {std::vector<std::string_view>{text}, pieces}) {
       session.rtf_char_count = 17;
       const std::string chunked = Rtf([&](OutputSink& o) {
