@@ -1,5 +1,6 @@
 #include "core/rtf_escape.h"
 
+#include <algorithm>
 #include <charconv>
 
 namespace quorvex {
@@ -54,6 +55,11 @@ size_t EscapeRtfChar(uint8_t c, char* dst, uint32_t code_page) {
 
 std::string RtfEscaped(std::string_view text, uint32_t code_page) {
   if (size_t nul = text.find('\0'); nul != std::string_view::npos) text = text.substr(0, nul);
+  // Most texts (context names) need no escape: they are copied as they are.
+  if (std::all_of(text.begin(), text.end(), [](char c) {
+        return c >= 0x20 && c < 0x7F && c != '\\' && c != '{' && c != '}';
+      }))
+    return std::string(text);
   std::string out;
   out.reserve(text.size());
   char buffer[kMaxRtfEscape];
