@@ -70,12 +70,16 @@ void KeptRecordsDeleter::operator()(KeptRecords* kept) const {
 struct KeptRecords::Record {
   int32_t topic_number = 0, browse_topic = 0, block_before = 0;
   uint32_t topic_offset = 0, text_length = 0, position = 0, format_size = 0, text_size = 0;
+  uint16_t note_size = 0;
   uint8_t kind = 0, type = 0;
-  bool non_scrolling = false, has_text = false;
-  bool has_record = false, done_after = false, topic_seen_after = false;
+  bool non_scrolling : 1 = false, has_text : 1 = false;
+  bool has_record : 1 = false, done_after : 1 = false, topic_seen_after : 1 = false;
+  bool noted : 1 = false;  // a note follows the text (of at most 64 KB: a larger one is not kept)
 
-  /// Bytes the step takes with its FormatPart and text, which follow it.
-  uint64_t size() const { return sizeof(Record) + RoundUp8(uint64_t{format_size} + text_size); }
+  /// Bytes the step takes with its FormatPart, text and note, which follow it.
+  uint64_t size() const {
+    return sizeof(Record) + RoundUp8(uint64_t{format_size} + text_size + note_size);
+  }
   void SetPlace(const TopicRecordPlace& p) {
     topic_number = p.topic_number;
     browse_topic = p.browse_topic;
@@ -110,13 +114,17 @@ constexpr size_t kKeptChunkBytes = size_t{2} << 20;
 
 }  // namespace
 
-bool KeptRecords::Add(const Record& record, Bytes format, std::string_view text) {
+bool KeptRecords::Add(const Record& record, Bytes format, std::string_view text, Bytes note) {
   static_assert(std::is_trivially_copyable_v<Record>, "records are copied into the chunks");
   static_assert(sizeof(Record) % 8 == 0, "records start at multiples of 8");
+  static_assert(sizeof(Record) == 40, "a record's place takes 40 bytes");
   if (dropped_) return false;
   Record r = record;
   r.format_size = static_cast<uint32_t>(format.size());
   r.text_size = static_cast<uint32_t>(text.size());
+  r.noted = record.noted && note.size() <= UINT16_MAX;
+  if (!r.noted) note = {};
+  r.note_size = static_cast<uint16_t>(note.size());
   const size_t size = r.size();
   if (size > budget_ - std::min(budget_, size_)) {
     Drop();
@@ -146,6 +154,7 @@ bool KeptRecords::Add(const Record& record, Bytes format, std::string_view text)
   at += sizeof r;
   if (!format.empty()) std::memcpy(at, format.data(), format.size());
   if (!text.empty()) std::memcpy(at + format.size(), text.data(), text.size());
+  if (!note.empty()) std::memcpy(at + format.size() + text.size(), note.data(), note.size());
   chunk.used += size;
   size_ += size;
   if (record.done_after) complete_ = true;
@@ -256,7 +265,7 @@ class TopicReadAhead::KeptAnswers {
   }
   void Run() {
     TopicRecord record;
-    std::vector<uint8_t> out;
+    std::vector<uint8_t> out, made_note;
     KeptRecords::Cursor next;
     try {
       for (bool done = false; !done && !stop_;) {
@@ -271,11 +280,21 @@ class TopicReadAhead::KeptAnswers {
           continue;
         }
         static_cast<TopicRecordPlace&>(record) = r.Place();
-        DecodeRecordContents(
-            Bytes(parts, r.format_size),
-            std::string_view(reinterpret_cast<const char*>(parts) + r.format_size, r.text_size),
-            record);
-        answers_.Answer(record, out);
+        const bool text_record = record.kind == TopicRecord::Kind::kParagraph ||
+                                 record.kind == TopicRecord::Kind::kTable;
+        Bytes note(parts + r.format_size + r.text_size, r.note_size);
+        if (!text_record || !r.noted) {
+          DecodeRecordContents(
+              Bytes(parts, r.format_size),
+              std::string_view(reinterpret_cast<const char*>(parts) + r.format_size, r.text_size),
+              record);
+        }
+        if (text_record && !r.noted) {
+          made_note.clear();
+          answers_.Note(record, made_note);
+          note = Bytes(made_note.data(), made_note.size());
+        }
+        answers_.Answer(record, note, out);
         if (out.size() > kMaxAnswers) {
           auto beside = std::make_unique<std::vector<uint8_t>>(std::move(out));
           out = {};
@@ -616,7 +635,7 @@ const TopicRecord* TopicReadAhead::NextKept() {
   return &record_;
 }
 
-void TopicReadAhead::KeepRecord(bool has_record, int32_t block_before, Bytes format,
+void TopicReadAhead::KeepRecord(const TopicRecord* record, int32_t block_before, Bytes format,
                                 std::string_view text, size_t reported) {
   if (hf_.diagnostics().warnings_reported() != reported) {
     // What the walk reported is reported again by a walk that reads the file.
@@ -625,12 +644,21 @@ void TopicReadAhead::KeepRecord(bool has_record, int32_t block_before, Bytes for
     return;
   }
   KeptRecords::Record r;
-  r.SetPlace(record_);
+  if (record) r.SetPlace(*record);
   r.block_before = block_before;
-  r.has_record = has_record;
+  r.has_record = record != nullptr;
   r.done_after = done_;
   r.topic_seen_after = topic_seen_;
-  if (!keep_->Add(r, format, text)) keep_ = nullptr;
+  // A paragraph or table (decoded by now) is kept with its note.
+  Bytes note;
+  if (record && notes_ &&
+      (record->kind == TopicRecord::Kind::kParagraph || record->kind == TopicRecord::Kind::kTable)) {
+    note_.clear();
+    notes_->Note(*record, note_);
+    note = Bytes(note_.data(), note_.size());
+    r.noted = true;
+  }
+  if (!keep_->Add(r, format, text, note)) keep_ = nullptr;
 }
 
 const TopicRecord* TopicReadAhead::Next() {
@@ -641,10 +669,7 @@ const TopicRecord* TopicReadAhead::Next() {
     const TopicRecord* r = walk_.Next();
     done_ = walk_.done();
     topic_seen_ = walk_.topic_seen();
-    if (keep_) {
-      if (r) static_cast<TopicRecordPlace&>(record_) = *r;
-      KeepRecord(r != nullptr, block_before, walk_.format(), walk_.text(), reported);
-    }
+    if (keep_) KeepRecord(r, block_before, walk_.format(), walk_.text(), reported);
     return r;
   }
   if (done_) return nullptr;
@@ -692,7 +717,7 @@ const TopicRecord* TopicReadAhead::Next() {
     std::rethrow_exception(failure_);
   }
   if (!e.has_record) {
-    if (keep_) KeepRecord(false, e.block_before, {}, {}, reported);
+    if (keep_) KeepRecord(nullptr, e.block_before, {}, {}, reported);
     return nullptr;
   }
   static_cast<TopicRecordPlace&>(record_) = e.place;
@@ -704,8 +729,9 @@ const TopicRecord* TopicReadAhead::Next() {
         static_cast<int32_t>(static_cast<uint32_t>(record_.browse_topic) + offset_fix_);
   if (e.adds_previous_adjustment) offset_fix_ += previous_adjustment_;
   record_.topic_offset += offset_fix_;
-  if (keep_) KeepRecord(true, e.block_before, format, text, reported);
   const int32_t adjustment = DecodeRecordContents(format, text, record_);
+  // (decoding reports nothing: its problems are reported below)
+  if (keep_) KeepRecord(&record_, e.block_before, format, text, reported);
   previous_adjustment_ = 0;
   if (e.decode_left) {
     previous_adjustment_ = static_cast<uint32_t>(adjustment);

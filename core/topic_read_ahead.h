@@ -58,18 +58,23 @@ class TopicLookAhead {
 /// is called), which the writer gets with the record (TopicReadAhead::answers). Called for the
 /// records in their order, on that thread only, so it may change only what the writer then no
 /// longer reads.
+///
+/// Paragraphs and tables are not decoded again for Answer: it gets their place only, with the
+/// `note` that Note made of the record decoded, which the walk that kept the records kept with
+/// each (or, where it kept none, the thread makes). Note may only read the record.
 class TopicAnswers {
  public:
   virtual ~TopicAnswers() = default;
-  virtual void Answer(const TopicRecord& record, std::vector<uint8_t>& out) = 0;
+  virtual void Note(const TopicRecord& record, std::vector<uint8_t>& out) const = 0;
+  virtual void Answer(const TopicRecord& record, Bytes note, std::vector<uint8_t>& out) = 0;
 };
 
 /// The records one walk gave, kept by its writer for a second walk over the same topics (the
 /// main pass after the pre-pass), which takes them from here instead of reading, decompressing
 /// and expanding them again: each record's place (of its link header only the type, which is
-/// all a later walk's writer reads), its FormatPart and its expanded text, one after the other
-/// in pieces of memory. Records are kept only while the
-/// walk reports nothing (a damaged file is read again, so that the second walk reports what
+/// all a later walk's writer reads), its FormatPart, its expanded text and, for a paragraph or
+/// table, what TopicAnswers::Note made of it, one after the other in pieces of memory. Records
+/// are kept only while the walk reports nothing (a damaged file is read again, so that the second walk reports what
 /// it meets) and only up to a budget of bytes; a paragraph's or table's problems are reported
 /// by the decoding, which each walk does itself.
 class KeptRecords {
@@ -97,7 +102,7 @@ class KeptRecords {
     uint64_t at = 0;
   };
   /// Keeps a record; false, with everything dropped, beyond the budget or without memory.
-  bool Add(const Record& record, Bytes format, std::string_view text);
+  bool Add(const Record& record, Bytes format, std::string_view text, Bytes note);
   /// The record at `cursor` (not past the last), its FormatPart and text starting at `parts`;
   /// the cursor moves past it.
   Record Read(Cursor& cursor, const uint8_t*& parts) const;
@@ -134,8 +139,12 @@ class TopicReadAhead {
   /// started before its writer; before the first Next). It must outlive the walk.
   void LookAhead(TopicLookAhead* look_ahead) { look_ahead_.store(look_ahead); }
   /// Keeps the records this walk gives in `into` from now on (before the first Next); it is
-  /// complete once the walk is done, if nothing was dropped.
-  void Keep(KeptRecords* into) { keep_ = into; }
+  /// complete once the walk is done, if nothing was dropped. With `notes`, a paragraph or table
+  /// is kept with its note (TopicAnswers::Note).
+  void Keep(KeptRecords* into, const TopicAnswers* notes = nullptr) {
+    keep_ = into;
+    notes_ = notes;
+  }
   /// As TopicWalk::Next: the record stays valid until the next call.
   const TopicRecord* Next();
   /// As TopicWalk::block, before the next record is read (it may wait for the reader).
@@ -157,8 +166,8 @@ class TopicReadAhead {
   const TopicRecord* NextKept();
   int32_t KeptBlock();
   /// Keeps what Next gives (see Keep), unless the walk reported something since `reported`.
-  void KeepRecord(bool has_record, int32_t block_before, Bytes format, std::string_view text,
-                  size_t reported);
+  void KeepRecord(const TopicRecord* record, int32_t block_before, Bytes format,
+                  std::string_view text, size_t reported);
   /// Puts one entry and its parts into the ring (waiting for room) and hands it to the writer.
   /// False when the writer has stopped the reader.
   bool Put(Entry& entry, Bytes format, Bytes text);
@@ -204,6 +213,8 @@ class TopicReadAhead {
   TopicRecord record_;
   std::string text_;
   KeptRecords* keep_ = nullptr;
+  const TopicAnswers* notes_ = nullptr;
+  std::vector<uint8_t> note_;
   KeptRecords* kept_ = nullptr;  // the records this walk gives, if kept
   KeptRecords::Cursor kept_next_;  // where the next one is
   int32_t last_kept_block_ = 0;

@@ -76,6 +76,8 @@ void ForEachParagraph(const TopicRecord& record, F&& f) {
 /// then its K and A keywords (kKeywords). A text is its length plus one (0: none) and its
 /// bytes; numbers are 32-bit, in the machine's order (the bytes never leave the process).
 enum AnswerFlags : uint8_t { kNames = 1, kKeywords = 2, kBrowse = 4 };
+/// The flag of a text record's note (LookupAnswers::Note) that it stores a picture.
+constexpr uint8_t kNoteStoresPicture = 1;
 
 class AnswerWriter {
  public:
@@ -158,7 +160,24 @@ struct RecordAnswers {
 class LookupAnswers : public TopicAnswers {
  public:
   explicit LookupAnswers(HelpFile& hf) : hf_(hf) {}
-  void Answer(const TopicRecord& record, std::vector<uint8_t>& answers) override {
+  /// Of a text record: a byte, 1 when it stores a picture, then the number of its valid
+  /// hotspots and their hashes (32-bit, in the machine's order).
+  void Note(const TopicRecord& record, std::vector<uint8_t>& note) const override {
+    AnswerWriter out(note);
+    uint32_t hotspots = 0;
+    out.Number(0);  // the count, set below
+    ForEachParagraph(record, [&](const Paragraph& p) {
+      if (StoresPicture(p)) out.Flag(kNoteStoresPicture);
+      for (const ParagraphCommand& c : p.commands) {
+        if (!IsHotspotStart(c.code) || !c.hotspot.valid) continue;
+        out.Number(c.hotspot.hash);
+        ++hotspots;
+      }
+    });
+    std::memcpy(note.data() + 1, &hotspots, sizeof hotspots);
+  }
+  void Answer(const TopicRecord& record, Bytes note,
+              std::vector<uint8_t>& answers) override {
     TopicServices& services = hf_.topic_services();
     AnswerWriter out(answers);
     if (record.kind == TopicRecord::Kind::kTopicHeader) {
@@ -170,20 +189,17 @@ class LookupAnswers : public TopicAnswers {
       return;
     }
     if (record.kind == TopicRecord::Kind::kOther) return;
-    ForEachParagraph(record, [this](const Paragraph& p) { names_stopped_ |= StoresPicture(p); });
+    AnswerReader noted(note);
+    names_stopped_ |= (noted.Flags() & kNoteStoresPicture) != 0;
     if (!names_stopped_) {
       out.Flag(kNames);
       const auto range = ContextRange(record);
       out.Text(range ? services.ContextNameInRange(hf_, range->first, range->second)
                      : std::nullopt);
-      hotspots_.clear();
-      ForEachParagraph(record, [this](const Paragraph& p) {
-        for (const ParagraphCommand& c : p.commands) {
-          if (IsHotspotStart(c.code) && c.hotspot.valid) hotspots_.push_back(c.hotspot.hash);
-        }
-      });
-      out.Number(static_cast<uint32_t>(hotspots_.size()));
-      for (const uint32_t hash : hotspots_) {
+      const uint32_t hotspots = noted.Number();
+      out.Number(hotspots);
+      for (uint32_t i = 0; i < hotspots; ++i) {
+        const uint32_t hash = noted.Number();
         out.Number(hash);
         out.Text(RtfEscaped(services.ContextNameForHash(hf_, hash)));
       }
@@ -202,7 +218,6 @@ class LookupAnswers : public TopicAnswers {
   HelpFile& hf_;
   KeywordMarks marks_;
   bool names_stopped_ = false;
-  std::vector<uint32_t> hotspots_;
 };
 
 /// Brings what TopicWriter looks up for a record towards the caches, on the reader's thread:
@@ -582,9 +597,11 @@ void ConvertTopics(HelpFile& hf, std::string_view base_name, OutputSink& project
                            : kept ? own.emplace(hf, *kept, &*answers)
                                   : own.emplace(hf, ReadAheadWanted(hf), kReadAheadBytes, &warmer);
     if (early) early->LookAhead(&warmer);
+    // (the main pass's second thread answers from the notes kept with the text records)
+    std::optional<LookupAnswers> notes;
     if (!main_pass) {
       hf.kept_records.reset(new KeptRecords(KeptRecordsBudget(hf)));
-      walk.Keep(hf.kept_records.get());
+      walk.Keep(hf.kept_records.get(), ReadAheadWanted(hf) ? &notes.emplace(hf) : nullptr);
     }
     int32_t reported_block = -1;  // progress is reported as a new block starts
     while (!walk.done() && !(main_pass && hf.OutputBudgetSpent())) {

@@ -525,16 +525,23 @@ HelpFiles PlainTopicFiles() {
   return {{"|SYSTEM", GoldenSystem(kMinorHc31, kFlagsLz77)}, {"|TOPIC", t.Build()}};
 }
 
-/// Answers each record with its description; every 500th with more than fits in the ring
-/// beside it too; throws at record `throw_at`.
+/// Answers each record with its description, a text record's from its note (its description
+/// when it was decoded); every 500th with more than fits in the ring beside it too; throws at
+/// record `throw_at`.
 struct Describing : TopicAnswers {
   int records = 0, throw_at = -1;
   static std::string Of(const TopicRecord& r, int n) {
     return Described(r) + (n % 500 == 0 ? std::string(100000, 'z') : "");
   }
-  void Answer(const TopicRecord& r, std::vector<uint8_t>& out) override {
+  void Note(const TopicRecord& r, std::vector<uint8_t>& out) const override {
+    const std::string described = Described(r);
+    out.assign(described.begin(), described.end());
+  }
+  void Answer(const TopicRecord& r, Bytes note, std::vector<uint8_t>& out) override {
     if (records == throw_at) throw std::runtime_error("no answer");
-    const std::string answer = Of(r, records++);
+    const bool text = r.kind == TopicRecord::Kind::kParagraph || r.kind == TopicRecord::Kind::kTable;
+    const std::string described = text ? std::string(note.begin(), note.end()) : Described(r);
+    const std::string answer = described + (records++ % 500 == 0 ? std::string(100000, 'z') : "");
     out.assign(answer.begin(), answer.end());
   }
 };
@@ -545,18 +552,22 @@ TEST(KeptRecords, ASecondWalkGivesWhatTheFirstGaveWithEachRecordsAnswers) {
   TopicWalk walk(*plain.hf);
   const auto expected = WalkLog(walk, plain.diagnostics);
   ASSERT_TRUE(plain.diagnostics.warnings.empty());
-  for (const bool threaded : {false, true}) {
-    SCOPED_TRACE(threaded);
+  // The second walk answers with a second thread only; the text records' notes come from the
+  // first walk (read ahead or not) or are made by the answering thread.
+  const std::tuple<bool, bool, bool> walks[] = {
+      {false, false, false}, {true, true, true}, {true, false, true}, {true, true, false}};
+  for (const auto& [threaded, first_threaded, noted] : walks) {
+    SCOPED_TRACE(testing::Message() << threaded << first_threaded << noted);
     Opened f(files);
     f.session.read_ahead = threaded;
     KeptRecords kept(SIZE_MAX);
+    Describing answers;
     {
-      TopicReadAhead first(*f.hf, threaded, 1 << 16);
-      first.Keep(&kept);
+      TopicReadAhead first(*f.hf, first_threaded, 1 << 16);
+      first.Keep(&kept, noted ? &answers : nullptr);
       EXPECT_EQ(WalkLog(first, f.diagnostics), expected);
     }
     ASSERT_TRUE(kept.complete());
-    Describing answers;
     std::vector<std::string> log;
     {
       TopicReadAhead second(*f.hf, kept, &answers);
