@@ -51,15 +51,13 @@ std::optional<std::pair<int32_t, uint32_t>> ContextRange(const TopicRecord& reco
   return std::make_pair(static_cast<int32_t>(t), t + record.text_length - 1);
 }
 
-/// Whether the main pass extracts a picture stored in the record's text: that may add context
-/// names (those of its hotspots), which the names of later look-ups depend on.
-bool StoresPicture(const Paragraph& p) {
-  return std::ranges::any_of(p.commands, [](const ParagraphCommand& c) {
-    const bool object =
-        c.code == kCmdObjectInLine || c.code == kCmdObjectLeft || c.code == kCmdObjectRight;
-    return object && c.object.stored_flag != 0 &&
-           (c.object.type == kObjectPicture || c.object.type == kObjectPictureHc30);
-  });
+/// Whether the main pass extracts a picture stored in the record's text for the command: that
+/// may add context names (those of its hotspots), which the names of later look-ups depend on.
+bool StoresPicture(const ParagraphCommand& c) {
+  const bool object =
+      c.code == kCmdObjectInLine || c.code == kCmdObjectLeft || c.code == kCmdObjectRight;
+  return object && c.object.stored_flag != 0 &&
+         (c.object.type == kObjectPicture || c.object.type == kObjectPictureHc30);
 }
 
 template <typename F>
@@ -132,12 +130,13 @@ struct RecordAnswers {
   void Read(const TopicRecord& record, Bytes bytes) {
     AnswerReader in(bytes);
     flags = in.Flags();
-    hotspots.Clear();
+    if (flags == 0) return;  // nothing looked up (the pre-pass, no second thread)
     if (record.kind == TopicRecord::Kind::kTopicHeader) {
       if (flags & kBrowse) browse = in.Text();
       return;
     }
     if (flags & kNames) {
+      hotspots.Clear();
       context = in.Text();
       for (uint32_t n = in.Number(); n > 0; --n) {
         const uint32_t hash = in.Number();
@@ -160,21 +159,34 @@ struct RecordAnswers {
 class LookupAnswers : public TopicAnswers {
  public:
   explicit LookupAnswers(HelpFile& hf) : hf_(hf) {}
-  /// Of a text record: a byte, 1 when it stores a picture, then the number of its valid
-  /// hotspots and their hashes (32-bit, in the machine's order).
+  /// Of a text record: nothing when it has no valid hotspot and stores no picture; else a
+  /// byte of flags (kNoteStoresPicture), then the hashes of its valid hotspots (32-bit, in the
+  /// machine's order).
   void Note(const TopicRecord& record, std::vector<uint8_t>& note) const override {
-    AnswerWriter out(note);
-    uint32_t hotspots = 0;
-    out.Number(0);  // the count, set below
+    // Gathered in a buffer of its own first, and handed over in one piece: most records have
+    // a few hashes, many none.
+    constexpr size_t kGathered = 32;
+    uint8_t gathered[1 + kGathered * sizeof(uint32_t)];
+    size_t size = 1;
+    uint8_t flags = 0;
     ForEachParagraph(record, [&](const Paragraph& p) {
-      if (StoresPicture(p)) out.Flag(kNoteStoresPicture);
       for (const ParagraphCommand& c : p.commands) {
-        if (!IsHotspotStart(c.code) || !c.hotspot.valid) continue;
-        out.Number(c.hotspot.hash);
-        ++hotspots;
+        if (c.code < kCmdObjectInLine) continue;  // fonts, line breaks, paragraph ends, tabs
+        if (IsHotspotStart(c.code)) {
+          if (!c.hotspot.valid) continue;
+          if (size == sizeof gathered) {
+            note.insert(note.end(), gathered + (note.empty() ? 0 : 1), gathered + size);
+            size = 1;
+          }
+          std::memcpy(gathered + size, &c.hotspot.hash, sizeof(uint32_t));
+          size += sizeof(uint32_t);
+        } else if (StoresPicture(c)) {
+          flags |= kNoteStoresPicture;
+        }
       }
     });
-    std::memcpy(note.data() + 1, &hotspots, sizeof hotspots);
+    if (size > 1 || flags) note.insert(note.end(), gathered + (note.empty() ? 0 : 1), gathered + size);
+    if (!note.empty()) note[0] = flags;
   }
   void Answer(const TopicRecord& record, Bytes note,
               std::vector<uint8_t>& answers) override {
@@ -196,7 +208,7 @@ class LookupAnswers : public TopicAnswers {
       const auto range = ContextRange(record);
       out.Text(range ? services.ContextNameInRange(hf_, range->first, range->second)
                      : std::nullopt);
-      const uint32_t hotspots = noted.Number();
+      const auto hotspots = static_cast<uint32_t>(note.empty() ? 0 : (note.size() - 1) / 4);
       out.Number(hotspots);
       for (uint32_t i = 0; i < hotspots; ++i) {
         const uint32_t hash = noted.Number();
