@@ -168,10 +168,6 @@ bool IsKnownCodePage(uint32_t code_page) {
          (code_page >= 1250 && code_page <= 1258);
 }
 
-bool IsDoubleByteCodePage(uint32_t code_page) {
-  return code_page == 932 || code_page == 936 || code_page == 949 || code_page == 950;
-}
-
 bool IsLeadByte(uint32_t code_page, uint8_t c) {
   if (code_page == 932) return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
   return IsDoubleByteCodePage(code_page) && c >= 0x81 && c <= 0xFE;

@@ -29,7 +29,9 @@ uint8_t CharsetOfCodePage(uint32_t code_page);
 bool IsKnownCodePage(uint32_t code_page);
 
 /// True for the double-byte code pages 932, 936, 949 and 950.
-bool IsDoubleByteCodePage(uint32_t code_page);
+inline bool IsDoubleByteCodePage(uint32_t code_page) {
+  return code_page == 932 || code_page == 936 || code_page == 949 || code_page == 950;
+}
 /// True when `c` starts a two-byte character in `code_page`.
 bool IsLeadByte(uint32_t code_page, uint8_t c);
 

@@ -142,7 +142,7 @@ void WriteParagraph(HelpFile& hf, OutputSink& out, const Paragraph& paragraph, b
           std::string_view style = hf.font_styles[command.font];
           // Inside a hotspot the font change must not switch the hotspot's underline off.
           if (pending) style = style.substr(0, style.find("\\ul"));
-          out.Write(style);
+          out.WritePlain(style);  // (control words only: no line feed)
           out.Write(" ");
         } else {
           hf.diagnostics().Warning(kWarnIllegalFont);
