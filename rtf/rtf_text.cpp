@@ -187,6 +187,11 @@ size_t WriteTextString(HelpFile& hf, OutputSink& out, std::string_view text,
 }
 
 size_t WriteTextPiece(HelpFile& hf, OutputSink& out, std::string_view text, TextCategory category) {
+  // The pre-pass writes nothing and references nothing: only the count goes on.
+  if (out.is_null() && !hf.main_pass) {
+    hf.session->rtf_char_count += text.size();
+    return text.size();
+  }
   if (!WriteLocalizationReference(hf, out, text, category)) WriteRtfText(hf, out, text);
   return text.size();
 }
