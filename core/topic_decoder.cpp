@@ -13,6 +13,8 @@
 #include <emmintrin.h>
 #endif
 
+#include "core/short_block.h"
+
 namespace quorvex {
 
 namespace {
@@ -25,24 +27,13 @@ size_t FindNul(const char* p, size_t n) {
 #ifdef __SSE2__
   const __m128i zero = _mm_setzero_si128();
   auto nuls = [&zero](const char* at) {
-    return static_cast<unsigned>(
-        _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at)), zero)));
+    return static_cast<unsigned>(_mm_movemask_epi8(
+        _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at)), zero)));
   };
   if (n < 16) {
     // The copy is filled with 0xFF beyond the bytes: no NUL among them.
     char block[16];
-    std::memset(block, 0xFF, sizeof block);
-    if (n >= 8) {
-      std::memcpy(block, p, 8);
-      std::memcpy(block + n - 8, p + n - 8, 8);
-    } else if (n >= 4) {
-      std::memcpy(block, p, 4);
-      std::memcpy(block + n - 4, p + n - 4, 4);
-    } else if (n > 0) {
-      block[0] = p[0];
-      block[n / 2] = p[n / 2];
-      block[n - 1] = p[n - 1];
-    }
+    LoadShortBlock(block, p, n, static_cast<char>(0xFF));
     return std::min<size_t>(n, static_cast<size_t>(std::countr_zero(nuls(block) | 0x10000u)));
   }
   size_t at = 0;

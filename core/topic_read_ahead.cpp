@@ -652,7 +652,8 @@ void TopicReadAhead::KeepRecord(const TopicRecord* record, int32_t block_before,
   // A paragraph or table (decoded by now) is kept with its note.
   Bytes note;
   if (record && notes_ &&
-      (record->kind == TopicRecord::Kind::kParagraph || record->kind == TopicRecord::Kind::kTable)) {
+      (record->kind == TopicRecord::Kind::kParagraph ||
+       record->kind == TopicRecord::Kind::kTable)) {
     note_.clear();
     notes_->Note(*record, note_);
     note = Bytes(note_.data(), note_.size());

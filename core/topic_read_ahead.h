@@ -74,9 +74,9 @@ class TopicAnswers {
 /// and expanding them again: each record's place (of its link header only the type, which is
 /// all a later walk's writer reads), its FormatPart, its expanded text and, for a paragraph or
 /// table, what TopicAnswers::Note made of it, one after the other in pieces of memory. Records
-/// are kept only while the walk reports nothing (a damaged file is read again, so that the second walk reports what
-/// it meets) and only up to a budget of bytes; a paragraph's or table's problems are reported
-/// by the decoding, which each walk does itself.
+/// are kept only while the walk reports nothing (a damaged file is read again, so that the second
+/// walk reports what it meets) and only up to a budget of bytes; a paragraph's or table's problems
+/// are reported by the decoding, which each walk does itself.
 class KeptRecords {
  public:
   explicit KeptRecords(size_t budget) : budget_(budget) {}
@@ -215,7 +215,7 @@ class TopicReadAhead {
   KeptRecords* keep_ = nullptr;
   const TopicAnswers* notes_ = nullptr;
   std::vector<uint8_t> note_;
-  KeptRecords* kept_ = nullptr;  // the records this walk gives, if kept
+  KeptRecords* kept_ = nullptr;    // the records this walk gives, if kept
   KeptRecords::Cursor kept_next_;  // where the next one is
   int32_t last_kept_block_ = 0;
   std::unique_ptr<KeptAnswers> kept_answers_;

@@ -185,11 +185,11 @@ class LookupAnswers : public TopicAnswers {
         }
       }
     });
-    if (size > 1 || flags) note.insert(note.end(), gathered + (note.empty() ? 0 : 1), gathered + size);
+    if (size > 1 || flags)
+      note.insert(note.end(), gathered + (note.empty() ? 0 : 1), gathered + size);
     if (!note.empty()) note[0] = flags;
   }
-  void Answer(const TopicRecord& record, Bytes note,
-              std::vector<uint8_t>& answers) override {
+  void Answer(const TopicRecord& record, Bytes note, std::vector<uint8_t>& answers) override {
     TopicServices& services = hf_.topic_services();
     AnswerWriter out(answers);
     if (record.kind == TopicRecord::Kind::kTopicHeader) {

@@ -12,6 +12,7 @@
 
 #include "core/code_page.h"
 #include "core/rtf_escape.h"
+#include "core/short_block.h"
 #include "rtf/localization.h"
 
 namespace quorvex {
@@ -63,23 +64,6 @@ constexpr std::array<bool, 256> kPlain = [] {
   }
   return 16;
 #endif
-}
-
-/// The first `n` (below 16) bytes at `from` in a block of 16, the rest NULs (which are not
-/// plain): short copies of fixed sizes that overlap, no call.
-void Load16(char* block, const char* from, size_t n) {
-  std::memset(block, 0, 16);
-  if (n >= 8) {
-    std::memcpy(block, from, 8);
-    std::memcpy(block + n - 8, from + n - 8, 8);
-  } else if (n >= 4) {
-    std::memcpy(block, from, 4);
-    std::memcpy(block + n - 4, from + n - 4, 4);
-  } else if (n > 0) {
-    block[0] = from[0];
-    block[n / 2] = from[n / 2];
-    block[n - 1] = from[n - 1];
-  }
 }
 
 /// Copies the `n` (at least 1) bytes at `from`, of which 16 or more may be read, to `to`,
@@ -139,7 +123,7 @@ void WriteRtfText(HelpFile& hf, OutputSink& out, std::string_view text) {
       if (readable < 16) {
         // A short rest of the text is scanned and copied from a block of its own.
         char block[16];
-        Load16(block, from, readable);
+        LoadShortBlock(block, from, readable, 0);  // (NUL is not plain)
         run = std::min(PlainPrefix16(block), limit);
         std::memcpy(to, block, 16);
       } else {

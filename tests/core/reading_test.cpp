@@ -539,7 +539,8 @@ struct Describing : TopicAnswers {
   }
   void Answer(const TopicRecord& r, Bytes note, std::vector<uint8_t>& out) override {
     if (records == throw_at) throw std::runtime_error("no answer");
-    const bool text = r.kind == TopicRecord::Kind::kParagraph || r.kind == TopicRecord::Kind::kTable;
+    const bool text =
+        r.kind == TopicRecord::Kind::kParagraph || r.kind == TopicRecord::Kind::kTable;
     const std::string described = text ? std::string(note.begin(), note.end()) : Described(r);
     const std::string answer = described + (records++ % 500 == 0 ? std::string(100000, 'z') : "");
     out.assign(answer.begin(), answer.end());
