@@ -167,6 +167,7 @@ class LookupAnswers : public TopicAnswers {
     // a few hashes, many none.
     constexpr size_t kGathered = 32;
     uint8_t gathered[1 + kGathered * sizeof(uint32_t)];
+    gathered[0] = 0;  // the flags, set at the end
     size_t size = 1;
     uint8_t flags = 0;
     ForEachParagraph(record, [&](const Paragraph& p) {
@@ -208,7 +209,8 @@ class LookupAnswers : public TopicAnswers {
       const auto range = ContextRange(record);
       out.Text(range ? services.ContextNameInRange(hf_, range->first, range->second)
                      : std::nullopt);
-      const auto hotspots = static_cast<uint32_t>(note.empty() ? 0 : (note.size() - 1) / 4);
+      const auto hotspots =
+          static_cast<uint32_t>(note.empty() ? 0 : (note.size() - 1) / sizeof(uint32_t));
       out.Number(hotspots);
       for (uint32_t i = 0; i < hotspots; ++i) {
         const uint32_t hash = noted.Number();
@@ -604,13 +606,13 @@ void ConvertTopics(HelpFile& hf, std::string_view base_name, OutputSink& project
     // (before the walk, which may hand the records to it on another thread)
     std::optional<LookupAnswers> answers;
     if (kept) answers.emplace(hf);
+    // (the pre-pass keeps with each text record the note its answers in the main pass need)
+    std::optional<LookupAnswers> notes;
     std::optional<TopicReadAhead> own;
     TopicReadAhead& walk = early  ? *early
                            : kept ? own.emplace(hf, *kept, &*answers)
                                   : own.emplace(hf, ReadAheadWanted(hf), kReadAheadBytes, &warmer);
     if (early) early->LookAhead(&warmer);
-    // (the main pass's second thread answers from the notes kept with the text records)
-    std::optional<LookupAnswers> notes;
     if (!main_pass) {
       hf.kept_records.reset(new KeptRecords(KeptRecordsBudget(hf)));
       walk.Keep(hf.kept_records.get(), ReadAheadWanted(hf) ? &notes.emplace(hf) : nullptr);

@@ -225,7 +225,11 @@ TEST(ConvertTopicsGolden, MainPassFromKeptRecordsWritesWhatAFreshReadWrites) {
       p.JumpShort(0xE3, uint32_t(i * 7919)).Command(kCmdHotspotEnd);
       if (i % 3 == 0) p.JumpShort(0xE2, uint32_t(i % 50)).Command(kCmdHotspotEnd);
       if (i % 100 == 0) p.JumpShort(0xE3, kept_hash).Command(kCmdHotspotEnd);
-      if (i == kTopics / 2) p.PictureStored(0x86, bitmap);
+      if (i == kTopics / 2) {
+        // More jumps than the answering side gathers at once, in the record with the picture.
+        for (uint32_t j = 0; j < 40; ++j) p.JumpShort(0xE3, j * 7919).Command(kCmdHotspotEnd);
+        p.PictureStored(0x86, bitmap);
+      }
       t.Paragraph(p.Command(kCmdParagraphEnd),
                   {"see ", "this", " or ", "that", std::string(20 + i % 30, 'a' + i % 26), ""});
     }
