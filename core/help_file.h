@@ -173,8 +173,6 @@ struct HelpFile {
   // fingers, browse sequences), so they start a cache line of their own, away from what a walk
   // read ahead on another thread reads above.
   alignas(64) KnownContextNames known_context_names;
-  /// Made up for hashes without a known name (see ContextNameForHash), kept before the main pass.
-  mutable MadeUpNames made_up_names;
   std::optional<ContextMap> context_map;               // only when the context map was loaded
   std::optional<KeywordTable> k_keywords, a_keywords;  // only when loaded and present
   WindowNames window_names;

@@ -104,39 +104,6 @@ const std::string* KnownContextNames::Find(uint32_t hash) const {
   return it == first_.end() ? nullptr : &entries_[it->second].name;
 }
 
-std::optional<std::string_view> MadeUpNames::Find(uint32_t hash) const {
-  if (entries_.empty()) return std::nullopt;
-  for (size_t i = Slot(hash);; i = (i + 1) & (entries_.size() - 1)) {
-    const Entry& e = entries_[i];
-    if (e.size_plus_one == 0) return std::nullopt;
-    if (e.hash == hash) return std::string_view(e.name, e.size_plus_one - 1u);
-  }
-}
-
-void MadeUpNames::Add(uint32_t hash, std::string_view name) {
-  // (a table of a million names, 16 MB, is far more than a help file's contexts)
-  constexpr size_t kFirstSize = 1024, kMaxSize = size_t{1} << 21;
-  if (name.size() > kMaxName) return;
-  if (2 * (used_ + 1) > entries_.size()) {
-    if (entries_.size() >= kMaxSize) return;
-    std::vector<Entry> old = std::exchange(entries_, {});
-    entries_.resize(std::max(kFirstSize, 2 * old.size()));
-    used_ = 0;
-    for (const Entry& e : old) {
-      if (e.size_plus_one != 0) Add(e.hash, std::string_view(e.name, e.size_plus_one - 1u));
-    }
-  }
-  size_t i = Slot(hash);
-  for (; entries_[i].size_plus_one != 0; i = (i + 1) & (entries_.size() - 1)) {
-    if (entries_[i].hash == hash) return;
-  }
-  Entry& e = entries_[i];
-  e.hash = hash;
-  e.size_plus_one = static_cast<uint8_t>(name.size() + 1);
-  name.copy(e.name, name.size());
-  ++used_;
-}
-
 ContextMap::ContextMap(std::vector<ContextPair> pairs) : pairs_(std::move(pairs)) {
   for (size_t i = 0; i < pairs_.size(); ++i)
     if (pairs_[i].hash != 0) by_offset_.emplace_back(pairs_[i].topic_offset, uint32_t(i));

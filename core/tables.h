@@ -50,28 +50,6 @@ class KnownContextNames {
   std::unordered_map<uint32_t, size_t, ContextHashMix> first_;  // hash -> its first entry
 };
 
-/// The names made up for hashes the help file spells out no name for (the search for one is
-/// long), kept as the passes before the main pass make them and read by any thread after:
-/// Add may be called only while no other thread reads. An open-addressing table of short
-/// names, grown as it fills, up to a limit.
-class MadeUpNames {
- public:
-  /// Longer names are not kept (made-up names are at most 10 bytes).
-  static constexpr size_t kMaxName = 11;
-  std::optional<std::string_view> Find(uint32_t hash) const;
-  void Add(uint32_t hash, std::string_view name);
-
- private:
-  struct Entry {
-    uint32_t hash = 0;
-    uint8_t size_plus_one = 0;  // 0: the slot is free
-    char name[kMaxName];
-  };
-  size_t Slot(uint32_t hash) const { return ContextHashMix{}(hash) & (entries_.size() - 1); }
-  std::vector<Entry> entries_;  // a power of two of them, or none
-  size_t used_ = 0;
-};
-
 /// One |CONTEXT entry: a context hash and the TopicOffset where that context begins.
 struct ContextPair {
   uint32_t hash = 0;

@@ -92,12 +92,7 @@ std::string ContextNameForHash(const HelpFile& hf, uint32_t hash) {
   if (const std::string* known = hf.known_context_names.Find(hash)) return *known;
   // With PageLinks the names are bookmark names of page references: the hexadecimal form.
   if (hf.option(kPageLinks)) return FormatText("0x%08lX", {hash});
-  if (const std::optional<std::string_view> made = hf.made_up_names.Find(hash))
-    return std::string(*made);
-  std::string name = MadeUpNameForHash(hash);
-  // Kept while only the writer's thread asks: before the main pass, whose second thread asks too.
-  if (!hf.main_pass) hf.made_up_names.Add(hash, name);
-  return name;
+  return MadeUpNameForHash(hash);
 }
 
 namespace {

@@ -28,24 +28,6 @@ TEST(ContextNames, HashesAndTheNamesMadeUpForThem) {
        {"", "z", "zz", "zzz", "zzzz", "zzzzz", "abc", "11", "Indc3._e5", "conu6c1c", "ID_9jwic2",
         "IDHeqpb9g", "KEYlsrcam", "IDjl_czn", "cn36oy5c", "Aim9421"})
     EXPECT_EQ(ContextNameForHash(hf, ContextHash(name)), name);
-  // Names made up before the main pass are kept for it (thousands: the table grows); in it,
-  // they are made up again, not kept. A name the file spells out later still wins.
-  hf.main_pass = true;
-  EXPECT_EQ(ContextNameForHash(hf, ContextHash("Aim9421")), "Aim9421");
-  std::vector<std::string> made;
-  for (uint32_t hash = 0; hash < 3000 * 7919; hash += 7919) {
-    hf.main_pass = false;
-    made.push_back(ContextNameForHash(hf, hash));
-    hf.main_pass = true;
-  }
-  for (uint32_t i = 0; i < made.size(); ++i) {
-    ASSERT_EQ(hf.made_up_names.Find(i * 7919), made[i]) << i;
-    ASSERT_EQ(ContextNameForHash(hf, i * 7919), made[i]) << i;
-  }
-  EXPECT_EQ(hf.made_up_names.Find(3000 * 7919), std::nullopt);
-  ASSERT_EQ(hf.made_up_names.Find(ContextHash("zz")), "zz");
-  hf.known_context_names.Add("ZZ");
-  EXPECT_EQ(ContextNameForHash(hf, ContextHash("zz")), "ZZ");
   // A name the file knows wins, the first one added for a hash, also with PageLinks.
   hf.known_context_names.Add("IDH_100");
   hf.known_context_names.Add("idh_100");
