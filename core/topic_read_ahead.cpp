@@ -29,6 +29,12 @@ constexpr uint64_t RoundUp8(uint64_t n) {
   return (n + 7) & ~uint64_t{7};
 }
 
+/// Paragraphs and tables: the records a walk read ahead leaves to its writer to decode, and
+/// the ones kept with a note (TopicAnswers::Note).
+bool IsTextRecord(TopicRecord::Kind kind) {
+  return kind == TopicRecord::Kind::kParagraph || kind == TopicRecord::Kind::kTable;
+}
+
 }  // namespace
 
 /// What one call of TopicWalk::Next gave and what the walk said before and after it; the
@@ -280,8 +286,7 @@ class TopicReadAhead::KeptAnswers {
           continue;
         }
         static_cast<TopicRecordPlace&>(record) = r.Place();
-        const bool text_record = record.kind == TopicRecord::Kind::kParagraph ||
-                                 record.kind == TopicRecord::Kind::kTable;
+        const bool text_record = IsTextRecord(record.kind);
         Bytes note(parts + r.format_size + r.text_size, r.note_size);
         if (!text_record || !r.noted) {
           DecodeRecordContents(
@@ -478,8 +483,7 @@ void TopicReadAhead::Read() {
           look_ahead->Warm(*r);
         e.has_record = true;
         e.place = *r;
-        e.decode_left =
-            r->kind == TopicRecord::Kind::kParagraph || r->kind == TopicRecord::Kind::kTable;
+        e.decode_left = IsTextRecord(r->kind);
         e.adds_previous_adjustment = walk_.adds_previous_adjustment();
         format = walk_.format();
         if (e.stored) {
@@ -651,9 +655,7 @@ void TopicReadAhead::KeepRecord(const TopicRecord* record, int32_t block_before,
   r.topic_seen_after = topic_seen_;
   // A paragraph or table (decoded by now) is kept with its note.
   Bytes note;
-  if (record && notes_ &&
-      (record->kind == TopicRecord::Kind::kParagraph ||
-       record->kind == TopicRecord::Kind::kTable)) {
+  if (record && notes_ && IsTextRecord(record->kind)) {
     note_.clear();
     notes_->Note(*record, note_);
     note = Bytes(note_.data(), note_.size());
