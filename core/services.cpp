@@ -19,6 +19,14 @@ std::optional<std::string> TopicServices::KeywordsForTopic(const HelpFile&, cons
   return std::nullopt;
 }
 
+std::optional<size_t> TopicServices::KeywordsLengthForTopic(const HelpFile& hf,
+                                                            const KeywordTable& table,
+                                                            int64_t low, int64_t high,
+                                                            KeywordEntryMarks& written) const {
+  const std::optional<std::string> keywords = KeywordsForTopic(hf, table, low, high, &written);
+  return keywords ? std::optional<size_t>(keywords->size()) : std::nullopt;
+}
+
 std::optional<std::string> TopicServices::BrowseSequenceName(HelpFile&, int32_t, int32_t, int32_t) {
   return std::nullopt;
 }

@@ -39,6 +39,12 @@ class TopicServices {
   virtual std::optional<std::string> KeywordsForTopic(const HelpFile& hf, const KeywordTable& table,
                                                       int64_t low, int64_t high,
                                                       KeywordEntryMarks* written) const;
+  /// The length of what KeywordsForTopic gives, marking the entries alike, for a pass that
+  /// only counts what it writes. Default: that text's length.
+  virtual std::optional<size_t> KeywordsLengthForTopic(const HelpFile& hf,
+                                                       const KeywordTable& table, int64_t low,
+                                                       int64_t high,
+                                                       KeywordEntryMarks& written) const;
 
   /// The "+" footnote text of a topic with these browse links ("grp%04X:%d"), recording the
   /// topic in the browse groups; none for a topic in no browse sequence. Default: none.

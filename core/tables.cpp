@@ -156,6 +156,9 @@ KeywordTable::KeywordTable(std::vector<KeywordPair> pairs) : pairs_(std::move(pa
   for (size_t i = 0; i < pairs_.size(); ++i)
     by_offset_.emplace_back(int32_t(pairs_[i].topic_offset), uint32_t(i));
   SortPairsInListOrder(by_offset_);
+  length_by_offset_.reserve(by_offset_.size());
+  for (const auto& [offset, pair] : by_offset_)
+    length_by_offset_.push_back(pairs_[pair].keyword_length);
 }
 
 std::optional<size_t> KeywordTable::StartOfRange(int64_t low, int64_t& high, size_t& finger) const {
@@ -200,9 +203,9 @@ std::vector<size_t> KeywordTable::TakeEntriesInRange(int64_t low, int64_t high,
   return found;
 }
 
-void KeywordTable::TakeEntriesInRange(int64_t low, int64_t high, KeywordEntryMarks& marks,
-                                      std::vector<size_t>& found) const {
-  found.clear();
+template <typename Take>
+void KeywordTable::TakeInRange(int64_t low, int64_t high, KeywordEntryMarks& marks,
+                               Take&& take) const {
   const std::optional<size_t> start = StartOfRange(low, high, finger_);
   if (!start) return;
   std::vector<uint32_t>& next = marks.next;
@@ -219,10 +222,27 @@ void KeywordTable::TakeEntriesInRange(int64_t low, int64_t high, KeywordEntryMar
   };
   for (uint32_t p = first_free(uint32_t(*start));
        p < by_offset_.size() && by_offset_[p].first <= high; p = first_free(p + 1)) {
-    found.push_back(by_offset_[p].second);
+    take(p);
     next[p] = p + 1;
   }
+}
+
+void KeywordTable::TakeEntriesInRange(int64_t low, int64_t high, KeywordEntryMarks& marks,
+                                      std::vector<size_t>& found) const {
+  found.clear();
+  TakeInRange(low, high, marks, [&](uint32_t p) { found.push_back(by_offset_[p].second); });
   if (!std::is_sorted(found.begin(), found.end())) std::sort(found.begin(), found.end());
+}
+
+std::optional<size_t> KeywordTable::TakeJoinedLengthInRange(int64_t low, int64_t high,
+                                                            KeywordEntryMarks& marks) const {
+  size_t taken = 0, length = 0;
+  TakeInRange(low, high, marks, [&](uint32_t p) {
+    ++taken;
+    length += length_by_offset_[p];
+  });
+  if (taken == 0) return std::nullopt;
+  return length + taken - 1;  // with the separators
 }
 
 bool ExtractedPictureList::Record(size_t number, ExtractedPicture picture) {

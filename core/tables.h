@@ -119,6 +119,10 @@ class KeywordTable {
   /// The same into `found` (emptied first), whose memory is kept from call to call.
   void TakeEntriesInRange(int64_t low, int64_t high, KeywordEntryMarks& marks,
                           std::vector<size_t>& found) const;
+  /// The length of the texts of the pairs TakeEntriesInRange would take, joined by ";" (none
+  /// when there are none), taking them alike: for a pass that only counts what it writes.
+  std::optional<size_t> TakeJoinedLengthInRange(int64_t low, int64_t high,
+                                                KeywordEntryMarks& marks) const;
   /// Where the pairs of low..high are in the order by offset, [first, last).
   using Places = std::pair<size_t, size_t>;
   /// For a look-up soon after on another thread: brings the pairs of low..high towards the
@@ -133,10 +137,17 @@ class KeywordTable {
   /// Where the pairs of low..high start in by_offset_, found from `finger` (which is moved
   /// there), with `high` cut to the signed 32-bit offsets; none for an empty range.
   std::optional<size_t> StartOfRange(int64_t low, int64_t& high, size_t& finger) const;
+  /// Calls take(p) for each place p in by_offset_ of low..high that `marks` does not hold yet,
+  /// in rising order, and marks it.
+  template <typename Take>
+  void TakeInRange(int64_t low, int64_t high, KeywordEntryMarks& marks, Take&& take) const;
 
   std::vector<KeywordPair> pairs_;
   /// (signed topic offset, pair number), sorted.
   std::vector<std::pair<int32_t, uint32_t>> by_offset_;
+  /// The keyword length of each pair in by_offset_, in the same order: a pass that only counts
+  /// reads these in order instead of pairs all over the table.
+  std::vector<uint32_t> length_by_offset_;
   /// Where the last look-up started in by_offset_ (the topic walk asks in rising order).
   mutable size_t finger_ = 0;
 };

@@ -88,8 +88,34 @@ void WriteKeywordsOf(HelpFile& hf, OutputSink& out, const std::optional<std::str
   if (a) WriteFootnote(hf, out, *a, 'A');
 }
 
+namespace {
+
+/// WriteTopicKeywords in a pass that only counts, where each keyword string would be one
+/// footnote: its length counts, its text is not needed.
+bool CountTopicKeywords(HelpFile& hf, int64_t low, int64_t high, KeywordMarks& marks) {
+  const TopicServices& services = hf.topic_services();
+  const bool counted = !hf.option(kForPrint);  // (no footnotes there)
+  const std::optional<size_t> k =
+      hf.k_keywords ? services.KeywordsLengthForTopic(hf, *hf.k_keywords, low, high, marks.k)
+                    : std::nullopt;
+  if (k) {
+    if (counted) hf.session->rtf_char_count += *k;
+    if (hf.is_hc30) return true;
+  }
+  if (hf.a_keywords) {
+    const std::optional<size_t> a =
+        services.KeywordsLengthForTopic(hf, *hf.a_keywords, low, high, marks.a);
+    if (a && counted) hf.session->rtf_char_count += *a;
+  }
+  return k.has_value();
+}
+
+}  // namespace
+
 bool WriteTopicKeywords(HelpFile& hf, OutputSink& out, int64_t low, int64_t high,
                         KeywordMarks& marks) {
+  // (K keywords in an index are written one by one, without their ";")
+  if (CountsOnly(hf, out) && !hf.option(kIndex)) return CountTopicKeywords(hf, low, high, marks);
   const TopicServices& services = hf.topic_services();
   const std::optional<std::string> k =
       hf.k_keywords ? services.KeywordsForTopic(hf, *hf.k_keywords, low, high, &marks.k)

@@ -171,8 +171,7 @@ size_t WriteTextString(HelpFile& hf, OutputSink& out, std::string_view text,
 }
 
 size_t WriteTextPiece(HelpFile& hf, OutputSink& out, std::string_view text, TextCategory category) {
-  // The pre-pass writes nothing and references nothing: only the count goes on.
-  if (out.is_null() && !hf.main_pass) {
+  if (CountsOnly(hf, out)) {
     hf.session->rtf_char_count += text.size();
     return text.size();
   }

@@ -35,6 +35,12 @@ void WriteRtfChar(HelpFile& hf, OutputSink& out, uint8_t c);
 /// WriteRtfChar for each byte of `text`, built in chunks without allocating.
 void WriteRtfText(HelpFile& hf, OutputSink& out, std::string_view text);
 
+/// True in the pre-pass, which writes into a null sink and references nothing: its text only
+/// counts on (hf.session->rtf_char_count), so that the main pass's line feeds fall alike.
+inline bool CountsOnly(const HelpFile& hf, const OutputSink& out) {
+  return out.is_null() && !hf.main_pass;
+}
+
 /// Writes one text string of category `category` (NUL and anything after it are not part of
 /// the string). Returns the number of characters taken.
 size_t WriteTextString(HelpFile& hf, OutputSink& out, std::string_view text, TextCategory category);

@@ -66,6 +66,13 @@ std::optional<std::string> StandardPhases::KeywordsForTopic(const HelpFile& hf,
   return quorvex::KeywordsForTopic(hf, &table, low, high, written);
 }
 
+std::optional<size_t> StandardPhases::KeywordsLengthForTopic(const HelpFile&,
+                                                             const KeywordTable& table,
+                                                             int64_t low, int64_t high,
+                                                             KeywordEntryMarks& written) const {
+  return table.TakeJoinedLengthInRange(low, high, written);
+}
+
 void StandardPhases::WriteRtfPicture(HelpFile& hf, OutputSink& rtf, const ExtractedPicture& picture,
                                      char alignment, bool stored) {
   quorvex::WriteRtfPicture(hf, rtf, picture, alignment, stored);

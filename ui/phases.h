@@ -27,6 +27,9 @@ class StandardPhases : public ConversionPhases {
   std::optional<std::string> KeywordsForTopic(const HelpFile& hf, const KeywordTable& table,
                                               int64_t low, int64_t high,
                                               KeywordEntryMarks* written) const override;
+  std::optional<size_t> KeywordsLengthForTopic(const HelpFile& hf, const KeywordTable& table,
+                                               int64_t low, int64_t high,
+                                               KeywordEntryMarks& written) const override;
   void WriteRtfPicture(HelpFile& hf, OutputSink& rtf, const ExtractedPicture& picture,
                        char alignment, bool stored) override;
   std::optional<size_t> ExtractStoredPicture(HelpFile& hf, Bytes container) override;
