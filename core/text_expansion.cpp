@@ -126,11 +126,15 @@ void CopyLiterals(char* to, const uint8_t* p, size_t k, size_t left) {
 /// has an entry for every number a code can name). True when the codes are done; false, with
 /// `p` on the code, at a phrase that is not quick or a code cut short, or at once where the
 /// room is short: the careful loop goes on from there.
-bool ExpandHcrtfRoomy(const uint8_t*& p, const uint8_t* end, Expansion& e,
+bool ExpandHcrtfRoomy(const uint8_t*& place, const uint8_t* end, Expansion& e,
                       const PhraseTables::QuickPhrase* quick, const char* phrase_text) {
   char* const out = e.out();
   size_t size = e.size();
-  if (e.capacity() - size < kQuickCopy * static_cast<size_t>(end - p)) return false;
+  if (e.capacity() - size < kQuickCopy * static_cast<size_t>(end - place)) return false;
+  // The place goes on in a variable of its own: the copies into the output, which might write
+  // where `place` lies, would otherwise make the compiler write it and read it back for every
+  // code.
+  const uint8_t* p = place;
   while (p != end) {
     const uint8_t* const code = p;
     const uint8_t b = *p++;
@@ -144,22 +148,23 @@ bool ExpandHcrtfRoomy(const uint8_t*& p, const uint8_t* end, Expansion& e,
     if ((b & 1) == 0) {
       number = b / 2u;
     } else if ((b & 3) == 1) {
-      if (p == end) return p = code, e.set_size(size), false;
+      if (p == end) return place = code, e.set_size(size), false;
       number = kHcrtfTwoByteBase + (b >> 2) * 256u + *p++;
     } else {
       const size_t k = (b >> 3) + 1u;
       const size_t left = static_cast<size_t>(end - p);
-      if (left < k) return p = code, e.set_size(size), false;
+      if (left < k) return place = code, e.set_size(size), false;
       CopyLiterals(out + size, p, k, left);
       size += k;
       p += k;
       continue;
     }
     const PhraseTables::QuickPhrase q = quick[number];
-    if (q.length == PhraseTables::kNotQuick) return p = code, e.set_size(size), false;
+    if (q.length == PhraseTables::kNotQuick) return place = code, e.set_size(size), false;
     std::memcpy(out + size, phrase_text + q.start, kQuickCopy);
     size += q.length;
   }
+  place = p;
   e.set_size(size);
   return true;
 }
@@ -215,11 +220,12 @@ void ExpandHcrtf(Bytes in, Expansion& e, const PhraseTables& phrases) {
 
 /// As ExpandHcrtfRoomy for the older codes (a phrase and its blank take at most 17 bytes for
 /// the code's two).
-bool ExpandOldRoomy(const uint8_t*& p, const uint8_t* end, Expansion& e,
+bool ExpandOldRoomy(const uint8_t*& place, const uint8_t* end, Expansion& e,
                     const PhraseTables::QuickPhrase* quick, const char* phrase_text) {
   char* const out = e.out();
   size_t size = e.size();
-  if (e.capacity() - size < kQuickCopy * static_cast<size_t>(end - p)) return false;
+  if (e.capacity() - size < kQuickCopy * static_cast<size_t>(end - place)) return false;
+  const uint8_t* p = place;  // (as above)
   while (p != end) {
     const uint8_t b = *p;
     if (b == 0 || b > kOldLastCode) {
@@ -227,15 +233,16 @@ bool ExpandOldRoomy(const uint8_t*& p, const uint8_t* end, Expansion& e,
       ++p;
       continue;
     }
-    if (end - p < 2) return e.set_size(size), false;
+    if (end - p < 2) return place = p, e.set_size(size), false;
     const unsigned code = (b - 1u) * 256u + p[1];
     const PhraseTables::QuickPhrase q = quick[code >> 1];
-    if (q.length == PhraseTables::kNotQuick) return e.set_size(size), false;
+    if (q.length == PhraseTables::kNotQuick) return place = p, e.set_size(size), false;
     std::memcpy(out + size, phrase_text + q.start, kQuickCopy);
     size += q.length;
     if (code & 1) out[size++] = ' ';
     p += 2;
   }
+  place = p;
   e.set_size(size);
   return true;
 }

@@ -58,6 +58,7 @@ void WritePictureObject(HelpFile& hf, OutputSink& out, const ObjectData& object,
 
 void WriteParagraphProperties(HelpFile& hf, OutputSink& out, const ParagraphProperties& p,
                               bool non_scrolling, bool in_table) {
+  if (out.is_null()) return;  // control words only: nothing here counts or warns
   out.Write(non_scrolling ? "\\pard\\keepn\\s1" : "\\pard\\s0");
   if (in_table) out.Write("\\intbl");
   if (p.bits & kParaKeep) out.Write("\\keep");

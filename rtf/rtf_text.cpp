@@ -87,15 +87,18 @@ void WriteRtfChar(HelpFile& hf, OutputSink& out, uint8_t c) {
 }
 
 void WriteRtfText(HelpFile& hf, OutputSink& out, std::string_view text) {
-  uint64_t& count = hf.session->rtf_char_count;
   if (out.is_null()) {
     // Nothing is kept, but the count goes on: the line feeds of later files depend on it.
-    count += text.size();
+    hf.session->rtf_char_count += text.size();
     return;
   }
+  // The count and the code page go on in variables of their own: every byte written into the
+  // buffer might otherwise have changed them, for the compiler, which would read them again.
+  uint64_t count = hf.session->rtf_char_count;
+  const uint32_t code_page = hf.code_page;
   // A two-byte character is written whole before a line feed may follow it; a lead byte at the
   // end of the text stands alone.
-  const bool double_byte = IsDoubleByteCodePage(hf.code_page);
+  const bool double_byte = IsDoubleByteCodePage(code_page);
   // The escaped text goes straight into the sink's buffer, a chunk at a time; a chunk grows by
   // at most a line or two escapes with their line feed beyond kChunkSize.
   constexpr size_t kChunkRoom = kChunkSize + kCharsPerLine + 2 * kMaxCharOutput + 2;
@@ -146,21 +149,23 @@ void WriteRtfText(HelpFile& hf, OutputSink& out, std::string_view text) {
       i += run;
       if (run == to_line_feed) line_feed();
     } else {
-      to += EscapeRtfChar(c, to, hf.code_page);
+      to += EscapeRtfChar(c, to, code_page);
       bool feed = count++ % kCharsPerLine == 0;
-      if (double_byte && IsLeadByte(hf.code_page, c) && i + 1 < text.size()) {
-        to += EscapeRtfChar(static_cast<uint8_t>(text[++i]), to, hf.code_page);
+      if (double_byte && IsLeadByte(code_page, c) && i + 1 < text.size()) {
+        to += EscapeRtfChar(static_cast<uint8_t>(text[++i]), to, code_page);
         feed = count++ % kCharsPerLine == 0 || feed;
       }
       if (feed) line_feed();
       ++i;
     }
     if (static_cast<size_t>(to - start) >= kChunkSize) {
+      hf.session->rtf_char_count = count;
       out.Commit(to, static_cast<size_t>(to - start) - crs);
       start = to = out.Reserve(kChunkRoom);
       crs = 0;
     }
   }
+  hf.session->rtf_char_count = count;
   out.Commit(to, static_cast<size_t>(to - start) - crs);
 }
 
