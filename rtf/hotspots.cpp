@@ -44,18 +44,22 @@ std::optional<std::string> StartHotspot(HelpFile& hf, OutputSink& out,
     name = known ? std::string(*known)
                  : RtfEscaped(hf.topic_services().ContextNameForHash(hf, target.hash));
   }
-  std::string hidden = (command.code & kNoFontChangeBit) ? "%" + name : name;
   const uint8_t flags = target.extended ? target.flags : 0;
+  std::string window;
   if (flags & kTargetWindowNumber) {
     const uint8_t w = target.window_number;
     if (w == kMainWindow) {
-      hidden += ">main";
+      window = ">main";
     } else if (w < hf.window_names.size()) {
-      hidden += ">" + RtfEscaped(hf.window_names[w]);
+      window = ">" + RtfEscaped(hf.window_names[w]);
     } else {
       hf.diagnostics().Warning(kWarnIllegalWindow, w);
     }
   }
+  // (a null sink gets nothing of the hidden text: only that the hotspot is open counts)
+  if (out.is_null()) return std::string();
+  std::string hidden = (command.code & kNoFontChangeBit) ? "%" + name : name;
+  hidden += window;
   if (flags & kTargetWindowName) hidden += ">" + RtfEscaped(target.window_name);
   if (flags & kTargetFileName) hidden += "@" + RtfEscaped(target.file_name);
 
