@@ -91,18 +91,31 @@ TEST(Loaders, LargeTablesFindWhatAScanFinds) {
   auto offset = [&] { return uint32_t(random() % 4 ? random() % 5000 : random()); };
   std::vector<KeywordPair> keywords(6000);
   std::vector<ContextPair> contexts(6000);
-  for (KeywordPair& k : keywords) k.topic_offset = offset();
+  for (KeywordPair& k : keywords) k = {offset(), 0, uint32_t(random() % 20)};
   for (ContextPair& c : contexts) c = {uint32_t(random() % 8), offset()};
   const KeywordTable table(keywords);
   const ContextMap map(contexts);
+  // Pairs taken by earlier ranges are left out, as the entries of a pass are; taken once for
+  // their numbers and once for the length of their texts joined.
+  std::vector<bool> taken(keywords.size());
+  KeywordEntryMarks numbers, lengths;
   for (int i = 0; i < 300; ++i) {
     const int32_t low = int32_t(offset()), high = int32_t(offset());
-    std::vector<size_t> entries;
+    std::vector<size_t> entries, fresh;
+    size_t joined = 0;
     for (size_t k = 0; k < keywords.size(); ++k) {
       const int32_t o = int32_t(keywords[k].topic_offset);
-      if (o >= low && o <= high) entries.push_back(k);
+      if (o < low || o > high) continue;
+      entries.push_back(k);
+      if (taken[k]) continue;
+      joined += (fresh.empty() ? 0 : 1) + keywords[k].keyword_length;
+      fresh.push_back(k);
+      taken[k] = true;
     }
     EXPECT_EQ(table.EntriesInRange(low, high), entries) << low << ".." << high;
+    EXPECT_EQ(table.TakeEntriesInRange(low, high, numbers), fresh) << low << ".." << high;
+    EXPECT_EQ(table.TakeJoinedLengthInRange(low, high, lengths),
+              fresh.empty() ? std::nullopt : std::optional<size_t>(joined));
     std::optional<size_t> first;
     for (size_t k = 0; k < contexts.size() && !first; ++k) {
       const uint32_t o = contexts[k].topic_offset;

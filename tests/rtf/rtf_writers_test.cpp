@@ -8,6 +8,7 @@
 #include "core/code_page.h"
 #include "core/container.h"
 #include "core/strings.h"
+#include "project/context_map.h"
 #include "rtf/document_frame.h"
 #include "rtf/footnotes.h"
 #include "rtf/media.h"
@@ -16,6 +17,7 @@
 #include "rtf/table_writer.h"
 #include "tests/support/golden_conversion.h"
 #include "tests/support/rtf_check.h"
+#include "ui/phases.h"
 
 namespace quorvex {
 namespace {
@@ -218,6 +220,50 @@ TEST_F(RtfWriters, FontTablesOfBothDescriptorForms) {
     EXPECT_EQ(hf->font_styles, FontStyleTable{"\\f0\\cf0" + style});
   }
   EXPECT_TRUE(diagnostics.warnings.empty());
+}
+
+// The pre-pass counts each record's keyword footnotes by the lengths of their keywords: as much
+// as the main pass writes, with the same entries taken (each goes to one record only) and the
+// same answer whether K keywords were found, in each mode and for HC30.
+TEST_F(RtfWriters, KeywordsCountInThePrePassWhatTheMainPassWrites) {
+  KeywordEntries k, a;
+  for (uint32_t i = 0; i < 60; ++i) {
+    k.push_back({"k" + std::string(i % 7, 'x') + std::to_string(i), {i * 5, i * 5 + 9}});
+    if (i % 4 == 0) a.push_back({"a;" + std::to_string(i), {i * 5 + 2}});
+  }
+  std::sort(k.begin(), k.end());
+  std::sort(a.begin(), a.end());
+  const KeywordFiles kw = BuildKeywordFiles(k), aw = BuildKeywordFiles(a);
+  hf = Open(AssembleHelpFile({{"|KWBTREE", kw.btree},
+                              {"|KWDATA", kw.data},
+                              {"|AWBTREE", aw.btree},
+                              {"|AWDATA", aw.data}}));
+  StandardPhases phases;
+  hf->services = &phases;
+  LoadKeywordTables(*hf);
+  for (const ConversionOptions options :
+       {ConversionOptions{0}, kIndex, kForPrint, kForPrint | kIndex})
+    for (const bool hc30 : {false, true}) {
+      SCOPED_TRACE(::testing::Message() << options << (hc30 ? " HC30" : ""));
+      hf->options = options;
+      hf->is_hc30 = hc30;
+      // The count after each record and whether it found K keywords, in each pass.
+      auto pass = [&](bool main_pass) {
+        hf->main_pass = main_pass;
+        session.rtf_char_count = 0;
+        std::unique_ptr<OutputSink> out = main_pass ? OutputSink::Memory(true) : OutputSink::Null();
+        KeywordMarks marks;
+        std::vector<std::pair<uint64_t, bool>> counts;
+        for (int64_t at = -3; at < 320; at += 4) {
+          const bool found = WriteTopicKeywords(*hf, *out, at - 2, at + 5, marks);
+          counts.push_back({session.rtf_char_count, found});
+        }
+        return counts;
+      };
+      const auto counted = pass(false);
+      EXPECT_EQ(counted, pass(true));
+      EXPECT_EQ(counted.back().first > 400, options != kForPrint);  // (printing: an index only)
+    }
 }
 
 // (Random damage: the conversion fuzz target checks that every document stays well formed.)
