@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 #include <system_error>
@@ -610,9 +611,15 @@ int32_t TopicReadAhead::block() {
 
 int32_t TopicReadAhead::KeptBlock() {
   if (done_) return last_kept_block_;
+  // Only the field is read of the next record, which Next reads whole.
   KeptRecords::Cursor next = kept_next_;
-  const uint8_t* parts;
-  return kept_->Read(next, parts).block_before;
+  if (next.at == kept_->chunks_[next.chunk].used) next = {next.chunk + 1, 0};
+  int32_t block;
+  std::memcpy(&block,
+              kept_->chunks_[next.chunk].bytes.get() + next.at +
+                  offsetof(KeptRecords::Record, block_before),
+              sizeof block);
+  return block;
 }
 
 const TopicRecord* TopicReadAhead::NextKept() {

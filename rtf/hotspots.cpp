@@ -37,13 +37,20 @@ std::optional<std::string> StartHotspot(HelpFile& hf, OutputSink& out,
   if (jumps) out.Write((command.code & kJumpBit) ? "\\strike " : "\\ul ");
   // Names from the help file may hold braces and backslashes: escaped, so that the hidden group
   // stays one group. The hidden text does not count into the line feeds, so a null sink (the
-  // pre-pass) is spared the name.
-  std::string name;
+  // pre-pass) is spared the name. It goes into the hidden text at once, after the "%" of the
+  // hotspots that keep their font.
+  std::string hidden;
+  if (command.code & kNoFontChangeBit) hidden += '%';
+  const size_t name_start = hidden.size();
   if (!out.is_null()) {
-    const std::optional<std::string_view> known = names ? names->Take(target.hash) : std::nullopt;
-    name = known ? std::string(*known)
-                 : RtfEscaped(hf.topic_services().ContextNameForHash(hf, target.hash));
+    if (const std::optional<std::string_view> known = names ? names->Take(target.hash)
+                                                            : std::nullopt) {
+      hidden += *known;
+    } else {
+      hidden += RtfEscaped(hf.topic_services().ContextNameForHash(hf, target.hash));
+    }
   }
+  const size_t name_length = hidden.size() - name_start;
   const uint8_t flags = target.extended ? target.flags : 0;
   std::string window;
   if (flags & kTargetWindowNumber) {
@@ -58,13 +65,15 @@ std::optional<std::string> StartHotspot(HelpFile& hf, OutputSink& out,
   }
   // (a null sink gets nothing of the hidden text: only that the hotspot is open counts)
   if (out.is_null()) return std::string();
-  std::string hidden = (command.code & kNoFontChangeBit) ? "%" + name : name;
   hidden += window;
   if (flags & kTargetWindowName) hidden += ">" + RtfEscaped(target.window_name);
   if (flags & kTargetFileName) hidden += "@" + RtfEscaped(target.file_name);
 
+  std::string reference;
+  if (hf.option(kPageLinks) && !target.extended)
+    reference = PageReference(hidden.substr(name_start, name_length));
   if (!jumps) hidden.clear();
-  if (hf.option(kPageLinks) && !target.extended) hidden += PageReference(name);
+  hidden += reference;
   return hidden;
 }
 
