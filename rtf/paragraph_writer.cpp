@@ -58,7 +58,6 @@ void WritePictureObject(HelpFile& hf, OutputSink& out, const ObjectData& object,
 
 void WriteParagraphProperties(HelpFile& hf, OutputSink& out, const ParagraphProperties& p,
                               bool non_scrolling, bool in_table) {
-  if (out.is_null()) return;  // control words only: nothing here counts or warns
   out.Write(non_scrolling ? "\\pard\\keepn\\s1" : "\\pard\\s0");
   if (in_table) out.Write("\\intbl");
   if (p.bits & kParaKeep) out.Write("\\keep");
@@ -127,10 +126,57 @@ std::string_view TextAt(const Paragraph& p, size_t i) {
   return i < p.texts.size() ? p.texts[i] : std::string_view();
 }
 
+/// WriteParagraph in a pass that only counts (CountsOnly): its texts count, and it warns where
+/// the writer warns, in the same order; objects and hotspot starts go through their writers,
+/// which count and warn as they do for a null sink.
+void CountParagraph(HelpFile& hf, OutputSink& out, const Paragraph& paragraph, bool in_table,
+                    bool last_in_cell) {
+  uint64_t counted = 0;
+  for (size_t i = 0; i <= paragraph.commands.size() && i < paragraph.texts.size(); ++i)
+    counted += paragraph.texts[i].size();
+  hf.session->rtf_char_count += counted;
+  bool pending = false;  // a hotspot is open
+  for (const ParagraphCommand& command : paragraph.commands) {
+    switch (command.code) {
+      case kCmdFont:
+        if (command.font >= hf.font_styles.size()) hf.diagnostics().Warning(kWarnIllegalFont);
+        break;
+      case kCmdParagraphEnd:
+        if (!(in_table && command.before_end && last_in_cell)) LocalizationParagraphEnd(hf);
+        break;
+      case kCmdObjectInLine:
+      case kCmdObjectLeft:
+      case kCmdObjectRight:
+        WriteObject(hf, out, command.object,
+                    command.code == kCmdObjectLeft    ? 'l'
+                    : command.code == kCmdObjectRight ? 'r'
+                                                      : 'c');
+        break;
+      case kCmdHotspotEnd:
+        if (!pending) hf.diagnostics().Warning(kWarnHotspotEnd);
+        pending = false;
+        break;
+      case kCmdMacro:
+      case kCmdMacroNoFont:
+        if (command.macro_length <= 0) {
+          hf.diagnostics().Warning(kWarnIllegalMacro);
+        } else {
+          pending = true;
+        }
+        break;
+      default:
+        if (IsHotspotStart(command.code))
+          pending = StartHotspot(hf, out, command, nullptr).has_value();
+        break;
+    }
+  }
+}
+
 }  // namespace
 
 void WriteParagraph(HelpFile& hf, OutputSink& out, const Paragraph& paragraph, bool non_scrolling,
                     bool in_table, bool last_in_cell, HotspotNames* names) {
+  if (CountsOnly(hf, out)) return CountParagraph(hf, out, paragraph, in_table, last_in_cell);
   WriteParagraphProperties(hf, out, paragraph.properties, non_scrolling, in_table);
 
   std::optional<PendingHotspot> pending;

@@ -266,6 +266,86 @@ TEST_F(RtfWriters, KeywordsCountInThePrePassWhatTheMainPassWrites) {
     }
 }
 
+// The pre-pass only counts a paragraph's texts, and warns where the writer warns, in the same
+// order: a font beyond the table, a hotspot end with none open, an empty macro, a hotspot with
+// a target cut short, a window number no window has, a picture not extracted; embedded objects'
+// texts count.
+TEST_F(RtfWriters, PrePassParagraphsCountAndWarnAsTheWriterDoes) {
+  SetFont(Old(0, 20, 3, 0));
+  hf->fonts = ReadFontModel(*hf);
+  BuildFontStyleTable(*hf);
+  auto font = [](uint16_t f) {
+    ParagraphCommand c = Command(kCmdFont);
+    c.font = f;
+    return c;
+  };
+  auto hotspot = [](uint8_t code, bool valid, uint8_t flags = 0) {
+    ParagraphCommand c = Command(code);
+    c.hotspot.valid = valid;
+    c.hotspot.extended = flags != 0;
+    c.hotspot.flags = flags;
+    c.hotspot.window_number = 7;
+    return c;
+  };
+  auto macro = [](int16_t length) {
+    ParagraphCommand c = Command(kCmdMacro);
+    c.macro_length = length;
+    c.macro = "M()";
+    return c;
+  };
+  auto object = [](uint8_t code, uint8_t type, std::string_view text) {
+    ParagraphCommand c = Command(code);
+    c.object.type = type;
+    c.object.text = text;
+    c.object.picture_number = 3;
+    return c;
+  };
+  const std::vector<ParagraphCommand> commands = {
+      font(0),
+      font(9),
+      Command(kCmdHotspotEnd),
+      macro(0),
+      hotspot(0xE3, true),
+      Command(kCmdHotspotEnd),
+      hotspot(0xE2, false),
+      hotspot(0xEB, true, 1),
+      font(0),
+      Command(kCmdHotspotEnd),
+      macro(3),
+      Command(kCmdHotspotEnd),
+      Command(kCmdHotspotEnd),
+      Command(kCmdTab),
+      object(kCmdObjectInLine, kObjectEmbedded, "!button"),
+      object(kCmdObjectLeft, 5, "*,,x.avi"),
+      object(kCmdObjectRight, kObjectEmbedded, "window"),
+      object(kCmdObjectInLine, 0x22, ""),
+      Command(kCmdLineBreak),
+      Command(kCmdParagraphEnd, true)};
+  std::vector<std::string> texts;
+  for (size_t i = 0; i <= commands.size(); ++i) texts.push_back(std::string(i % 5, 'a' + i));
+  Paragraph paragraph{.properties = {}, .texts = {}, .commands = commands};
+  for (const std::string& t : texts) paragraph.texts.push_back(t);
+  hf->main_pass = false;
+  for (const ConversionOptions options : {ConversionOptions{0}, kJumps | kPageLinks})
+    for (const bool in_table : {false, true}) {
+      hf->options = options;
+      auto pass = [&](std::unique_ptr<OutputSink> out) {
+        diagnostics.warnings.clear();
+        session.rtf_char_count = 0;
+        WriteParagraph(*hf, *out, paragraph, false, in_table, true);
+        return std::pair(session.rtf_char_count, diagnostics.warnings);
+      };
+      const auto counted = pass(OutputSink::Null());
+      const auto written = pass(OutputSink::Memory(true));
+      EXPECT_EQ(counted.first, written.first);
+      EXPECT_EQ(IdsOf(counted.second, -1), IdsOf(written.second, -1));
+      EXPECT_EQ(IdsOf(counted.second, -1),
+                (std::vector<int>{kWarnIllegalFont, kWarnHotspotEnd, kWarnIllegalMacro,
+                                  kWarnIllegalHotspot, kWarnIllegalWindow, kWarnHotspotEnd,
+                                  kWarnIllegalBitmap}));
+    }
+}
+
 // (Random damage: the conversion fuzz target checks that every document stays well formed.)
 TEST_F(RtfWriters, DamagedFontFilesStillGiveAUsableTableAndTheGermanFrame) {
   const std::vector<uint8_t> one = BuildFontFile({"Arial"}, 20, {Old(0, 20, 3, 0)});
