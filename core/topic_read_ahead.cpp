@@ -580,6 +580,12 @@ void TopicReadAhead::HandBack() {
 }
 
 TopicReadAhead::Entry TopicReadAhead::Front() {
+  Entry e;
+  std::memcpy(&e, FrontBytes(), sizeof e);
+  return e;
+}
+
+const std::byte* TopicReadAhead::FrontBytes() {
   if (filled_seen_ <= taken_) filled_seen_ = filled_;
   if (filled_seen_ <= taken_) {
     HandBack();  // the reader gets all the room but the held entry before the writer waits
@@ -588,25 +594,33 @@ TopicReadAhead::Entry TopicReadAhead::Front() {
     writer_wants_ = kNotWaiting;
     filled_seen_ = filled_;
   }
-  return EntryAt(taken_);
+  return EntryStart(taken_);
 }
 
 TopicReadAhead::Entry TopicReadAhead::EntryAt(uint64_t& at) const {
   Entry e;
-  const uint64_t to_end = ring_bytes_ - (at & (ring_bytes_ - 1));
-  if (to_end >= sizeof(Entry)) std::memcpy(&e, ring_.get() + (at & (ring_bytes_ - 1)), sizeof e);
-  if (to_end < sizeof(Entry) || e.size == 0) {
-    at += to_end;
-    std::memcpy(&e, ring_.get(), sizeof e);
-  }
+  std::memcpy(&e, EntryStart(at), sizeof e);
   return e;
+}
+
+const std::byte* TopicReadAhead::EntryStart(uint64_t& at) const {
+  const uint64_t to_end = ring_bytes_ - (at & (ring_bytes_ - 1));
+  uint64_t size = 0;
+  if (to_end >= sizeof(Entry)) {
+    std::memcpy(&size, ring_.get() + (at & (ring_bytes_ - 1)) + offsetof(Entry, size), sizeof size);
+  }
+  if (to_end < sizeof(Entry) || size == 0) at += to_end;
+  return ring_.get() + (at & (ring_bytes_ - 1));
 }
 
 int32_t TopicReadAhead::block() {
   if (kept_) return KeptBlock();
   // (once the reader has handed over its last entry it no longer touches the walk)
   if (!threaded_ || done_) return walk_.block();
-  return Front().block_before;
+  // (only the field is read: Next reads the whole entry)
+  int32_t block;
+  std::memcpy(&block, FrontBytes() + offsetof(Entry, block_before), sizeof block);
+  return block;
 }
 
 int32_t TopicReadAhead::KeptBlock() {

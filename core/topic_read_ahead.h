@@ -177,9 +177,12 @@ class TopicReadAhead {
   void HandBack();
   /// Waits for the next entry; its parts follow it in the ring unless they are `out_of_line`.
   Entry Front();
+  /// Waits for the next entry and gives where it starts in the ring.
+  const std::byte* FrontBytes();
   /// The entry at `at`, which moves on to the ring's start where the rest of the ring is
-  /// unused.
+  /// unused; and where it starts.
   Entry EntryAt(uint64_t& at) const;
+  const std::byte* EntryStart(uint64_t& at) const;
 
   // Each side's fields lie in cache lines of their own, so that neither slows the other down
   // by writing next to what the other reads. These do not change once the reader runs:
