@@ -43,8 +43,8 @@ std::optional<std::string> StartHotspot(HelpFile& hf, OutputSink& out,
   if (command.code & kNoFontChangeBit) hidden += '%';
   const size_t name_start = hidden.size();
   if (!out.is_null()) {
-    if (const std::optional<std::string_view> known = names ? names->Take(target.hash)
-                                                            : std::nullopt) {
+    if (const std::optional<std::string_view> known =
+            names ? names->Take(target.hash) : std::nullopt) {
       hidden += *known;
     } else {
       hidden += RtfEscaped(hf.topic_services().ContextNameForHash(hf, target.hash));
