@@ -178,6 +178,15 @@ KeptRecords::Record KeptRecords::Read(Cursor& cursor, const uint8_t*& parts) con
   return r;
 }
 
+int32_t KeptRecords::BlockBefore(Cursor cursor) const {
+  if (cursor.at == chunks_[cursor.chunk].used) cursor = {cursor.chunk + 1, 0};
+  int32_t block;
+  std::memcpy(&block,
+              chunks_[cursor.chunk].bytes.get() + cursor.at + offsetof(Record, block_before),
+              sizeof block);
+  return block;
+}
+
 void KeptRecords::Drop() {
   dropped_ = true;
   complete_ = false;
@@ -625,15 +634,7 @@ int32_t TopicReadAhead::block() {
 
 int32_t TopicReadAhead::KeptBlock() {
   if (done_) return last_kept_block_;
-  // Only the field is read of the next record, which Next reads whole.
-  KeptRecords::Cursor next = kept_next_;
-  if (next.at == kept_->chunks_[next.chunk].used) next = {next.chunk + 1, 0};
-  int32_t block;
-  std::memcpy(&block,
-              kept_->chunks_[next.chunk].bytes.get() + next.at +
-                  offsetof(KeptRecords::Record, block_before),
-              sizeof block);
-  return block;
+  return kept_->BlockBefore(kept_next_);  // (Next reads the whole record)
 }
 
 const TopicRecord* TopicReadAhead::NextKept() {

@@ -106,6 +106,8 @@ class KeptRecords {
   /// The record at `cursor` (not past the last), its FormatPart and text starting at `parts`;
   /// the cursor moves past it.
   Record Read(Cursor& cursor, const uint8_t*& parts) const;
+  /// The block_before of the record at `cursor` (not past the last), read alone.
+  int32_t BlockBefore(Cursor cursor) const;
   /// Drops what is kept: nothing more is kept.
   void Drop();
 

@@ -52,20 +52,18 @@ std::optional<std::string> StartHotspot(HelpFile& hf, OutputSink& out,
   }
   const size_t name_length = hidden.size() - name_start;
   const uint8_t flags = target.extended ? target.flags : 0;
-  std::string window;
   if (flags & kTargetWindowNumber) {
     const uint8_t w = target.window_number;
     if (w == kMainWindow) {
-      window = ">main";
+      hidden += ">main";
     } else if (w < hf.window_names.size()) {
-      window = ">" + RtfEscaped(hf.window_names[w]);
+      hidden += ">" + RtfEscaped(hf.window_names[w]);
     } else {
       hf.diagnostics().Warning(kWarnIllegalWindow, w);
     }
   }
   // (a null sink gets nothing of the hidden text: only that the hotspot is open counts)
   if (out.is_null()) return std::string();
-  hidden += window;
   if (flags & kTargetWindowName) hidden += ">" + RtfEscaped(target.window_name);
   if (flags & kTargetFileName) hidden += "@" + RtfEscaped(target.file_name);
 
